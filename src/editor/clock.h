@@ -1,0 +1,14 @@
+// The editor's millisecond clock: a library timer increments msec every millisecond, and every
+// user of time reads it against a base of its own.
+#pragma once
+
+extern volatile int msec;
+
+void inc_msec();
+// Milliseconds since the private base; with reset non-zero the base becomes now.
+int get_time(int reset);
+// Milliseconds since *base; with reset 1 *base becomes now.
+int get_time2(int *base, int reset);
+int get_tick();
+// Installs inc_msec as a 1 ms library timer. Returns 0 on success.
+int start_clock();

@@ -1,0 +1,121 @@
+// The configuration file and its small tokenizer. A number token has no sign, a field that is
+// not a number keeps the value of the last number read, and a file that does not start with a
+// quoted string is ignored as a whole.
+#include "editor/config.h"
+
+#include <allegro.h>
+#include <cctype>
+#include <climits>
+
+#include "editor/state.h"
+#include "editor/strutil.h"
+
+int bpp = 8;
+int screen_w = 640;
+int screen_h = 480;
+int full_screen = 0;
+int g_mode = GFX_AUTODETECT_WINDOWED;
+
+int config_tok = EOF;
+int config_yytype = CONFIG_EOF;
+char config_yytext[CONFIG_TEXT_SIZE];
+int config_yyval = 0;
+
+const char *config_file_name = "plinkel.cfg";
+
+void config_defaults() {
+    bpp = 8;
+    screen_w = 640;
+    screen_h = 480;
+    full_screen = 0;
+}
+
+void config_init_parser(FILE *f) {
+    config_yyval = 0;
+    config_tok = fgetc(f);
+}
+
+void config_blank(FILE *f) {
+    while (config_tok == ' ' || config_tok == '\t' || config_tok == '\r' || config_tok == '\n')
+        config_tok = fgetc(f);
+}
+
+// Appends the look-ahead to the token text (at most 511 characters are kept) and reads on.
+static void take_char(FILE *f, int *len) {
+    if (*len < CONFIG_TEXT_SIZE - 1)
+        config_yytext[(*len)++] = static_cast<char>(config_tok);
+    config_tok = fgetc(f);
+}
+
+static bool is_ident_start(int c) { return c != EOF && (std::isalpha(c) || c == '_'); }
+static bool is_ident_char(int c) { return c != EOF && (std::isalnum(c) || c == '_'); }
+static bool is_digit(int c) { return c != EOF && std::isdigit(c); }
+
+int config_get_token(FILE *f) {
+    int len = 0;
+    config_blank(f);
+    if (is_ident_start(config_tok)) {
+        while (is_ident_char(config_tok))
+            take_char(f, &len);
+        config_yytype = CONFIG_IDENT;
+    } else if (is_digit(config_tok)) {
+        long value = 0;
+        while (is_digit(config_tok)) {
+            // Saturate rather than overflow on an absurdly long run of digits.
+            if (value <= (INT_MAX - 9) / 10)
+                value = value * 10 + (config_tok - '0');
+            else
+                value = INT_MAX;
+            take_char(f, &len);
+        }
+        config_yyval = static_cast<int>(value);
+        config_yytype = CONFIG_NUMBER;
+    } else if (config_tok == '"') {
+        config_tok = fgetc(f);
+        while (config_tok != '"' && config_tok != EOF)
+            take_char(f, &len);
+        if (config_tok == '"')
+            config_tok = fgetc(f);
+        config_yytype = CONFIG_STRING;
+    } else if (config_tok == EOF) {
+        config_yytype = CONFIG_EOF;
+    } else {
+        config_yytype = config_tok;
+        config_tok = fgetc(f);
+    }
+    config_yytext[len] = '\0';
+    return config_yytype;
+}
+
+void read_config() {
+    filename[0] = '\0';
+    FILE *f = fopen(config_file_name, "r");
+    if (!f)
+        return;
+    config_init_parser(f);
+    if (config_get_token(f) == CONFIG_STRING) {
+        str_n_cpy(filename, config_yytext, 511);
+        int *fields[] = {&bpp, &screen_w, &screen_h, &full_screen};
+        for (int *field : fields) {
+            config_get_token(f);
+            *field = config_yyval;
+        }
+        config_get_token(f);
+        printf("%s %d %d %d %d \n", filename, bpp, screen_w, screen_h, full_screen);
+    }
+    fclose(f);
+}
+
+void write_config() {
+    char path[511];
+    replace_filename(path, filename, "untitled", sizeof(path));
+    FILE *f = fopen(config_file_name, "w");
+    if (!f)
+        return;
+    // Without a graphics mode (a tool or a test) the requested mode stands in for the current one.
+    int w = gfx_driver ? SCREEN_W : screen_w;
+    int h = gfx_driver ? SCREEN_H : screen_h;
+    int windowed = gfx_driver ? is_windowed_mode() : !full_screen;
+    fprintf(f, "\"%s\" %d %d %d %d\n", path, get_color_depth(), w, h, windowed ? 0 : 1);
+    fclose(f);
+}

@@ -1,0 +1,190 @@
+// Start-up and shut-down of the editor, in a fixed order; the graphics mode with its fallbacks
+// and its change at run time; the colours, the back buffer and the empty score.
+#include "editor/interface.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "editor/clock.h"
+#include "editor/config.h"
+#include "editor/glyphs.h"
+#include "editor/gui_font.h"
+#include "editor/mainloop.h"
+#include "editor/midi_capture.h"
+#include "editor/state.h"
+#include "editor/strutil.h"
+#include "model/clipboard.h"
+#include "model/d_malloc.h"
+#include "playback/sound.h"
+
+BITMAP *buf = nullptr;
+int bcol, fcol, scol, green_color, blue_color, gray_color;
+
+// Space kept free at the right and the bottom of the score area, in pixels.
+constexpr int LIMIT_MARGIN_X = 30;
+constexpr int LIMIT_MARGIN_Y = 6;
+constexpr int ORIGIN_X = 63;
+
+void set_colors() {
+    bcol = makecol(255, 255, 255);
+    fcol = makecol(0, 0, 0);
+    scol = makecol(255, 0, 0);
+    green_color = makecol(0, 255, 0);
+    blue_color = makecol(0, 0, 255);
+    gray_color = makecol(120, 120, 120);
+    gui_bg_color = bcol;
+    gui_fg_color = fcol;
+}
+
+static void set_score_screen(int w, int h) {
+    set_coord(&g_score.screen, w, h);
+    set_coord(&g_score.limit, w - LIMIT_MARGIN_X, h - LIMIT_MARGIN_Y);
+}
+
+void init_g_score() {
+    init_score(&g_score);
+    set_score_screen(SCREEN_W, SCREEN_H);
+    panel_height = PANEL_HEIGHT;
+    set_coord(&g_score.origin, ORIGIN_X, track_height / 2 + panel_height + 24);
+    measure *m = new_measure();
+    _append_measure_list(&g_score.measures, m);
+    g_score.ref_measure = g_score.cursor_measure = m;
+    g_score.cursor_x = 0;
+    init_score_select(&g_score);
+    g_score.cursor_measure = nullptr;
+    offset_x = 0;
+    g_score.ref_x = 1;
+    track_num = 1;
+    offset_y = 0;
+    init_track_info();
+    update_active_tracks();
+}
+
+void _blit() { blit(buf, screen, 0, 0, 0, 0, buf->w, buf->h); }
+
+// The three attempts of start-up: the configured mode, then 640 x 480 windowed, then 640 x 480
+// with whatever driver the library finds.
+static int set_first_gfx_mode() {
+    if (set_gfx_mode(g_mode, screen_w, screen_h, 0, 0) == 0)
+        return 1;
+    if (set_gfx_mode(GFX_AUTODETECT_WINDOWED, 640, 480, 0, 0) == 0)
+        return 1;
+    return set_gfx_mode(GFX_AUTODETECT, 640, 480, 0, 0) == 0;
+}
+
+static int fail_to_text_mode(const char *format) {
+    set_gfx_mode(GFX_TEXT, 0, 0, 0, 0);
+    allegro_message(format, allegro_error);
+    return 1;
+}
+
+// Rebuilds what depends on the graphics mode: glyphs, colours, back buffer, score limits.
+static int rebuild_for_mode(BITMAP **back) {
+    destroy_all_fonts();
+    if (!get_note_font())
+        return 0;
+    set_colors();
+    if (*back)
+        destroy_bitmap(*back);
+    *back = create_bitmap(SCREEN_W, SCREEN_H);
+    set_score_screen(SCREEN_W, SCREEN_H);
+    return *back != nullptr;
+}
+
+void change_gfx_mode(BITMAP **back) {
+    int card = g_mode, w = SCREEN_W, h = SCREEN_H, depth = get_color_depth();
+    int old_card = gfx_driver ? gfx_driver->id : g_mode;
+    int old_w = w, old_h = h, old_depth = depth;
+    if (!gfx_mode_select_ex(&card, &w, &h, &depth))
+        return;
+    g_mode = card;
+    set_color_depth(depth);
+    if (set_gfx_mode(g_mode, w, h, 0, 0) != 0) {
+        // Go back to the mode that worked rather than leave the editor without a screen.
+        set_color_depth(old_depth);
+        if (set_gfx_mode(old_card, old_w, old_h, 0, 0) != 0) {
+            fail_to_text_mode("Unable to restore the graphic mode\n%s\n");
+            std::exit(1);
+        }
+    }
+    if (!rebuild_for_mode(back)) {
+        set_gfx_mode(GFX_TEXT, 0, 0, 0, 0);
+        allegro_message("musical font not found!\n");
+        std::exit(1);
+    }
+}
+
+// Steps 1 to 3: the library, its input and timer drivers, sound. Returns 0 or an exit status.
+static int start_library() {
+    if (allegro_init() != 0) {
+        const char *display = std::getenv("DISPLAY");
+        std::fprintf(stderr, "plinkel: cannot start: %s (no usable X display%s%s)\n",
+                     allegro_error, display ? " at DISPLAY=" : ", DISPLAY is not set",
+                     display ? display : "");
+        return 1;
+    }
+    install_keyboard();
+    install_mouse();
+    install_timer();
+    register_capture_driver();
+    if (install_sound(DIGI_AUTODETECT, MIDI_AUTODETECT, nullptr) != 0)
+        return fail_to_text_mode("Error initialising sound\n%s\n");
+    if (load_midi_patches() != 0)
+        allegro_message("patch not loaded\n");
+    return 0;
+}
+
+// Steps 4 to 10: configuration, graphics mode, clock, glyphs, colours, back buffer.
+static int start_screen() {
+    config_defaults();
+    read_config();
+    set_color_depth(bpp);
+    g_mode = full_screen ? GFX_AUTODETECT_FULLSCREEN : GFX_AUTODETECT_WINDOWED;
+    if (!set_first_gfx_mode())
+        return fail_to_text_mode("Unable to set any graphic mode\n%s\n");
+    start_clock();
+    if (!get_note_font()) {
+        std::printf("musical font not found!\n");
+        return 1;
+    }
+    set_colors();
+    set_mouse_sprite(nullptr);
+    buf = create_bitmap(SCREEN_W, SCREEN_H);
+    return buf ? 0 : 1;
+}
+
+// Steps 11 to 19: the empty score and the editor's own state.
+static void start_editor() {
+    init_g_score();
+    edit_mode = 1;
+    note_type = user_defined_length = TICKS_PER_QUARTER;
+    font = gui_font();
+    init_measure(&clip_board_measure);
+    get_time(1);
+    str_n_cpy(filename, "untitled", FILENAME_SIZE);
+    edited = 0;
+    init_channel_status();
+}
+
+static void shut_down() {
+    destroy_measure(&clip_board_measure);
+    destroy_bitmap(buf);
+    buf = nullptr;
+    destroy_all_fonts();
+    destroy_score(&g_score);
+    close_d_malloc();
+    write_config();
+    allegro_exit();
+}
+
+int run_editor() {
+    int status = start_library();
+    if (status == 0)
+        status = start_screen();
+    if (status != 0)
+        return status;
+    start_editor();
+    main_loop();
+    shut_down();
+    return 0;
+}

@@ -1,0 +1,39 @@
+// Bounded string copies and heap duplicates.
+#include "editor/strutil.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#include "model/list.h"
+
+char *str_n_cpy(char *dst, const char *src, size_t size) {
+    if (size == 0)
+        return dst;
+    size_t n = std::strlen(src) + 1;
+    if (n > size)
+        n = size;
+    std::memcpy(dst, src, n - 1);
+    dst[n - 1] = '\0';
+    return dst;
+}
+
+char *str_n_cat(char *dst, const char *src, size_t size) {
+    size_t used = std::strlen(dst);
+    if (size == 0 || used >= size - 1)
+        return dst;
+    std::strncat(dst, src, size - used - 1);
+    dst[size - 1] = '\0';
+    return dst;
+}
+
+char *str_dup(const char *src) { return str_n_dup(src, std::strlen(src)); }
+
+char *str_n_dup(const char *src, size_t n) {
+    size_t len = strnlen(src, n);
+    char *dst = static_cast<char *>(std::malloc(len + 1));
+    if (!dst)
+        list_out_of_memory();
+    std::memcpy(dst, src, len);
+    dst[len] = '\0';
+    return dst;
+}

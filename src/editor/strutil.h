@@ -1,0 +1,9 @@
+// Bounded string copies and heap duplicates; each returns its destination.
+#pragma once
+
+#include <cstddef>
+
+char *str_n_cpy(char *dst, const char *src, size_t size);
+char *str_n_cat(char *dst, const char *src, size_t size);
+char *str_dup(const char *src);
+char *str_n_dup(const char *src, size_t n);
