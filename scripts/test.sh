@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Installs what the tests need, builds plinkel twice (plain, and with address and undefined
+# behaviour sanitizers), and runs every test: unit tests in both builds, end-to-end tests of the
+# installed plain build under Xvfb.
+set -euo pipefail
+here=$(cd "$(dirname "$0")/.." && pwd)
+jobs=$(nproc)
+bash "$here/scripts/deps.sh" test
+
+build() { # dir, extra cmake args...
+  local dir=$1; shift
+  cmake -S "$here" -B "$dir" -DPLINKEL_TESTS=ON "$@" >/dev/null
+  cmake --build "$dir" -j"$jobs"
+}
+
+build "$here/build-test" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPLINKEL_PREFIX="$here/build-test/stage"
+cmake --install "$here/build-test" --prefix "$here/build-test/stage" >/dev/null
+build "$here/build-asan" -DCMAKE_BUILD_TYPE=Debug -DPLINKEL_SANITIZE=ON
+
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+status=0
+echo "== unit and end-to-end tests (plain build)"
+ctest --test-dir "$here/build-test" --output-on-failure -j"$jobs" || status=1
+echo "== unit tests (sanitizer build)"
+ctest --test-dir "$here/build-asan" --output-on-failure -j"$jobs" || status=1
+exit $status
