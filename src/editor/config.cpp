@@ -87,6 +87,17 @@ int config_get_token(FILE *f) {
     return config_yytype;
 }
 
+// A damaged file (truncated, or holding zeros) must not stop the editor from ever starting
+// again: a depth the library cannot set becomes 8 bits and a size below one pixel the default.
+static void sanitize_mode() {
+    if (bpp != 8 && bpp != 15 && bpp != 16 && bpp != 24 && bpp != 32)
+        bpp = 8;
+    if (screen_w < 1)
+        screen_w = 640;
+    if (screen_h < 1)
+        screen_h = 480;
+}
+
 void read_config() {
     filename[0] = '\0';
     FILE *f = fopen(config_file_name, "r");
@@ -102,6 +113,7 @@ void read_config() {
         }
         config_get_token(f);
         printf("%s %d %d %d %d \n", filename, bpp, screen_w, screen_h, full_screen);
+        sanitize_mode();
     }
     fclose(f);
 }

@@ -1,14 +1,10 @@
-// Locating the run-time files: the working directory, then <program dir>/../share/plinkel, then
-// the data directory the build was configured with.
+// Locating the run-time files: the working directory, then <program dir>/../share/plinkel, which
+// is the data directory of every installed tree whatever its prefix.
 #include "editor/datadir.h"
 
 #include <allegro.h>
 
 #include "editor/strutil.h"
-
-#ifndef PLINKEL_DATADIR
-#define PLINKEL_DATADIR "/usr/local/share/plinkel"
-#endif
 
 int find_data_file(const char *name, char *out, size_t size) {
     if (exists(name)) {
@@ -18,12 +14,6 @@ int find_data_file(const char *name, char *out, size_t size) {
     char dir[1024];
     get_executable_name(dir, sizeof(dir));
     replace_filename(dir, dir, "../share/plinkel/", sizeof(dir));
-    str_n_cat(dir, name, sizeof(dir));
-    if (exists(dir)) {
-        str_n_cpy(out, dir, size);
-        return 1;
-    }
-    str_n_cpy(dir, PLINKEL_DATADIR "/", sizeof(dir));
     str_n_cat(dir, name, sizeof(dir));
     if (exists(dir)) {
         str_n_cpy(out, dir, size);
