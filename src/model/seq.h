@@ -1,0 +1,11 @@
+// The score model in one include: the list family and data model, note lengths, voices and
+// rests, note layout, pitch spelling, tie chains and the selection.
+#pragma once
+
+#include "model/score.h"
+#include "model/length.h"
+#include "model/voice.h"
+#include "model/layout.h"
+#include "model/pitch.h"
+#include "model/tie.h"
+#include "model/selection.h"

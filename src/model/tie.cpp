@@ -1,0 +1,284 @@
+// Tied notes: the chain links, total lengths along a chain, expansion of notes into notatable
+// pieces tied across bar lines, compression of a chain back into one note, and cutting the
+// score at a position.
+#include "model/tie.h"
+
+#include "model/length.h"
+#include "model/note_order.h"
+#include "model/pitch.h"
+#include "model/voice.h"
+
+namespace {
+
+// A new piece continuing n: same pitch, track and volume, spelled in the key of m.
+note *new_piece_of(measure *m, const note *n, int x, int len) {
+    note *p = new_note();
+    p->x = x;
+    p->len = p->total_len = static_cast<int16_t>(len);
+    p->pitch = n->pitch;
+    p->track = n->track;
+    p->volume = n->volume;
+    get_note_pos_y(m, p);
+    return p;
+}
+
+// Validates m and the count measures after it, as far as the score goes.
+void validate_reach(measure *m, int count) {
+    for (int i = 0; m && i <= count; i++, m = m->next)
+        validate_measure(m);
+}
+
+// Only a piece that starts inside m can be cut at its bar line: one starting at or past it
+// (a malformed position) would be left with a negative length.
+bool crosses_bar_line(const measure *m, const note *piece) {
+    return piece->x < m->len && piece->x + piece->len > m->len;
+}
+
+// Cuts piece at the bar line of m and continues it at the start of the next measure
+// (appended when m is the last one). Returns the new piece and its measure.
+note *split_at_bar_line(score *s, measure **m, note *piece) {
+    int overhang = piece->x + piece->len - (*m)->len;
+    piece->len = static_cast<int16_t>((*m)->len - piece->x);
+    if (!(*m)->next)
+        insert_measure(s, *m, new_measure());
+    *m = (*m)->next;
+    note *tail_piece = new_piece_of(*m, piece, 0, overhang);
+    _l_link_note(piece, tail_piece);
+    _insert_sorted_note_list(&(*m)->notes, tail_piece, note_comp);
+    return tail_piece;
+}
+
+// Forgets every pointer of the score into measure m, which is about to be deleted.
+void forget_measure(score *s, measure *m, measure *survivor) {
+    if (s->ref_measure == m)
+        s->ref_measure = survivor;
+    if (s->cursor_measure == m)
+        s->cursor_measure = nullptr;
+    if (s->select_start == m)
+        s->select_start = nullptr;
+    if (s->select_end == m)
+        s->select_end = nullptr;
+}
+
+void delete_notes_from(measure *m, int x) {
+    for (note *n = m->notes.head; n;)
+        n = n->x >= x ? _delete_note_list(&m->notes, n, nullptr) : n->next;
+}
+
+void delete_events_from(measure *m, int x) {
+    for (m_event *e = m->m_events.head; e;)
+        e = e->x >= x ? _delete_m_event_list(&m->m_events, e, nullptr) : e->next;
+}
+
+// Clips one piece to its first notatable value; a remainder, when there is one, is inserted
+// after it in m and linked as its successor.
+void clip_piece(measure *m, note *piece) {
+    int whole = piece->len;
+    if (whole <= 0)
+        return;
+    int clipped = 0;
+    int value = get_clipped_len(m, piece->x, whole, &clipped);
+    piece->triplet = is_exact_triplet(value) ? 1 : 0;
+    piece->len = static_cast<int16_t>(value);
+    if (!clipped || whole <= value)
+        return;
+    note *tail_piece = new_piece_of(m, piece, piece->x + value, whole - value);
+    insert_note_sorted_after(m, piece, tail_piece);
+    _l_link_note(piece, tail_piece);
+}
+
+} // namespace
+
+note *_l_start_note(note *piece) {
+    while (piece && piece->l_prev)
+        piece = piece->l_prev;
+    return piece;
+}
+
+note *_l_link_note(note *piece, note *new_piece) {
+    if (!piece) {
+        new_piece->l_next = new_piece->l_prev = nullptr;
+        return new_piece;
+    }
+    new_piece->l_next = piece->l_next;
+    new_piece->l_prev = piece;
+    if (piece->l_next)
+        piece->l_next->l_prev = new_piece;
+    piece->l_next = new_piece;
+    return new_piece;
+}
+
+note *_l_unlink_note(note *piece) {
+    if (piece->l_prev)
+        piece->l_prev->l_next = piece->l_next;
+    if (piece->l_next)
+        piece->l_next->l_prev = piece->l_prev;
+    return piece;
+}
+
+note *_l_tie_note(note *earlier, note *later) {
+    if (later)
+        later->l_prev = earlier;
+    if (earlier)
+        earlier->l_next = later;
+    return later;
+}
+
+note *_l_untie_note(note *piece) {
+    if (piece->l_prev)
+        piece->l_prev->l_next = nullptr;
+    piece->l_prev = nullptr;
+    return piece;
+}
+
+int update_note_list(note *piece) {
+    if (!piece)
+        return 0;
+    while (piece->l_next)
+        piece = piece->l_next;
+    int16_t sum = 0;
+    for (; piece; piece = piece->l_prev) {
+        sum = static_cast<int16_t>(sum + piece->len);
+        piece->total_len = sum;
+        if (!piece->l_prev)
+            break;
+    }
+    return piece ? piece->total_len : 0;
+}
+
+int get_total_len(note *piece) {
+    return update_note_list(piece);
+}
+
+int __note_expand_by_measure(score *s, measure *m, note *n) {
+    int count = 0;
+    note *piece = n;
+    for (;;) {
+        if (crosses_bar_line(m, piece)) {
+            piece = split_at_bar_line(s, &m, piece);
+            count++;
+            continue;
+        }
+        note *next = piece->l_next;
+        if (!next)
+            break;
+        if (next->x == 0) {
+            if (!m->next)
+                break;
+            m = m->next;
+            count++;
+        }
+        piece = next;
+    }
+    update_note_list(piece);
+    return count;
+}
+
+int note_expand_by_note(measure *m, note *n) {
+    if (!n || n->rest)
+        return 0;
+    note *piece = n;
+    for (;;) {
+        clip_piece(m, piece);
+        note *next = piece->l_next;
+        if (!next)
+            break;
+        if (next->x == 0) {
+            if (!m->next)
+                break;
+            m = m->next;
+        }
+        piece = next;
+    }
+    update_note_list(piece);
+    return 1;
+}
+
+int _note_expand_by_measure(score *s, measure *m, note *n, int validate) {
+    if (!n || n->rest)
+        return 0;
+    int count = __note_expand_by_measure(s, m, n);
+    note_expand_by_note(m, n);
+    if (validate)
+        validate_reach(m, count);
+    return count;
+}
+
+int note_expand_by_measure(score *s, measure *m, note *n) {
+    return _note_expand_by_measure(s, m, n, 0);
+}
+
+int _measure_expand_by_measure(score *s, measure *m, int validate) {
+    int reach = 0;
+    for (note *n = m->notes.head; n; n = n->next) {
+        if (n->rest)
+            continue;
+        int count = _note_expand_by_measure(s, m, n, 0);
+        if (count > reach)
+            reach = count;
+    }
+    if (validate)
+        validate_reach(m, reach);
+    return reach;
+}
+
+int measure_expand_by_measure(score *s, measure *m) {
+    return _measure_expand_by_measure(s, m, 0);
+}
+
+int score_expand_by_measure(score *s) {
+    int count = 0;
+    for (measure *m = s->measures.head; m; m = m->next, count++)
+        _measure_expand_by_measure(s, m, 0);
+    return count;
+}
+
+int note_compress_by_measure(measure *m, note *n) {
+    if (!n || n->rest)
+        return 0;
+    int starts = 0;
+    int sum = 0;
+    for (note *p = n; p; p = p->l_next) {
+        if (p->x == 0)
+            starts++;
+        sum += p->len;
+    }
+    n->len = n->total_len = static_cast<int16_t>(sum);
+    while (note *p = n->l_next) {
+        _l_unlink_note(p);
+        if (p->x == 0)
+            m = m->next;
+        _delete_note_list(&m->notes, p, nullptr);
+    }
+    if (n->x != 0)
+        return starts;
+    return starts > 0 ? starts - 1 : 0;
+}
+
+int measure_compress_by_measure(measure *m) {
+    int reach = 0;
+    for (note *n = m->notes.head; n; n = n->next) {
+        int count = note_compress_by_measure(m, n);
+        if (count > reach)
+            reach = count;
+    }
+    return reach;
+}
+
+int truncate_measure(score *s, measure *m, int x) {
+    measure_compress_by_measure(m);
+    if (m->prev)
+        measure_compress_by_measure(m->prev);
+    delete_notes_from(m, x);
+    delete_events_from(m, x);
+    while (m->next) {
+        forget_measure(s, m->next, m);
+        _delete_measure_list(&s->measures, m->next, destroy_measure);
+    }
+    measure *prev = m->prev;
+    if (x == 0 && prev) {
+        _unlink_measure_list(&s->measures, m);
+        insert_measure(s, prev, m);
+    }
+    return 1;
+}

@@ -1,0 +1,375 @@
+// Randomised, seeded edit sequences over measures of mixed time signatures: notes are entered,
+// moved, re-timed and deleted through the edit cycle (compress, change, expand, validate),
+// and after every step the score must satisfy the model's invariants and compress back to
+// exactly the notes entered. Also checks that the invariant checker catches broken scores.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "invariants.h"
+
+namespace {
+
+// Every time signature of the runs, in ticks 384, 576, 768, 960, 576, 672, 288.
+constexpr int SIGNATURES[][2] = {{2, 4}, {3, 4}, {4, 4}, {5, 4}, {6, 8}, {7, 8}, {3, 8}};
+constexpr int N_SIGNATURES = sizeof SIGNATURES / sizeof SIGNATURES[0];
+// Entry lengths: plain, dotted, triplet values and a few sums that need ties inside a bar.
+constexpr int LENGTHS[] = {768, 384, 192, 96, 48, 24,  576, 288, 144,  72,   36,
+                           256, 128, 64,  32, 16, 240, 672, 960, 1152, 1344, 480};
+constexpr int N_LENGTHS = sizeof LENGTHS / sizeof LENGTHS[0];
+constexpr int PLAIN_GRIDS[] = {24, 48, 96, 192};
+constexpr int TRIPLET_GRIDS[] = {16, 32, 64, 128};
+constexpr int START_MEASURES = 6;
+constexpr int ENTRY_MEASURES = 10; // notes start in the first measures only, so scores stay small
+constexpr int TRACKS = 3;
+constexpr int STEPS = 120;
+constexpr int LOG_SHOWN = 8; // last operations printed with a failure
+
+// A small, portable generator: mt19937's output is fixed by the standard, its
+// distributions are not.
+struct rng_t {
+    std::mt19937 gen;
+    int pick(int n) { return int(gen() % uint32_t(n)); }
+    int range(int lo, int hi) { return lo + pick(hi - lo + 1); }
+    bool chance(int percent) { return pick(100) < percent; }
+};
+
+class EditSequence : public ::testing::TestWithParam<int> {
+  protected:
+    score s;
+    rng_t rng;
+    std::vector<whole_note> shadow; // the notes entered, whole
+    std::vector<std::string> log;
+    // What the run went through, so that a run that never ties or appends fails.
+    struct {
+        int bar_ties, inner_ties, triplets, chords, appended;
+    } seen{};
+
+    void SetUp() override {
+        rng.gen.seed(GetParam());
+        track_num = TRACKS;
+        init_track_info();
+        init_score(&s);
+        measure *last = nullptr;
+        for (int i = 0; i < START_MEASURES; i++) {
+            const int *sig = SIGNATURES[rng.pick(N_SIGNATURES)];
+            measure *m = new_measure();
+            set_measure(m, sig[0], sig[1], rng.range(-3, 3));
+            last = _insert_measure_list(&s.measures, last, m);
+            validate_measure(m);
+        }
+        s.ref_measure = s.cursor_measure = s.measures.head;
+    }
+    void TearDown() override {
+        destroy_score(&s);
+        track_num = 1;
+        init_track_info();
+    }
+
+    int start_of(measure *m) { return get_measure_x(&s, m); }
+
+    whole_note whole_of(measure *m, note *n) {
+        return {start_of(m) + n->x, n->total_len, n->pitch, n->pos.y, n->track, n->volume};
+    }
+
+    void validate_from(measure *m, int count) {
+        for (int i = 0; m && i <= count; i++, m = m->next)
+            validate_measure(m);
+    }
+
+    measure *random_measure() {
+        int n = std::min(s.measures.num, ENTRY_MEASURES);
+        return get_measure_by_pos(&s, rng.pick(n));
+    }
+
+    int random_length() {
+        int len = LENGTHS[rng.pick(N_LENGTHS)];
+        return len;
+    }
+
+    // A start on the grid of the length, now and then on the other grid.
+    int random_x(measure *m, int len) {
+        bool triplet = len % 3 != 0;
+        if (rng.chance(10))
+            triplet = !triplet;
+        int grid = triplet ? TRIPLET_GRIDS[rng.pick(4)] : PLAIN_GRIDS[rng.pick(4)];
+        return grid * rng.pick((m->len + grid - 1) / grid);
+    }
+
+    void respell_randomly(measure *m, note *n) {
+        set_note_pos(m->key, n, rng.range(-14, 14), rng.range(-1, 1), 1);
+    }
+
+    void record(const std::string &op, measure *m, note *n) {
+        std::ostringstream o;
+        o << "step " << log.size() << ": " << op << " in measure " << get_pos_by_measure(&s, m)
+          << " (" << m->num << "/" << m->bit << ", key " << m->key << ") x " << n->x << " len "
+          << n->len << " pitch " << n->pitch << " pos.y " << n->pos.y << " track " << int(n->track);
+        log.push_back(o.str());
+    }
+
+    // Removes one note equal to w from the shadow; false when the shadow holds none.
+    bool forget(const whole_note &w) {
+        auto it = std::find(shadow.begin(), shadow.end(), w);
+        if (it == shadow.end())
+            return false;
+        shadow.erase(it);
+        return true;
+    }
+
+    // A random first piece (not a rest) and its measure; false when the score holds none.
+    bool random_note(measure **m_out, note **n_out) {
+        std::vector<std::pair<measure *, note *>> firsts;
+        for (measure *m = s.measures.head; m; m = m->next)
+            for (note *n = m->notes.head; n; n = n->next)
+                if (!n->rest && !n->l_prev)
+                    firsts.push_back({m, n});
+        if (firsts.empty())
+            return false;
+        auto [m, n] = firsts[rng.pick(int(firsts.size()))];
+        *m_out = m;
+        *n_out = n;
+        return true;
+    }
+
+    void enter() {
+        measure *m = random_measure();
+        note *n = new_note();
+        n->len = n->total_len = int16_t(random_length());
+        n->x = random_x(m, n->len);
+        n->track = int8_t(rng.pick(TRACKS));
+        n->volume = uint8_t(rng.range(1, 127));
+        respell_randomly(m, n);
+        record("enter", m, n);
+        shadow.push_back({start_of(m) + n->x, n->len, n->pitch, n->pos.y, n->track, n->volume});
+        _insert_sorted_note_list(&m->notes, n, note_comp);
+        _note_expand_by_measure(&s, m, n, 1);
+    }
+
+    void remove() {
+        measure *m;
+        note *n;
+        if (!random_note(&m, &n))
+            return enter();
+        record("delete", m, n);
+        ASSERT_TRUE(forget(whole_of(m, n))) << to_string(whole_of(m, n)) << " not entered";
+        int reach = note_compress_by_measure(m, n);
+        _delete_note_list(&m->notes, n, nullptr);
+        validate_from(m, reach);
+    }
+
+    void move() {
+        measure *m;
+        note *n;
+        if (!random_note(&m, &n))
+            return enter();
+        record("move", m, n);
+        ASSERT_TRUE(forget(whole_of(m, n))) << to_string(whole_of(m, n)) << " not entered";
+        int reach = note_compress_by_measure(m, n);
+        _unlink_note_list(&m->notes, n);
+        measure *to = rng.chance(50) ? m : random_measure();
+        n->x = random_x(to, n->len);
+        if (rng.chance(50))
+            respell_randomly(to, n);
+        record("  to", to, n);
+        shadow.push_back({start_of(to) + n->x, n->len, n->pitch, n->pos.y, n->track, n->volume});
+        _insert_sorted_note_list(&to->notes, n, note_comp);
+        _note_expand_by_measure(&s, to, n, 1);
+        validate_from(m, reach);
+    }
+
+    void change_length() {
+        measure *m;
+        note *n;
+        if (!random_note(&m, &n))
+            return enter();
+        record("change length", m, n);
+        ASSERT_TRUE(forget(whole_of(m, n))) << to_string(whole_of(m, n)) << " not entered";
+        int reach = note_compress_by_measure(m, n);
+        n->len = n->total_len = int16_t(random_length());
+        record("  to", m, n);
+        shadow.push_back(whole_of(m, n));
+        _note_expand_by_measure(&s, m, n, 1);
+        validate_from(m, reach);
+    }
+
+    void random_edit() {
+        int roll = rng.pick(100);
+        if (roll < 45)
+            enter();
+        else if (roll < 65)
+            move();
+        else if (roll < 85)
+            change_length();
+        else
+            remove();
+    }
+
+    void count_what_is_seen() {
+        seen.appended = std::max(seen.appended, s.measures.num - START_MEASURES);
+        for (measure *m = s.measures.head; m; m = m->next)
+            for (note *n = m->notes.head; n; n = n->next) {
+                if (n->rest)
+                    continue;
+                seen.bar_ties += n->l_prev && n->x == 0;
+                seen.inner_ties += n->l_prev && n->x > 0;
+                seen.triplets += n->triplet;
+                seen.chords += n->next && !n->next->rest && n->next->x == n->x;
+            }
+    }
+
+    std::string recent_log() {
+        std::string out = "\n  seed " + std::to_string(GetParam()) + ", last operations:";
+        int from = std::max(0, int(log.size()) - LOG_SHOWN);
+        for (int i = from; i < int(log.size()); i++)
+            out += "\n    " + log[i];
+        return out;
+    }
+
+    void expect_shadow() {
+        std::string error;
+        std::vector<whole_note> got = compressed_whole_notes(&s, &error);
+        std::vector<whole_note> want = shadow;
+        std::sort(want.begin(), want.end());
+        ASSERT_TRUE(error.empty()) << error << recent_log();
+        ASSERT_TRUE(got == want) << "compressed:" << to_string(got)
+                                 << "\n  entered:" << to_string(want) << recent_log();
+    }
+};
+
+TEST_P(EditSequence, KeepsInvariantsAndNotes) {
+    ASSERT_TRUE(score_invariants(&s)) << recent_log();
+    for (int step = 0; step < STEPS; step++) {
+        ASSERT_NO_FATAL_FAILURE(random_edit()) << recent_log();
+        ASSERT_TRUE(score_invariants(&s)) << recent_log();
+        ASSERT_NO_FATAL_FAILURE(expect_shadow());
+        count_what_is_seen();
+    }
+    EXPECT_GT(seen.bar_ties, 0);
+    EXPECT_GT(seen.inner_ties, 0);
+    EXPECT_GT(seen.triplets, 0);
+    EXPECT_GT(seen.chords, 0);
+    EXPECT_GT(seen.appended, 0);
+}
+
+TEST_P(EditSequence, HiddenTrackKeepsInvariants) {
+    track_info[1].active = 0;
+    for (int step = 0; step < STEPS / 2; step++) {
+        ASSERT_NO_FATAL_FAILURE(random_edit()) << recent_log();
+        ASSERT_TRUE(score_invariants(&s)) << recent_log();
+    }
+    ASSERT_NO_FATAL_FAILURE(expect_shadow());
+}
+
+INSTANTIATE_TEST_SUITE_P(Seeds, EditSequence, ::testing::Values(1, 2, 3, 5, 8, 13, 21, 34));
+
+// The checker itself: a small valid score, then one fault at a time.
+class InvariantChecker : public ::testing::Test {
+  protected:
+    score s;
+    measure *m1, *m2;
+    note *a; // a quarter at 192 of the first 4/4 measure
+    note *b; // a half at 576: a quarter tied to a quarter of the 3/4 measure
+
+    void SetUp() override {
+        track_num = 1;
+        init_track_info();
+        init_score(&s);
+        m1 = _insert_measure_list(&s.measures, nullptr, new_measure());
+        m2 = _insert_measure_list(&s.measures, m1, new_measure());
+        set_measure(m2, 3, 4, 0);
+        a = put(192, 192, 4);
+        b = put(576, 384, 7);
+        _note_expand_by_measure(&s, m1, a, 1);
+        _note_expand_by_measure(&s, m1, b, 1);
+        validate_measure(m2);
+    }
+    void TearDown() override { destroy_score(&s); }
+
+    note *put(int x, int len, int pitch) {
+        note *n = new_note();
+        n->x = x;
+        n->len = n->total_len = int16_t(len);
+        n->pitch = int16_t(pitch);
+        get_note_pos_y(m1, n);
+        return _insert_sorted_note_list(&m1->notes, n, note_comp);
+    }
+    note *rest_at(measure *m, int x) {
+        for (note *n = m->notes.head; n; n = n->next)
+            if (n->rest && n->x == x)
+                return n;
+        return nullptr;
+    }
+};
+
+TEST_F(InvariantChecker, AcceptsAValidScore) {
+    EXPECT_TRUE(score_invariants(&s));
+    ASSERT_NE(b->l_next, nullptr);
+    EXPECT_EQ(b->l_next->x, 0);
+    std::string error;
+    std::vector<whole_note> notes = compressed_whole_notes(&s, &error);
+    EXPECT_EQ(error, "");
+    ASSERT_EQ(notes.size(), 2u);
+    EXPECT_EQ(notes[1].at, 576);
+    EXPECT_EQ(notes[1].len, 384);
+}
+
+TEST_F(InvariantChecker, CatchesUnsortedNotes) {
+    std::swap(a->x, rest_at(m1, 0)->x);
+    EXPECT_FALSE(score_invariants(&s));
+}
+
+TEST_F(InvariantChecker, CatchesPieceOutsideItsMeasure) {
+    b->len = 288;
+    EXPECT_FALSE(score_invariants(&s));
+}
+
+TEST_F(InvariantChecker, CatchesWrongTotalLength) {
+    b->total_len = 192;
+    EXPECT_FALSE(score_invariants(&s));
+}
+
+TEST_F(InvariantChecker, CatchesOneWayChain) {
+    b->l_next->l_prev = nullptr;
+    EXPECT_FALSE(score_invariants(&s));
+}
+
+TEST_F(InvariantChecker, CatchesGapInAVoice) {
+    _delete_note_list(&m1->notes, rest_at(m1, 0), nullptr);
+    EXPECT_FALSE(score_invariants(&s));
+}
+
+TEST_F(InvariantChecker, CatchesOverlapInAVoice) {
+    a->len = a->total_len = 384;
+    EXPECT_FALSE(score_invariants(&s));
+}
+
+TEST_F(InvariantChecker, CatchesStaleColumns) {
+    m1->n_pos++;
+    EXPECT_FALSE(score_invariants(&s));
+    m1->n_pos--;
+    m1->width = 0;
+    EXPECT_FALSE(score_invariants(&s));
+    get_measure_display_size(m1);
+    a->pos.x++;
+    EXPECT_FALSE(score_invariants(&s));
+}
+
+TEST_F(InvariantChecker, CatchesWrongSpelling) {
+    a->pos.y++;
+    EXPECT_FALSE(score_invariants(&s));
+}
+
+TEST_F(InvariantChecker, CatchesPieceThatIsNotOneValue) {
+    // 240 ticks fit the measure but are not one notatable value: expanding would split it.
+    put(0, 240, 0);
+    validate_measure(m1);
+    EXPECT_FALSE(score_invariants(&s));
+}
+
+} // namespace
