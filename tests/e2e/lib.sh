@@ -1,0 +1,273 @@
+# End-to-end test library: a private Xvfb display, the installed plinkel in a fresh working
+# directory, keys and mouse through xdotool, files, screenshots and the captured MIDI bytes.
+# Every wait has a timeout; the EXIT trap stops the program and the display this test started.
+# shellcheck shell=bash
+
+set -u
+
+: "${PLINKEL_PREFIX:?PLINKEL_PREFIX must name the installed plinkel tree}"
+PLINKEL_BIN="$PLINKEL_PREFIX/bin/plinkel"
+# Debian's ImageMagick, not whatever else is first on the PATH.
+IM_CONVERT=/usr/bin/convert
+IM_IMPORT=/usr/bin/import
+E2E_TIMEOUT=${E2E_TIMEOUT:-20} # seconds for any single wait
+XVFB_FIRST_DISPLAY=90
+XVFB_LAST_DISPLAY=160
+
+WORK=""        # scratch root of this test
+RUN_DIR=""     # the program's working directory
+XVFB_PID=""
+PLINKEL_PID=""
+PLINKEL_STATUS=""
+PLINKEL_WINDOW=""
+
+fail() {
+    echo "FAIL: $*" >&2
+    if [ -n "$WORK" ]; then
+        for f in stdout stderr xmessage.log; do
+            [ -s "$WORK/$f" ] && { echo "--- $f:" >&2; grep -v '^ALSA lib' "$WORK/$f" | head -40 >&2; }
+        done
+    fi
+    exit 1
+}
+
+step() { echo "--- $*"; }
+
+e2e_cleanup() {
+    if [ -n "$PLINKEL_PID" ] && kill -0 "$PLINKEL_PID" 2>/dev/null; then
+        kill "$PLINKEL_PID" 2>/dev/null
+        sleep 0.3
+        kill -9 "$PLINKEL_PID" 2>/dev/null
+    fi
+    if [ -n "$XVFB_PID" ]; then
+        kill "$XVFB_PID" 2>/dev/null
+        wait "$XVFB_PID" 2>/dev/null
+    fi
+    if [ -n "$WORK" ] && [ -z "${E2E_KEEP:-}" ]; then
+        rm -rf "$WORK"
+    fi
+}
+
+# Creates the scratch directories and a shim xmessage: the library shows its message boxes
+# through xmessage, which would wait for a click; the shim logs the text and answers OK.
+e2e_init() {
+    [ -x "$PLINKEL_BIN" ] || fail "no installed program at $PLINKEL_BIN"
+    WORK=$(mktemp -d /tmp/plinkel-e2e.XXXXXX) || fail "mktemp"
+    trap e2e_cleanup EXIT
+    trap 'exit 130' INT TERM
+    RUN_DIR="$WORK/run"
+    mkdir -p "$RUN_DIR" "$WORK/bin" "$WORK/home"
+    cat >"$WORK/bin/xmessage" <<EOF
+#!/bin/sh
+printf '%s\n' "\$*" >>"$WORK/xmessage.log"
+exit 101
+EOF
+    chmod +x "$WORK/bin/xmessage"
+}
+
+# Waits until "$@" succeeds, polling every 0.1 s; fails the test after the timeout (seconds).
+wait_for() {
+    local limit=$1 what=$2
+    shift 2
+    local tries=$((limit * 10))
+    while ! "$@" >/dev/null 2>&1; do
+        tries=$((tries - 1))
+        [ "$tries" -gt 0 ] || fail "timed out after ${limit}s waiting for $what"
+        sleep 0.1
+    done
+}
+
+# Starts Xvfb on the first free display number from 90 upward and exports DISPLAY.
+start_xvfb() {
+    local n
+    for ((n = XVFB_FIRST_DISPLAY; n <= XVFB_LAST_DISPLAY; n++)); do
+        [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
+        Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >"$WORK/xvfb.log" 2>&1 &
+        XVFB_PID=$!
+        local tries=50
+        while [ "$tries" -gt 0 ]; do
+            if ! kill -0 "$XVFB_PID" 2>/dev/null; then
+                break # lost the race for this number to another server
+            fi
+            if xdpyinfo -display ":$n" >/dev/null 2>&1; then
+                export DISPLAY=":$n"
+                return 0
+            fi
+            sleep 0.1
+            tries=$((tries - 1))
+        done
+        kill "$XVFB_PID" 2>/dev/null
+        wait "$XVFB_PID" 2>/dev/null
+        XVFB_PID=""
+    done
+    fail "no free display for Xvfb between :$XVFB_FIRST_DISPLAY and :$XVFB_LAST_DISPLAY"
+}
+
+# Writes the library's configuration "allegro.cfg" into $WORK/allegro and points ALLEGRO at that
+# directory (the library reads $ALLEGRO/allegro.cfg), so the working directory stays empty.
+#   sound_config none     no digital and no MIDI driver
+#   sound_config capture  the capture MIDI driver, logging to $WORK/midi.log
+sound_config() {
+    local midi
+    case "$1" in
+    none) midi=0 ;;
+    capture) midi=CAPT ;;
+    *) fail "sound_config: unknown kind $1" ;;
+    esac
+    mkdir -p "$WORK/allegro"
+    printf '[sound]\ndigi_card = 0\nmidi_card = %s\ncapture_log = %s\n' "$midi" "$WORK/midi.log" \
+        >"$WORK/allegro/allegro.cfg"
+    export ALLEGRO="$WORK/allegro"
+}
+
+# Starts the program (default: the installed one) in RUN_DIR, stdout and stderr to $WORK.
+# HOME points into the scratch tree so that no ~/allegro.cfg of the user takes part.
+start_plinkel() {
+    local bin=${1:-$PLINKEL_BIN}
+    PLINKEL_STATUS=""
+    PLINKEL_WINDOW=""
+    (cd "$RUN_DIR" && HOME="$WORK/home" PATH="$WORK/bin:$PATH" exec "$bin") \
+        >"$WORK/stdout" 2>"$WORK/stderr" &
+    PLINKEL_PID=$!
+}
+
+# Waits for the program's window and stores its id in PLINKEL_WINDOW.
+wait_window() {
+    local id
+    id=$(timeout "$E2E_TIMEOUT" xdotool search --sync --onlyvisible --name '^plinkel$' 2>/dev/null |
+        head -n 1)
+    [ -n "$id" ] || fail "no plinkel window within ${E2E_TIMEOUT}s"
+    PLINKEL_WINDOW=$id
+    timeout 5 xdotool windowfocus "$PLINKEL_WINDOW" 2>/dev/null
+    # The library draws its first picture right after mapping the window.
+    sleep 0.5
+}
+
+# Sends keys (xdotool key names) to the focused program window.
+send_keys() {
+    timeout 10 xdotool key --delay 60 "$@" 2>/dev/null || fail "xdotool key $*"
+}
+
+# Types a text into the focused window.
+type_text() {
+    timeout 20 xdotool type --delay 60 "$1" 2>/dev/null || fail "xdotool type $1"
+}
+
+# Moves the pointer to (x, y) inside the program window.
+mouse_move() {
+    timeout 5 xdotool mousemove --window "$PLINKEL_WINDOW" "$1" "$2" 2>/dev/null ||
+        fail "xdotool mousemove $1 $2"
+}
+
+# Presses button $1 at window position ($2, $3). The library polls the mouse, so the button is
+# held long enough to be seen.
+mouse_click() {
+    local button=$1
+    mouse_move "$2" "$3"
+    sleep 0.1
+    timeout 5 xdotool mousedown "$button" 2>/dev/null || fail "mousedown $button"
+    sleep 0.1
+    timeout 5 xdotool mouseup "$button" 2>/dev/null || fail "mouseup $button"
+    sleep 0.1
+}
+
+plinkel_running() { kill -0 "$PLINKEL_PID" 2>/dev/null; }
+
+# Waits for the program to end and stores its exit status in PLINKEL_STATUS.
+wait_exit() {
+    local limit=${1:-$E2E_TIMEOUT}
+    local tries=$((limit * 10))
+    while plinkel_running; do
+        tries=$((tries - 1))
+        if [ "$tries" -le 0 ]; then
+            kill -9 "$PLINKEL_PID" 2>/dev/null
+            fail "plinkel did not exit within ${limit}s"
+        fi
+        sleep 0.1
+    done
+    wait "$PLINKEL_PID"
+    PLINKEL_STATUS=$?
+    PLINKEL_PID=""
+}
+
+# Sends a key every half second until the program ends (dialogs before the main loop may need
+# one press each), then stores the exit status like wait_exit.
+press_until_exit() {
+    local key=$1 tries=$((E2E_TIMEOUT * 2))
+    while plinkel_running; do
+        tries=$((tries - 1))
+        [ "$tries" -gt 0 ] || fail "plinkel still running after pressing $key for ${E2E_TIMEOUT}s"
+        timeout 5 xdotool key "$key" 2>/dev/null
+        sleep 0.5
+    done
+    wait_exit 5
+}
+
+expect_status() {
+    [ "$PLINKEL_STATUS" = "$1" ] || fail "exit status $PLINKEL_STATUS, expected $1"
+}
+
+# Waits until a file exists and its size has stopped changing (it is completely written).
+file_complete() {
+    [ -s "$1" ] || return 1
+    local a b
+    a=$(stat -c %s "$1")
+    sleep 0.2
+    b=$(stat -c %s "$1")
+    [ "$a" = "$b" ]
+}
+
+wait_file() {
+    wait_for "${2:-$E2E_TIMEOUT}" "file $1" file_complete "$1"
+}
+
+# F12 makes the program save its last picture; copies it to $1.
+screenshot() {
+    rm -f "$RUN_DIR/screenshot.bmp"
+    send_keys F12
+    wait_file "$RUN_DIR/screenshot.bmp"
+    cp "$RUN_DIR/screenshot.bmp" "$1"
+}
+
+# Grabs what the X server shows in the program window (pointer included) into $1.
+grab_window() {
+    timeout 10 "$IM_IMPORT" -window "$PLINKEL_WINDOW" "$1" 2>/dev/null || fail "import of the window"
+}
+
+# Prints "R G B" (0..255) of pixel (x, y) of an image.
+pixel() {
+    "$IM_CONVERT" "$1" -crop "1x1+$2+$3" +repage -depth 8 txt:- 2>/dev/null |
+        sed -n 's/^0,0: *(\([0-9]*\),\([0-9]*\),\([0-9]*\).*/\1 \2 \3/p'
+}
+
+# Counts the pixels of colour "R G B" inside the rectangle w x h + x + y of an image.
+count_colour() {
+    local file=$1 rgb=$2 geometry=$3
+    "$IM_CONVERT" "$file" -crop "$geometry" +repage -depth 8 txt:- 2>/dev/null |
+        sed -n 's/^[0-9]*,[0-9]*: *(\([0-9]*\),\([0-9]*\),\([0-9]*\).*/\1 \2 \3/p' |
+        grep -c -x "$rgb"
+}
+
+# Window size as "W H".
+window_size() {
+    xwininfo -id "$PLINKEL_WINDOW" | awk '/^ *Width:/ {w = $2} /^ *Height:/ {h = $2} END {print w, h}'
+}
+
+# The captured MIDI bytes (hex, upper case) in order, one line, space separated.
+midi_bytes() {
+    [ -f "$WORK/midi.log" ] || return 0
+    awk '{print $2}' "$WORK/midi.log" | paste -s -d ' '
+}
+
+# Copies the installed tree to $WORK/prefix, leaving out the run-time files named, and prints
+# the program path of the copy.
+copy_install_without() {
+    local copy="$WORK/prefix"
+    mkdir -p "$copy"
+    cp -a "$PLINKEL_PREFIX/." "$copy/"
+    local name
+    for name in "$@"; do
+        rm -f "$copy/share/plinkel/$name"
+    done
+    echo "$copy/bin/plinkel"
+}
