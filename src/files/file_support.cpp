@@ -1,0 +1,152 @@
+// Shared support of the score-file readers and writers: user messages, traces, output files
+// renamed into place when complete, and packfiles over stdio streams.
+#include "files/file_support.h"
+
+#include <cstdarg>
+#include <cstdlib>
+#include <cstring>
+#include <sys/stat.h>
+#include <unistd.h>
+
+file_message_fn file_message_hook = nullptr;
+int file_trace_on = 1;
+
+constexpr int MESSAGE_SIZE = 1024;
+constexpr mode_t NEW_FILE_MODE = 0666;
+
+void file_message(const char *fmt, ...) {
+    char text[MESSAGE_SIZE];
+    va_list ap;
+    va_start(ap, fmt);
+    vsnprintf(text, sizeof text, fmt, ap);
+    va_end(ap);
+    if (file_message_hook)
+        file_message_hook(text);
+    else
+        std::fprintf(stderr, "%s\n", text);
+}
+
+void file_trace(const char *fmt, ...) {
+    if (!file_trace_on)
+        return;
+    va_list ap;
+    va_start(ap, fmt);
+    std::vprintf(fmt, ap);
+    va_end(ap);
+}
+
+int open_output(output_file *out, const char *path) {
+    out->fp = nullptr;
+    size_t n = std::strlen(path);
+    static const char suffix[] = ".tmpXXXXXX";
+    if (n == 0 || n + sizeof suffix > OUTPUT_PATH_SIZE)
+        return 0;
+    std::memcpy(out->final_path, path, n + 1);
+    std::memcpy(out->tmp_path, path, n);
+    std::memcpy(out->tmp_path + n, suffix, sizeof suffix);
+    int fd = mkstemp(out->tmp_path);
+    if (fd < 0)
+        return 0;
+    // mkstemp makes the file private; give it what an ordinary new file would get.
+    mode_t mask = umask(0);
+    umask(mask);
+    fchmod(fd, NEW_FILE_MODE & ~mask);
+    out->fp = fdopen(fd, "wb");
+    if (!out->fp) {
+        close(fd);
+        std::remove(out->tmp_path);
+        return 0;
+    }
+    return 1;
+}
+
+int finish_output(output_file *out, int ok) {
+    if (!out->fp)
+        return 0;
+    if (std::fflush(out->fp) != 0 || std::ferror(out->fp))
+        ok = 0;
+    if (std::fclose(out->fp) != 0)
+        ok = 0;
+    out->fp = nullptr;
+    if (ok && std::rename(out->tmp_path, out->final_path) == 0)
+        return 1;
+    std::remove(out->tmp_path);
+    return 0;
+}
+
+// The packfile vtable over a stdio stream. userdata is a stdio_pack record.
+namespace {
+
+struct stdio_pack {
+    FILE *fp;
+    int owns_fp;
+};
+
+FILE *fp_of(void *userdata) {
+    return static_cast<stdio_pack *>(userdata)->fp;
+}
+
+int sp_fclose(void *userdata) {
+    stdio_pack *sp = static_cast<stdio_pack *>(userdata);
+    int result = 0;
+    if (sp->owns_fp)
+        result = std::fclose(sp->fp);
+    else if (std::fflush(sp->fp) != 0)
+        result = EOF;
+    std::free(sp);
+    return result;
+}
+
+int sp_getc(void *userdata) {
+    return std::fgetc(fp_of(userdata));
+}
+int sp_ungetc(int c, void *userdata) {
+    return std::ungetc(c, fp_of(userdata));
+}
+long sp_fread(void *p, long n, void *userdata) {
+    return static_cast<long>(std::fread(p, 1, static_cast<size_t>(n), fp_of(userdata)));
+}
+int sp_putc(int c, void *userdata) {
+    return std::fputc(c, fp_of(userdata));
+}
+long sp_fwrite(const void *p, long n, void *userdata) {
+    return static_cast<long>(std::fwrite(p, 1, static_cast<size_t>(n), fp_of(userdata)));
+}
+int sp_fseek(void *userdata, int offset) {
+    return std::fseek(fp_of(userdata), offset, SEEK_CUR);
+}
+int sp_feof(void *userdata) {
+    return std::feof(fp_of(userdata));
+}
+int sp_ferror(void *userdata) {
+    return std::ferror(fp_of(userdata));
+}
+
+PACKFILE_VTABLE stdio_vtable = {sp_fclose, sp_getc,  sp_ungetc, sp_fread, sp_putc,
+                                sp_fwrite, sp_fseek, sp_feof,   sp_ferror};
+
+} // namespace
+
+PACKFILE *pack_from_stdio(FILE *fp, int owns_fp) {
+    if (!fp)
+        return nullptr;
+    stdio_pack *sp = static_cast<stdio_pack *>(std::malloc(sizeof(stdio_pack)));
+    if (!sp)
+        return nullptr;
+    sp->fp = fp;
+    sp->owns_fp = owns_fp;
+    PACKFILE *f = pack_fopen_vtable(&stdio_vtable, sp);
+    if (!f)
+        std::free(sp);
+    return f;
+}
+
+PACKFILE *pack_open_path(const char *path, const char *mode) {
+    FILE *fp = std::fopen(path, mode);
+    if (!fp)
+        return nullptr;
+    PACKFILE *f = pack_from_stdio(fp, 1);
+    if (!f)
+        std::fclose(fp);
+    return f;
+}

@@ -1,0 +1,42 @@
+// What every reader and writer of score files shares: the seam through which they tell the
+// user about a refused file, the switch for diagnostic traces, output written under a temporary
+// name and renamed into place only when complete, and library packfiles over plain stdio files.
+#pragma once
+
+#include <allegro.h>
+#include <cstdio>
+
+// User messages (a refused file, an old file version, a track that cannot be exported). The
+// editor points file_message_hook at a function that shows an alert; tools without a screen
+// point it at one that prints to standard error, which is also what the null default does.
+// The text is one line without a trailing newline.
+typedef void (*file_message_fn)(const char *text);
+extern file_message_fn file_message_hook;
+void file_message(const char *fmt, ...) __attribute__((format(printf, 1, 2)));
+
+// Diagnostic traces ("read succeeded.", "track:%d loaded." ...) go to standard output while
+// file_trace_on is non-zero (the default); the command-line converter clears it unless asked.
+extern int file_trace_on;
+void file_trace(const char *fmt, ...) __attribute__((format(printf, 1, 2)));
+
+// An output file in the making: written at tmp_path beside final_path, then renamed over it.
+constexpr int OUTPUT_PATH_SIZE = 4096;
+struct output_file {
+    char final_path[OUTPUT_PATH_SIZE];
+    char tmp_path[OUTPUT_PATH_SIZE];
+    FILE *fp;
+};
+
+// Creates a fresh temporary file in the directory of path, opened for binary writing with the
+// permissions a new file would get. Returns 1, or 0 when it cannot be created.
+int open_output(output_file *out, const char *path);
+// Closes the file; when ok is non-zero and every write and the close succeeded, renames it over
+// the final path and returns 1. Otherwise removes the temporary file and returns 0.
+int finish_output(output_file *out, int ok);
+
+// A library packfile over a stdio stream, so that names holding '#' (which pack_fopen would take
+// for an object inside a datafile) open like any other. Closing the packfile closes fp only
+// when owns_fp is non-zero. Null when fp is null.
+PACKFILE *pack_from_stdio(FILE *fp, int owns_fp);
+// Opens path with fopen(mode) and wraps it; null when the file cannot be opened.
+PACKFILE *pack_open_path(const char *path, const char *mode);

@@ -1,0 +1,64 @@
+#!/bin/bash
+# plinkel-convert end to end: conversions in every direction without a display, silence unless
+# --verbose, exit status and one-line messages on failure, and no half-written output.
+set -euo pipefail
+conv="${PLINKEL_PREFIX:?}/bin/plinkel-convert"
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+cd "$work"
+unset DISPLAY
+fails=0
+passes=0
+check() {
+    if "$@"; then passes=$((passes + 1)); else echo "FAILED: $*"; fails=$((fails + 1)); fi
+}
+
+cat > one.seq <<'SEQ'
+vudiz 25
+tempo 120
+num_track 1
+track 0 0 0 -1
+m 0 4 4
+n 0 0 0 192 0 127
+t 0 120
+SEQ
+
+out=$("$conv" one.seq one.mid 2>&1)
+check test -z "$out"
+check test -s one.mid
+"$conv" one.mid back.seq
+check cmp -s one.seq back.seq
+"$conv" one.seq copy.seq && check cmp -s one.seq copy.seq
+"$conv" one.mid copy.mid && check cmp -s one.mid copy.mid
+check test "$("$conv" --verbose one.mid v.seq | grep -c 'read succeeded.')" = 1
+
+song=/usr/share/games/openttd/baseset/openmsx/keep_on_rolling.mid
+if [ -f "$song" ]; then
+    "$conv" --grid 100 "$song" song.seq
+    check grep -q '^m ' song.seq
+fi
+
+# failures: status 1, one line on stderr, no output file left behind
+expect_failure() {
+    local target=$1
+    shift
+    set +e
+    err=$("$conv" "$@" 2>&1 >/dev/null)
+    status=$?
+    set -e
+    check test "$status" = 1
+    check test "$(printf '%s\n' "$err" | wc -l)" = 1
+    check test ! -e "$target"
+}
+printf 'vudiz 25\nn 0 0 0 192 0 127\n' > bad.seq
+expect_failure bad.mid bad.seq bad.mid
+printf 'MThd garbage' > bad.mid
+expect_failure out.seq bad.mid out.seq
+expect_failure out.seq missing.mid out.seq
+expect_failure out.txt one.seq out.txt
+expect_failure out.seq --grid 2 one.mid out.seq
+expect_failure out.seq --grid 5000 one.mid out.seq
+check test -z "$(ls -A | grep tmp || true)"
+
+echo "$passes passed, $fails failed"
+test "$fails" = 0
