@@ -24,10 +24,11 @@ constexpr int LENGTHS[] = {768, 384, 192, 96, 48, 24,  576, 288, 144,  72,   36,
 constexpr int N_LENGTHS = sizeof LENGTHS / sizeof LENGTHS[0];
 constexpr int PLAIN_GRIDS[] = {24, 48, 96, 192};
 constexpr int TRIPLET_GRIDS[] = {16, 32, 64, 128};
-constexpr int START_MEASURES = 6;
+constexpr int START_MEASURES = N_SIGNATURES; // each run starts with every signature once
 constexpr int ENTRY_MEASURES = 10; // notes start in the first measures only, so scores stay small
 constexpr int TRACKS = 3;
 constexpr int STEPS = 120;
+constexpr int WILD_MAX_LENGTH = 1500;
 constexpr int LOG_SHOWN = 8; // last operations printed with a failure
 
 // A small, portable generator: mt19937's output is fixed by the standard, its
@@ -56,8 +57,9 @@ class EditSequence : public ::testing::TestWithParam<int> {
         init_track_info();
         init_score(&s);
         measure *last = nullptr;
+        int first = rng.pick(N_SIGNATURES);
         for (int i = 0; i < START_MEASURES; i++) {
-            const int *sig = SIGNATURES[rng.pick(N_SIGNATURES)];
+            const int *sig = SIGNATURES[(first + i) % N_SIGNATURES];
             measure *m = new_measure();
             set_measure(m, sig[0], sig[1], rng.range(-3, 3));
             last = _insert_measure_list(&s.measures, last, m);
@@ -87,13 +89,19 @@ class EditSequence : public ::testing::TestWithParam<int> {
         return get_measure_by_pos(&s, rng.pick(n));
     }
 
+    // Off-grid material, as quantised MIDI may bring: any length at any tick.
+    bool wild = false;
+
     int random_length() {
-        int len = LENGTHS[rng.pick(N_LENGTHS)];
-        return len;
+        if (wild)
+            return rng.range(1, WILD_MAX_LENGTH);
+        return LENGTHS[rng.pick(N_LENGTHS)];
     }
 
     // A start on the grid of the length, now and then on the other grid.
     int random_x(measure *m, int len) {
+        if (wild)
+            return rng.pick(m->len);
         bool triplet = len % 3 != 0;
         if (rng.chance(10))
             triplet = !triplet;
@@ -198,14 +206,96 @@ class EditSequence : public ::testing::TestWithParam<int> {
         validate_from(m, reach);
     }
 
+    measure *measure_of(note *n) {
+        for (measure *m = s.measures.head; m; m = m->next)
+            for (note *e = m->notes.head; e; e = e->next)
+                if (e == n)
+                    return m;
+        return nullptr;
+    }
+
+    // Enters a note right after the end of a random chain, same track and pitch, and ties it.
+    void tie() {
+        measure *m;
+        note *first;
+        if (!random_note(&m, &first))
+            return enter();
+        note *last = first;
+        measure *last_m = m;
+        for (; last->l_next; last = last->l_next)
+            if (last->l_next->x == 0)
+                last_m = last_m->next;
+        measure *to = last_m;
+        int x = last->x + last->len;
+        if (x == to->len) {
+            if (!to->next)
+                return enter();
+            to = to->next;
+            x = 0;
+        }
+        note *n = new_note();
+        n->x = x;
+        n->len = n->total_len = int16_t(random_length());
+        n->track = first->track;
+        n->pitch = first->pitch;
+        n->volume = first->volume;
+        get_note_pos_y(to, n);
+        record("enter to tie", to, n);
+        _insert_sorted_note_list(&to->notes, n, note_comp);
+        _note_expand_by_measure(&s, to, n, 1);
+        ASSERT_TRUE(forget(whole_of(m, first))) << to_string(whole_of(m, first)) << recent_log();
+        _l_tie_note(last, n);
+        get_total_len(n);
+        shadow.push_back(whole_of(m, first));
+        validate_from(last_m, to == last_m ? 0 : 1);
+    }
+
+    // "Untie from previous" at a random inner piece: the chain becomes two notes.
+    void untie() {
+        std::vector<std::pair<measure *, note *>> pieces;
+        for (measure *m = s.measures.head; m; m = m->next)
+            for (note *n = m->notes.head; n; n = n->next)
+                if (!n->rest && n->l_prev)
+                    pieces.push_back({m, n});
+        if (pieces.empty())
+            return tie();
+        auto [m, n] = pieces[rng.pick(int(pieces.size()))];
+        note *first = _l_start_note(n);
+        measure *first_m = measure_of(first);
+        measure *prev_m = measure_of(n->l_prev);
+        record("untie", m, n);
+        ASSERT_TRUE(forget(whole_of(first_m, first))) << recent_log();
+        _l_untie_note(n);
+        get_total_len(first);
+        shadow.push_back(whole_of(first_m, first));
+        shadow.push_back(whole_of(m, n));
+        validate_from(prev_m, prev_m == m ? 0 : 1);
+    }
+
+    // A block edit's cycle on one measure: every note compressed and expanded again.
+    void recompress_measure() {
+        measure *m = random_measure();
+        log.push_back("step " + std::to_string(log.size()) + ": recompress measure " +
+                      std::to_string(get_pos_by_measure(&s, m)));
+        int reach = measure_compress_by_measure(m);
+        int new_reach = _measure_expand_by_measure(&s, m, 1);
+        validate_from(m, std::max(reach, new_reach));
+    }
+
     void random_edit() {
         int roll = rng.pick(100);
-        if (roll < 45)
+        if (roll < 35)
             enter();
-        else if (roll < 65)
+        else if (roll < 50)
             move();
-        else if (roll < 85)
+        else if (roll < 65)
             change_length();
+        else if (roll < 75)
+            recompress_measure();
+        else if (roll < 82)
+            tie();
+        else if (roll < 88)
+            untie();
         else
             remove();
     }
@@ -231,6 +321,21 @@ class EditSequence : public ::testing::TestWithParam<int> {
         return out;
     }
 
+    // Pieces made by expansion are spelled in the key of their own measure; only a note's
+    // first piece keeps the spelling it was entered with.
+    void expect_pieces_spelled_in_key() {
+        for (measure *m = s.measures.head; m; m = m->next)
+            for (note *n = m->notes.head; n; n = n->next) {
+                if (n->rest || !n->l_prev)
+                    continue;
+                note spelled = *n;
+                get_note_pos_y(m, &spelled);
+                ASSERT_EQ(n->pos.y, spelled.pos.y) << "piece at x " << n->x << " of measure "
+                                                   << get_pos_by_measure(&s, m) << recent_log();
+                ASSERT_EQ(n->accidental, spelled.accidental) << recent_log();
+            }
+    }
+
     void expect_shadow() {
         std::string error;
         std::vector<whole_note> got = compressed_whole_notes(&s, &error);
@@ -248,6 +353,7 @@ TEST_P(EditSequence, KeepsInvariantsAndNotes) {
         ASSERT_NO_FATAL_FAILURE(random_edit()) << recent_log();
         ASSERT_TRUE(score_invariants(&s)) << recent_log();
         ASSERT_NO_FATAL_FAILURE(expect_shadow());
+        ASSERT_NO_FATAL_FAILURE(expect_pieces_spelled_in_key());
         count_what_is_seen();
     }
     EXPECT_GT(seen.bar_ties, 0);
@@ -264,6 +370,36 @@ TEST_P(EditSequence, HiddenTrackKeepsInvariants) {
         ASSERT_TRUE(score_invariants(&s)) << recent_log();
     }
     ASSERT_NO_FATAL_FAILURE(expect_shadow());
+}
+
+TEST_P(EditSequence, OffGridLengthsAndPositions) {
+    wild = true;
+    for (int step = 0; step < STEPS / 2; step++) {
+        ASSERT_NO_FATAL_FAILURE(random_edit()) << recent_log();
+        ASSERT_TRUE(score_invariants(&s)) << recent_log();
+        ASSERT_NO_FATAL_FAILURE(expect_shadow());
+    }
+}
+
+// The loading path: whole notes put into the measures as a file holds them, then the whole
+// score expanded at once and every measure validated.
+TEST_P(EditSequence, ExpandingWholeNotesAtOnce) {
+    for (int i = 0; i < STEPS / 2; i++) {
+        measure *m = random_measure();
+        note *n = new_note();
+        n->len = n->total_len = int16_t(random_length());
+        n->x = random_x(m, n->len);
+        n->track = int8_t(rng.pick(TRACKS));
+        respell_randomly(m, n);
+        shadow.push_back(whole_of(m, n));
+        _insert_sorted_note_list(&m->notes, n, note_comp);
+    }
+    score_expand_by_measure(&s);
+    for (measure *m = s.measures.head; m; m = m->next)
+        validate_measure(m);
+    ASSERT_TRUE(score_invariants(&s));
+    ASSERT_NO_FATAL_FAILURE(expect_shadow());
+    ASSERT_NO_FATAL_FAILURE(expect_pieces_spelled_in_key());
 }
 
 INSTANTIATE_TEST_SUITE_P(Seeds, EditSequence, ::testing::Values(1, 2, 3, 5, 8, 13, 21, 34));
