@@ -1,24 +1,152 @@
-// The editor's interaction loop: each turn draws the picture into the back buffer, shows it,
-// and waits for a key; Esc ends the loop.
+// The turn of the main loop and the input events it waits for: keys go to the binding table,
+// the left button to note entry and the listening strip, the wheel to scrolling.
 #include "editor/mainloop.h"
+
+#include <algorithm>
+#include <cstdlib>
 
 #include <allegro.h>
 
+#include "editor/clock.h"
+#include "editor/cursor.h"
+#include "editor/edit.h"
 #include "editor/interface.h"
+#include "editor/keys.h"
+#include "editor/scroll.h"
 #include "editor/state.h"
+#include "render/draw.h"
 
-static void draw_picture() {
-    clear_to_color(buf, bcol);
-    textprintf_ex(buf, font, 24, 2, fcol, bcol, "%s%s", edited ? "*" : "", filename);
-    hline(buf, 0, panel_height, buf->w - 1, green_color);
+int keyboard_tick = 0;
+int (*confirm_exit)() = nullptr;
+
+namespace {
+
+constexpr int POLL_SLEEP_MS = 2;
+constexpr int POINTER_WAKE_DISTANCE = 20; // pixels the mouse must move to show the pointer
+
+void show_pointer() {
+    mouse_visible = 1;
+    show_mouse(screen);
+}
+
+void wait_button_release(int button) {
+    while (mouse_b & button) {
+        rest(POLL_SLEEP_MS);
+        poll_mouse();
+    }
+}
+
+// Insert mode: the listening strip on the status panel, note entry and dragging below it. In
+// select mode a click only brings the pointer back; it is waited out so that holding the
+// button does not redraw the picture again and again.
+void process_left_button() {
+    if (!mouse_visible)
+        show_pointer();
+    if (!edit_mode) {
+        wait_button_release(1);
+        return;
+    }
+    if (cursor.y <= panel_height)
+        play_listening_strip(&g_score);
+    else
+        edit_note_at_pointer(&g_score, cursor.x, cursor.y);
+}
+
+// Brings the pointer back; the press is waited out like a click in select mode.
+void process_right_button() {
+    if (!mouse_visible)
+        show_pointer();
+    wait_button_release(2);
+}
+
+void process_event(int event) {
+    switch (event) {
+    case INPUT_KEY:
+        process_key_event();
+        break;
+    case INPUT_LEFT_BUTTON:
+        process_left_button();
+        break;
+    case INPUT_RIGHT_BUTTON:
+        process_right_button();
+        break;
+    case INPUT_WHEEL:
+        process_wheel(mouse_z);
+        break;
+    }
+}
+
+int wants_exit() {
+    if (!key[KEY_ESC] && !is_exit)
+        return 0;
+    is_exit = 0;
+    return confirm_exit ? confirm_exit() : 1;
+}
+
+} // namespace
+
+void waite_key_up() {
+    get_time2(&keyboard_tick, 1);
+    clear_keybuf();
+}
+
+int get_event() {
+    if (mouse_visible)
+        show_mouse(screen);
+    clear_keybuf();
+    poll_mouse();
+    poll_keyboard();
+    int x0 = mouse_x, y0 = mouse_y;
+    position_mouse_z(0);
+    for (;;) {
+        if (keypressed()) {
+            get_time2(&keyboard_tick, 1);
+            return INPUT_KEY;
+        }
+        if (mouse_b & 1)
+            return INPUT_LEFT_BUTTON;
+        if (mouse_b & 2)
+            return INPUT_RIGHT_BUTTON;
+        if (mouse_z != 0)
+            return INPUT_WHEEL;
+        if (!mouse_visible &&
+            std::abs(x0 - mouse_x) + std::abs(y0 - mouse_y) > POINTER_WAKE_DISTANCE) {
+            show_pointer();
+            x0 = mouse_x;
+            y0 = mouse_y;
+        }
+        rest(POLL_SLEEP_MS);
+        poll_keyboard();
+        poll_mouse();
+    }
+}
+
+void process_wheel(int dz) {
+    if (dz > 0) {
+        if (shift_held())
+            process_shift_left_right_key(&g_score, 0);
+        else
+            offset_y = std::max(offset_y - SCROLL_PAGE_STEP, min_offset_y());
+    } else if (dz < 0) {
+        if (shift_held())
+            process_shift_left_right_key(&g_score, 1);
+        else
+            offset_y += SCROLL_PAGE_STEP;
+    }
+    mouse_visible = 0;
+}
+
+int main_loop_turn() {
+    draw_all();
+    show_mouse(nullptr);
+    _blit();
+    int event = get_event();
+    set_coord(&cursor, mouse_x, mouse_y);
+    process_event(event);
+    return !wants_exit();
 }
 
 void main_loop() {
-    while (!is_exit) {
-        draw_picture();
-        _blit();
-        int k = readkey();
-        if ((k >> 8) == KEY_ESC)
-            is_exit = 1;
-    }
+    while (main_loop_turn())
+        ;
 }

@@ -1,0 +1,238 @@
+// The key bindings of the main loop, tested in their fixed order against the keys held at the
+// moment of the event, and the length keys: the digit row holds the plain lengths, the row
+// below it the dotted lengths between neighbouring digits, the row below that the triplets.
+#include "editor/keys.h"
+
+#include <allegro.h>
+
+#include "editor/cursor.h"
+#include "editor/edit.h"
+#include "editor/glyphs.h"
+#include "editor/history.h"
+#include "editor/interface.h"
+#include "editor/mainloop.h"
+#include "editor/scroll.h"
+#include "editor/state.h"
+#include "model/seq.h"
+#include "playback/sound.h"
+
+const length_key length_key_table[LENGTH_KEYS] = {
+    {KEY_1, 768}, {KEY_Q, 576}, {KEY_2, 384}, {KEY_W, 288}, {KEY_S, 256},
+    {KEY_3, 192}, {KEY_E, 144}, {KEY_D, 128}, {KEY_4, 96},  {KEY_R, 72},
+    {KEY_F, 64},  {KEY_5, 48},  {KEY_T, 36},  {KEY_G, 32},  {KEY_6, 24},
+    {KEY_Y, 18},  {KEY_H, 16},  {KEY_7, 12},  {KEY_U, 9},   {KEY_J, 8},
+    {KEY_8, 6},   {KEY_I, 9},   {KEY_K, 4},   {KEY_9, 3},   {KEY_0, 0},
+};
+
+// The menu module's commands join this table as that module lands.
+key_command_fn key_commands[KEY_COMMANDS] = {
+    nullptr,          // CMD_HELP
+    menu_play_score,  // CMD_PLAY_SCORE
+    nullptr,          // CMD_PLAY_STOP
+    nullptr,          // CMD_COPY
+    nullptr,          // CMD_PASTE_SOLID
+    nullptr,          // CMD_PASTE_BLEND
+    nullptr,          // CMD_DELETE_SOLID
+    nullptr,          // CMD_DELETE_BLEND
+    nullptr,          // CMD_DELETE_MEASURE
+    nullptr,          // CMD_SELECT_START
+    nullptr,          // CMD_SELECT_END
+    menu_delete_note, // CMD_DELETE_NOTE
+};
+
+int get_length_key_ticks(int i) {
+    int ticks = length_key_table[i].ticks;
+    return ticks ? ticks : user_defined_length;
+}
+
+int find_held_length_key() {
+    for (int i = 0; i < LENGTH_KEYS; i++)
+        if (key[length_key_table[i].scancode])
+            return i;
+    return -1;
+}
+
+int shift_held() {
+    return key[KEY_LSHIFT] || key[KEY_RSHIFT];
+}
+
+namespace {
+
+const char SCREENSHOT_FILE[] = "screenshot.bmp";
+
+void run_command(key_command_id id) {
+    if (key_commands[id])
+        key_commands[id]();
+}
+
+void toggle_edit_mode() {
+    edit_mode = !edit_mode;
+}
+void toggle_dot_mode() {
+    dot_mode = !dot_mode;
+}
+// A failure to save is ignored: the picture is still on the screen.
+void save_screenshot() {
+    save_bitmap(SCREENSHOT_FILE, buf, the_palette);
+}
+
+void choose_length() {
+    int i = find_held_length_key();
+    if (i < 0)
+        return;
+    note_type = get_length_key_ticks(i);
+    push_note_length(note_type);
+}
+
+void history_back() {
+    note_length_history_back();
+}
+void history_forward() {
+    note_length_history_forward();
+}
+
+void cursor_at_pointer() {
+    set_cursor(&g_score, cursor.x, cursor.y);
+}
+void select_start() {
+    cursor_at_pointer();
+    run_command(CMD_SELECT_START);
+}
+void select_end() {
+    cursor_at_pointer();
+    run_command(CMD_SELECT_END);
+}
+void enter_cursor() {
+    cursor_at_pointer();
+    waite_key_up();
+}
+
+void help() {
+    run_command(CMD_HELP);
+}
+void play() {
+    run_command(CMD_PLAY_SCORE);
+    waite_key_up();
+}
+void stop() {
+    run_command(CMD_PLAY_STOP);
+    waite_key_up();
+}
+void command_then_key_up(key_command_id id) {
+    run_command(id);
+    waite_key_up();
+}
+void copy() {
+    command_then_key_up(CMD_COPY);
+}
+void paste_solid() {
+    command_then_key_up(CMD_PASTE_SOLID);
+}
+void paste_blend() {
+    command_then_key_up(CMD_PASTE_BLEND);
+}
+void delete_solid() {
+    command_then_key_up(CMD_DELETE_SOLID);
+}
+void delete_blend() {
+    command_then_key_up(CMD_DELETE_BLEND);
+}
+void delete_measure() {
+    command_then_key_up(CMD_DELETE_MEASURE);
+}
+
+int scroll_step() {
+    return shift_held() ? SCROLL_PAGE_STEP : SCROLL_STEP;
+}
+void up() {
+    scroll_up(scroll_step());
+}
+void down() {
+    scroll_down(scroll_step());
+}
+void measure_back() {
+    process_shift_left_right_key(&g_score, 0);
+    mouse_visible = 0;
+}
+void measure_forward() {
+    process_shift_left_right_key(&g_score, 1);
+    mouse_visible = 0;
+}
+void left_right() {
+    process_left_right_key(&g_score);
+}
+
+void delete_note_at_pointer() {
+    run_command(CMD_DELETE_NOTE);
+    adjust_offset_x();
+    waite_key_up();
+}
+
+// The length of the whole tied note under the pointer becomes the entry length and the 0 key's.
+void pick_up_length() {
+    note *n = nullptr;
+    screen_score_find_note(&g_score, cursor.x, cursor.y, &n, 1);
+    selected_note = n;
+    if (n) {
+        user_defined_length = note_type = n->total_len;
+        push_note_length(note_type);
+    }
+    selected_note = nullptr;
+}
+
+enum shift_rule { ANY_SHIFT, WITH_SHIFT, NO_SHIFT };
+
+// A binding fires when its key is held (scancode 0: always; the action tests its own keys),
+// the Shift condition holds and neither of the excluding keys is held.
+struct key_binding {
+    int scancode;
+    shift_rule shift;
+    int unless_a;
+    int unless_b;
+    void (*action)();
+};
+
+const key_binding key_bindings[] = {
+    {KEY_INSERT, ANY_SHIFT, 0, 0, toggle_edit_mode},
+    {KEY_STOP, ANY_SHIFT, 0, 0, toggle_dot_mode},
+    {KEY_F12, ANY_SHIFT, 0, 0, save_screenshot},
+    {0, ANY_SHIFT, 0, 0, choose_length},
+    {KEY_COLON, ANY_SHIFT, 0, 0, history_back},
+    {KEY_QUOTE, ANY_SHIFT, KEY_COLON, 0, history_forward},
+    {KEY_OPENBRACE, ANY_SHIFT, 0, 0, select_start},
+    {KEY_CLOSEBRACE, ANY_SHIFT, KEY_OPENBRACE, 0, select_end},
+    {KEY_ENTER, ANY_SHIFT, KEY_OPENBRACE, KEY_CLOSEBRACE, enter_cursor},
+    {KEY_F1, ANY_SHIFT, 0, 0, help},
+    {KEY_F5, ANY_SHIFT, 0, 0, play},
+    {KEY_F6, ANY_SHIFT, 0, 0, play},
+    {KEY_F8, ANY_SHIFT, KEY_F6, 0, stop},
+    {KEY_C, ANY_SHIFT, 0, 0, copy},
+    {KEY_V, WITH_SHIFT, 0, 0, paste_solid},
+    {KEY_V, NO_SHIFT, 0, 0, paste_blend},
+    {KEY_BACKSPACE, WITH_SHIFT, 0, 0, delete_solid},
+    {KEY_BACKSPACE, NO_SHIFT, 0, 0, delete_blend},
+    {KEY_E, WITH_SHIFT, 0, 0, delete_measure},
+    {KEY_UP, ANY_SHIFT, 0, 0, up},
+    {KEY_DOWN, ANY_SHIFT, 0, 0, down},
+    {KEY_LEFT, WITH_SHIFT, 0, 0, measure_back},
+    {KEY_RIGHT, WITH_SHIFT, 0, 0, measure_forward},
+    {0, NO_SHIFT, 0, 0, left_right},
+    {KEY_DEL, ANY_SHIFT, 0, 0, delete_note_at_pointer},
+    {KEY_BACKSLASH, ANY_SHIFT, 0, 0, pick_up_length},
+};
+
+int binding_fires(const key_binding &b) {
+    if (b.scancode && !key[b.scancode])
+        return 0;
+    if ((b.shift == WITH_SHIFT && !shift_held()) || (b.shift == NO_SHIFT && shift_held()))
+        return 0;
+    return !(b.unless_a && key[b.unless_a]) && !(b.unless_b && key[b.unless_b]);
+}
+
+} // namespace
+
+void process_key_event() {
+    for (const key_binding &b : key_bindings)
+        if (binding_fires(b))
+            b.action();
+}
