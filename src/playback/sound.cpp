@@ -1,55 +1,69 @@
-// MIDI byte senders and reference-counted sounding of keys.
+// MIDI byte senders, reference-counted sounding of keys, the play-unit clock and the foreground
+// player: a busy loop on the main thread that starts and stops notes as the clock reaches them.
 #include "playback/sound.h"
 
 #include <allegro.h>
+#include <cstdio>
+#include <cstdlib>
 
 #include "editor/clock.h"
-#include "model/score.h"
+#include "editor/interface.h"
 
 channel_status_t channel_status[CHANNEL_ROWS][MIDI_KEYS];
 
-static void send(unsigned char *bytes, int count) { midi_out(bytes, count); }
+midi_send_function midi_send = midi_out;
+
+constexpr int STATUS_PROGRAM = 0xC0;
+constexpr int STATUS_CONTROL = 0xB0;
+constexpr int STATUS_NOTE_ON = 0x90;
+constexpr int STATUS_NOTE_OFF = 0x80;
+constexpr int CONTROL_PAN = 10;
+
+static unsigned char status_byte(int kind, int channel) {
+    return static_cast<unsigned char>(kind + midi_channel(channel));
+}
+
+static unsigned char data_byte(int value) {
+    return static_cast<unsigned char>(midi_data(value));
+}
 
 void set_patch(int channel, int program) {
     // The percussion kit lives on channel 9 by itself: there is no program to choose.
     if (program >= PERCUSSION_PATCH)
         return;
-    unsigned char bytes[] = {static_cast<unsigned char>(0xC0 + midi_channel(channel)),
-                             static_cast<unsigned char>(midi_data(program))};
-    send(bytes, 2);
+    unsigned char bytes[] = {status_byte(STATUS_PROGRAM, channel), data_byte(program)};
+    midi_send(bytes, 2);
 }
 
 void set_pan(int channel, int pan) {
-    unsigned char bytes[] = {static_cast<unsigned char>(0xB0 + midi_channel(channel)), 10,
-                             static_cast<unsigned char>(midi_data(pan / 2))};
-    send(bytes, 3);
+    unsigned char bytes[] = {status_byte(STATUS_CONTROL, channel), CONTROL_PAN, data_byte(pan / 2)};
+    midi_send(bytes, 3);
 }
 
 void _note_on(int channel, int key, int velocity) {
-    unsigned char bytes[] = {static_cast<unsigned char>(0x90 + midi_channel(channel)),
-                             static_cast<unsigned char>(midi_data(key)),
-                             static_cast<unsigned char>(midi_data(velocity))};
-    send(bytes, 3);
+    unsigned char bytes[] = {status_byte(STATUS_NOTE_ON, channel), data_byte(key),
+                             data_byte(velocity)};
+    midi_send(bytes, 3);
 }
 
 void _note_off(int channel, int key) {
-    unsigned char bytes[] = {static_cast<unsigned char>(0x80 + midi_channel(channel)),
-                             static_cast<unsigned char>(midi_data(key)), 0};
-    send(bytes, 3);
+    unsigned char bytes[] = {status_byte(STATUS_NOTE_OFF, channel), data_byte(key), 0};
+    midi_send(bytes, 3);
 }
 
-// The status table is indexed by the track's own channel (0..31) and a key 0..127.
+// The counts are kept per wire channel (after folding) and key 0..127; other keys cannot sound.
 static channel_status_t *status_cell(int channel, int key) {
-    if (channel < 0 || channel >= CHANNEL_ROWS || key < 0 || key >= MIDI_KEYS)
+    if (key < 0 || key >= MIDI_KEYS)
         return nullptr;
-    return &channel_status[channel][key];
+    return &channel_status[midi_channel(channel)][key];
 }
 
 void note_on(int channel, int key, int velocity) {
     channel_status_t *cell = status_cell(channel, key);
     if (!cell)
         return;
-    if (cell->count == 0) {
+    if (cell->count <= 0) {
+        cell->count = 0;
         _note_on(channel, key, velocity);
     } else if (get_tick() - cell->last_on > RESTRIKE_MS) {
         _note_off(channel, key);
@@ -75,4 +89,255 @@ void init_channel_status() {
     for (auto &row : channel_status)
         for (channel_status_t &cell : row)
             cell.count = 0;
+}
+
+// ---- The list of sounding notes ----
+
+playing_item playing;
+playing_item playing_item_garbage;
+void *(*playing_item_alloc)(size_t size) = std::malloc;
+
+static void unlink_playing_item(playing_item *item) {
+    if (item->prev)
+        item->prev->next = item->next;
+    if (item->next)
+        item->next->prev = item->prev;
+    item->next = item->prev = nullptr;
+}
+
+playing_item *new_playing_item() {
+    playing_item *item = playing_item_garbage.next;
+    if (item)
+        unlink_playing_item(item);
+    else
+        item = static_cast<playing_item *>(playing_item_alloc(sizeof(playing_item)));
+    if (item)
+        *item = playing_item{};
+    return item;
+}
+
+static void link_after(playing_item *position, playing_item *item) {
+    item->prev = position;
+    item->next = position->next;
+    if (position->next)
+        position->next->prev = item;
+    position->next = item;
+}
+
+void insert_playing_item(playing_item *position, playing_item *item) {
+    link_after(position, item);
+    note_on(item->channel, item->key,
+            item->velocity < 0     ? 0
+            : item->velocity > 255 ? 255
+                                   : item->velocity);
+}
+
+void insert_sorted_playing_item_list(playing_item *head, playing_item *item) {
+    playing_item *position = head;
+    while (position->next && position->next->end < item->end)
+        position = position->next;
+    insert_playing_item(position, item);
+}
+
+void _cast_playing_item(playing_item *item) {
+    unlink_playing_item(item);
+    note_off(item->channel, item->key);
+    link_after(&playing_item_garbage, item);
+}
+
+void _delete_playing_item(playing_item *item) {
+    unlink_playing_item(item);
+    note_off(item->channel, item->key);
+    std::free(item);
+}
+
+void kill_playing_item_list(playing_item *first) {
+    if (!first)
+        return;
+    while (first->next)
+        _delete_playing_item(first->next);
+    _delete_playing_item(first);
+}
+
+// ---- The play-unit clock ----
+
+int ref_i, base_i, base_o, ref_o, midi_timer_tempo = INITIAL_MIDI_TEMPO;
+
+void init_midi_timer() {
+    ref_o = base_o = base_i = 0;
+    get_time2(&ref_i, 1);
+    midi_timer_tempo = INITIAL_MIDI_TEMPO;
+}
+
+int get_midi_time(int reset) {
+    int ti = get_time2(&ref_i, reset);
+    int d = ti - base_i;
+    if (d < 0)
+        std::printf("dti<0:ti:%d,bi:%d,bo:%d\n", ti, base_i, base_o);
+    int t = base_o + midi_timer_tempo * d / TEMPO_DIVISOR;
+    if (reset) {
+        ref_o += t;
+        base_i = 0;
+        base_o = 0;
+    }
+    return t;
+}
+
+int get_midi_tick() {
+    return ref_o + get_midi_time(0);
+}
+
+void set_midi_timer(int tempo) {
+    base_o = get_midi_time(0);
+    base_i = get_time2(&ref_i, 0);
+    // A tempo of 0 or less would stop the clock, and the player would never reach the end.
+    midi_timer_tempo = tempo < 1 ? 1 : tempo;
+}
+
+int ticks_to_play_units(int ticks) {
+    return ticks * PLAY_UNITS_PER_WHOLE / TICKS_PER_WHOLE;
+}
+
+int measure_play_units(measure *m) {
+    return m->bit > 0 ? m->num * PLAY_UNITS_PER_WHOLE / m->bit : 0;
+}
+
+// ---- The foreground player ----
+
+static int audition_tick;
+
+static void enter_measure(player_state *state, measure *m) {
+    state->m = m;
+    state->length = measure_play_units(m);
+    state->t = 0;
+    state->event = m->m_events.head;
+    state->next = m->notes.head;
+}
+
+void start_playing(player_state *state, score *s, measure *m) {
+    playing.next = playing.prev = nullptr;
+    playing_item_garbage.next = playing_item_garbage.prev = nullptr;
+    init_channel_status();
+    for (int i = 0; i < track_num; i++)
+        set_patch(track_info[i].channel, track_info[i].patch);
+    init_midi_timer();
+    set_midi_timer(get_measure_tempo(s, m));
+    get_midi_time(1);
+    state->s = s;
+    enter_measure(state, m);
+    state->program = 0;
+    state->passes = 0;
+    get_time2(&audition_tick, 1);
+}
+
+static void release_due_notes() {
+    while (playing.next && playing.next->end <= get_midi_tick())
+        _cast_playing_item(playing.next);
+}
+
+static void apply_due_events(player_state *state) {
+    while (state->event && state->t >= ticks_to_play_units(state->event->x)) {
+        if (state->event->type == EVENT_TEMPO)
+            set_midi_timer(state->event->value);
+        state->event = state->event->next;
+    }
+}
+
+static int is_silent(note *n) {
+    return n->l_prev || n->rest || track_info[n->track].mute;
+}
+
+static void start_note(note *n) {
+    playing_item *item = new_playing_item();
+    if (!item)
+        return; // no memory for this note: it is left out and the piece goes on
+    item->end = get_midi_tick() + ticks_to_play_units(n->total_len);
+    item->key = midi_data(n->pitch + KEY_OF_MIDDLE_C);
+    item->channel = track_info[n->track].channel;
+    item->velocity = n->volume;
+    insert_sorted_playing_item_list(&playing, item);
+}
+
+static void start_due_notes(player_state *state) {
+    for (; state->next; state->next = state->next->next) {
+        note *n = state->next;
+        if (is_silent(n))
+            continue;
+        if (state->t < ticks_to_play_units(n->x))
+            return;
+        start_note(n);
+    }
+}
+
+static void audition(player_state *state, int step) {
+    if (get_time2(&audition_tick, 0) <= AUDITION_REPEAT_MS)
+        return;
+    get_time2(&audition_tick, 1);
+    state->program = midi_data(state->program + step);
+    set_patch(0, state->program);
+}
+
+// Every KEYBOARD_POLL_PASSES passes; returns 0 when Q or F8 asks to stop.
+static int poll_play_keys(player_state *state) {
+    if (++state->passes < KEYBOARD_POLL_PASSES)
+        return 1;
+    state->passes = 0;
+    poll_keyboard();
+    if (key[KEY_Q] || key[KEY_F8])
+        return 0;
+    if (key[KEY_UP])
+        audition(state, 1);
+    else if (key[KEY_DOWN])
+        audition(state, -1);
+    return 1;
+}
+
+// Starts the next measure's segment where the bar line fell, not where this pass noticed it:
+// a pass that comes late (the machine was busy) must not delay the rest of the piece.
+static void start_segment_at_bar_line(int length) {
+    int overshoot = get_midi_time(1) - length;
+    if (overshoot > 0) {
+        base_o = overshoot;
+        ref_o -= overshoot;
+    }
+}
+
+int play_pass(player_state *state) {
+    release_due_notes();
+    if (state->t >= state->length) {
+        if (!state->m->next)
+            return 0;
+        start_segment_at_bar_line(state->length);
+        enter_measure(state, state->m->next);
+    }
+    state->t = get_midi_time(0);
+    apply_due_events(state);
+    start_due_notes(state);
+    return poll_play_keys(state);
+}
+
+void finish_playing() {
+    kill_playing_item_list(playing.next);
+    kill_playing_item_list(playing_item_garbage.next);
+}
+
+constexpr int BANNER_X = 48;
+constexpr int BANNER_Y = 32;
+
+void play_score(score *s, measure *m) {
+    if (!m)
+        return;
+    if (screen)
+        textprintf_ex(screen, font, BANNER_X, BANNER_Y, fcol, bcol,
+                      " To stop playing music,press Q or F8");
+    player_state state;
+    start_playing(&state, s, m);
+    while (play_pass(&state))
+        ;
+    finish_playing();
+}
+
+int menu_play_score() {
+    play_score(&g_score, g_score.ref_measure);
+    return 1;
 }

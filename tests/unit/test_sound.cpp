@@ -1,0 +1,465 @@
+// Tests of the MIDI layer and the foreground player: the bytes sent, the reference counts of
+// sounding keys, the play-unit clock and the timing of a played score. The clock is driven by
+// setting msec directly; the bytes are recorded at the sender.
+#include <allegro.h>
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "editor/clock.h"
+#include "playback/sound.h"
+
+namespace {
+
+struct sent_message {
+    int at; // msec when sent
+    std::vector<int> bytes;
+};
+
+std::vector<sent_message> sent;
+
+void record(unsigned char *bytes, int count) {
+    sent.push_back({msec, std::vector<int>(bytes, bytes + count)});
+}
+
+std::vector<sent_message> sent_of_kind(int kind) {
+    std::vector<sent_message> out;
+    for (const sent_message &m : sent)
+        if ((m.bytes[0] & 0xF0) == kind)
+            out.push_back(m);
+    return out;
+}
+
+// Every message that leaves the program is a channel message with 7-bit data bytes.
+void expect_well_formed() {
+    for (const sent_message &m : sent) {
+        ASSERT_FALSE(m.bytes.empty());
+        EXPECT_GE(m.bytes[0], 0x80);
+        EXPECT_LE(m.bytes[0], 0xEF);
+        for (size_t i = 1; i < m.bytes.size(); i++) {
+            EXPECT_GE(m.bytes[i], 0);
+            EXPECT_LT(m.bytes[i], 128);
+        }
+    }
+}
+
+void *no_memory(size_t) {
+    return nullptr;
+}
+
+class SoundTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        midi_send = record;
+        msec = 1000;
+        init_channel_status();
+        sent.clear();
+        init_track_info();
+        track_num = 1;
+        default_tempo = 120;
+        key[KEY_Q] = key[KEY_F8] = key[KEY_UP] = key[KEY_DOWN] = 0;
+    }
+    void TearDown() override {
+        expect_well_formed();
+        midi_send = midi_out;
+        playing_item_alloc = std::malloc;
+        key[KEY_Q] = key[KEY_F8] = key[KEY_UP] = key[KEY_DOWN] = 0;
+    }
+};
+
+TEST_F(SoundTest, SendersFoldHighChannelsIntoSixteen) {
+    _note_on(20, 60, 100);
+    _note_off(31, 61);
+    set_pan(16, PAN_CENTRE);
+    set_patch(32, 5);
+    ASSERT_EQ(sent.size(), 4u);
+    EXPECT_EQ(sent[0].bytes, (std::vector<int>{0x94, 60, 100}));
+    EXPECT_EQ(sent[1].bytes, (std::vector<int>{0x8F, 61, 0}));
+    EXPECT_EQ(sent[2].bytes, (std::vector<int>{0xB0, 10, 64}));
+    EXPECT_EQ(sent[3].bytes, (std::vector<int>{0xC0, 5}));
+}
+
+TEST_F(SoundTest, PercussionPatchSendsNoProgramChange) {
+    set_patch(9, PERCUSSION_PATCH);
+    set_patch(9, 300);
+    EXPECT_TRUE(sent.empty());
+    set_patch(0, -4);
+    ASSERT_EQ(sent.size(), 1u);
+    EXPECT_EQ(sent[0].bytes, (std::vector<int>{0xC0, 0}));
+}
+
+TEST_F(SoundTest, DataBytesAreClampedToSevenBits) {
+    _note_on(0, 200, 255);
+    _note_on(0, -3, -1);
+    EXPECT_EQ(sent[0].bytes, (std::vector<int>{0x90, 127, 127}));
+    EXPECT_EQ(sent[1].bytes, (std::vector<int>{0x90, 0, 0}));
+}
+
+TEST_F(SoundTest, InitChannelStatusCentresEveryChannelAndClearsCounts) {
+    note_on(3, 60, 90);
+    sent.clear();
+    init_channel_status();
+    ASSERT_EQ(sent.size(), 16u);
+    for (int c = 0; c < 16; c++)
+        EXPECT_EQ(sent[c].bytes, (std::vector<int>{0xB0 + c, 10, 64}));
+    EXPECT_EQ(channel_status[3][60].count, 0);
+}
+
+TEST_F(SoundTest, TwoHoldersOfOneKeySoundOnceAndStopOnce) {
+    note_on(0, 60, 100);
+    msec += RESTRIKE_MS;
+    note_on(0, 60, 100);
+    EXPECT_EQ(sent_of_kind(0x90).size(), 1u);
+    note_off(0, 60);
+    EXPECT_TRUE(sent_of_kind(0x80).empty());
+    note_off(0, 60);
+    EXPECT_EQ(sent_of_kind(0x80).size(), 1u);
+    EXPECT_EQ(channel_status[0][60].count, 0);
+}
+
+TEST_F(SoundTest, RestrikeAfterTwentyMilliseconds) {
+    note_on(2, 64, 100);
+    msec += RESTRIKE_MS + 1;
+    note_on(2, 64, 80);
+    ASSERT_EQ(sent.size(), 3u);
+    EXPECT_EQ(sent[1].bytes, (std::vector<int>{0x82, 64, 0}));
+    EXPECT_EQ(sent[2].bytes, (std::vector<int>{0x92, 64, 80}));
+    EXPECT_EQ(channel_status[2][64].count, 2);
+}
+
+TEST_F(SoundTest, FoldedChannelsShareTheirCounts) {
+    note_on(1, 60, 100);
+    note_on(17, 60, 100);
+    note_off(1, 60);
+    EXPECT_TRUE(sent_of_kind(0x80).empty());
+    note_off(17, 60);
+    EXPECT_EQ(sent_of_kind(0x80).size(), 1u);
+}
+
+TEST_F(SoundTest, KeysOutsideTheMidiRangeNeverSound) {
+    note_on(0, 128, 100);
+    note_on(0, -1, 100);
+    note_off(0, 128);
+    EXPECT_TRUE(sent.empty());
+}
+
+TEST(MidiClock, PlayUnitsFollowTheTempo) {
+    msec = 5000;
+    init_midi_timer();
+    get_midi_time(1);
+    msec += 1000;
+    EXPECT_EQ(get_midi_time(0), 120 * 1000 / 128);
+    set_midi_timer(60);
+    msec += 1000;
+    EXPECT_EQ(get_midi_time(0), 937 + 468);
+    EXPECT_EQ(get_midi_tick(), 937 + 468);
+    get_midi_time(1);
+    msec += 128;
+    EXPECT_EQ(get_midi_time(0), 60);
+    EXPECT_EQ(get_midi_tick(), 937 + 468 + 60);
+}
+
+TEST(MidiClock, ZeroTempoStillAdvances) {
+    msec = 0;
+    init_midi_timer();
+    set_midi_timer(0);
+    msec += 1280;
+    EXPECT_EQ(get_midi_time(0), 10);
+}
+
+TEST(MidiClock, ConversionsTruncate) {
+    measure m;
+    init_measure(&m);
+    set_measure(&m, 3, 4, 0);
+    EXPECT_EQ(measure_play_units(&m), 1406);
+    set_measure(&m, 4, 4, 0);
+    EXPECT_EQ(measure_play_units(&m), 1875);
+    EXPECT_EQ(ticks_to_play_units(192), 468);
+    EXPECT_EQ(ticks_to_play_units(768), 1875);
+}
+
+TEST_F(SoundTest, PlayingItemsAreRecycled) {
+    playing.next = playing_item_garbage.next = nullptr;
+    playing_item *a = new_playing_item();
+    a->key = 60;
+    a->end = 10;
+    insert_sorted_playing_item_list(&playing, a);
+    playing_item *b = new_playing_item();
+    b->key = 62;
+    b->end = 5;
+    insert_sorted_playing_item_list(&playing, b);
+    EXPECT_EQ(playing.next, b);
+    EXPECT_EQ(b->next, a);
+    _cast_playing_item(b);
+    EXPECT_EQ(playing.next, a);
+    EXPECT_EQ(playing_item_garbage.next, b);
+    playing_item *c = new_playing_item();
+    EXPECT_EQ(c, b);
+    EXPECT_EQ(c->key, 0);
+    EXPECT_EQ(playing_item_garbage.next, nullptr);
+    std::free(c);
+    kill_playing_item_list(playing.next);
+    EXPECT_EQ(playing.next, nullptr);
+    EXPECT_EQ(sent_of_kind(0x90).size(), 2u);
+    EXPECT_EQ(sent_of_kind(0x80).size(), 2u);
+}
+
+TEST_F(SoundTest, EqualEndsKeepInsertionOrderBeforeLaterOnes) {
+    playing.next = playing_item_garbage.next = nullptr;
+    playing_item *a = new_playing_item();
+    a->end = 7;
+    playing_item *b = new_playing_item();
+    b->end = 7;
+    insert_sorted_playing_item_list(&playing, a);
+    insert_sorted_playing_item_list(&playing, b);
+    EXPECT_EQ(playing.next, b);
+    kill_playing_item_list(playing.next);
+    kill_playing_item_list(nullptr);
+}
+
+// ---- The player ----
+
+class PlayerTest : public SoundTest {
+  protected:
+    score s;
+    void SetUp() override {
+        SoundTest::SetUp();
+        init_score(&s);
+    }
+    void TearDown() override {
+        destroy_score(&s);
+        SoundTest::TearDown();
+    }
+    measure *add_measure(int num = 4, int bit = 4) {
+        measure *m = new_measure();
+        set_measure(m, num, bit, 0);
+        _append_measure_list(&s.measures, m);
+        return m;
+    }
+    note *add_note(measure *m, int x, int len, int pitch, int track = 0) {
+        note *n = new_note();
+        n->x = x;
+        n->len = n->total_len = static_cast<int16_t>(len);
+        n->pitch = static_cast<int16_t>(pitch);
+        n->track = static_cast<int8_t>(track);
+        n->volume = 100;
+        _insert_sorted_note_list(&m->notes, n, note_comp);
+        return n;
+    }
+    void add_tempo(measure *m, int x, int tempo) {
+        m_event *e = new_m_event();
+        e->x = x;
+        e->type = EVENT_TEMPO;
+        e->value = tempo;
+        _insert_sorted_m_event_list(&m->m_events, e, m_event_comp);
+    }
+    // Plays from m, one pass per millisecond; returns the msec at which the player ended.
+    int play(measure *m, int max_ms = 60000) {
+        player_state state;
+        start_playing(&state, &s, m);
+        int start = msec;
+        while (play_pass(&state) && msec - start < max_ms)
+            msec++;
+        finish_playing();
+        return msec - start;
+    }
+};
+
+TEST_F(PlayerTest, QuarterNotesAtTempo120LastHalfASecond) {
+    measure *m = add_measure();
+    add_note(m, 0, 192, 0);
+    add_note(m, 192, 192, 2);
+    add_note(m, 384, 384, 4);
+    int took = play(m);
+    EXPECT_NEAR(took, 2000, 2);
+    auto ons = sent_of_kind(0x90);
+    auto offs = sent_of_kind(0x80);
+    ASSERT_EQ(ons.size(), 3u);
+    EXPECT_EQ(ons[0].bytes, (std::vector<int>{0x90, 60, 100}));
+    EXPECT_EQ(ons[1].bytes[1], 62);
+    EXPECT_EQ(ons[2].bytes[1], 64);
+    EXPECT_NEAR(ons[1].at - ons[0].at, 500, 2);
+    EXPECT_NEAR(ons[2].at - ons[0].at, 1000, 2);
+    ASSERT_GE(offs.size(), 3u);
+    EXPECT_EQ(offs[0].bytes[1], 60);
+    EXPECT_NEAR(offs[0].at - ons[0].at, 500, 2);
+    EXPECT_EQ(offs[1].bytes[1], 62);
+    EXPECT_NEAR(offs[1].at - ons[1].at, 500, 2);
+    for (auto &row : channel_status)
+        for (channel_status_t &cell : row)
+            EXPECT_EQ(cell.count, 0);
+}
+
+TEST_F(PlayerTest, ProgramsAreSentForEveryTrackBeforePlaying) {
+    track_num = 3;
+    track_info[1].patch = 40;
+    track_info[2].patch = PERCUSSION_PATCH;
+    track_info[2].channel = 9;
+    add_measure();
+    play(s.measures.head);
+    auto programs = sent_of_kind(0xC0);
+    ASSERT_EQ(programs.size(), 2u);
+    EXPECT_EQ(programs[0].bytes, (std::vector<int>{0xC0, 0}));
+    EXPECT_EQ(programs[1].bytes, (std::vector<int>{0xC1, 40}));
+}
+
+TEST_F(PlayerTest, ThreeFourMeasureLasts1406PlayUnits) {
+    measure *m = add_measure(3, 4);
+    add_measure(3, 4);
+    int took = play(m);
+    // 2 x 1406 units at 120/128 units per millisecond.
+    EXPECT_NEAR(took, 2 * 1500, 3);
+}
+
+TEST_F(PlayerTest, TiedNoteSoundsOnceForItsWholeLength) {
+    measure *m1 = add_measure();
+    measure *m2 = add_measure();
+    note *first = add_note(m1, 576, 192, 7);
+    note *second = add_note(m2, 0, 192, 7);
+    first->total_len = 384;
+    first->l_next = second;
+    second->l_prev = first;
+    play(m1);
+    auto ons = sent_of_kind(0x90);
+    auto offs = sent_of_kind(0x80);
+    ASSERT_EQ(ons.size(), 1u);
+    EXPECT_EQ(ons[0].bytes[1], 67);
+    ASSERT_GE(offs.size(), 1u);
+    EXPECT_NEAR(offs[0].at - ons[0].at, 1000, 2);
+}
+
+TEST_F(PlayerTest, MutedTracksAndRestsAreSilent) {
+    track_num = 2;
+    track_info[1].mute = 1;
+    measure *m = add_measure();
+    add_note(m, 0, 192, 0, 1);
+    note *r = add_note(m, 192, 192, 0, 0);
+    r->rest = 1;
+    add_note(m, 384, 192, 5, 0);
+    play(m);
+    auto ons = sent_of_kind(0x90);
+    ASSERT_EQ(ons.size(), 1u);
+    EXPECT_EQ(ons[0].bytes[1], 65);
+}
+
+TEST_F(PlayerTest, PitchIsClampedToTheKeyRange) {
+    measure *m = add_measure();
+    add_note(m, 0, 96, 68);
+    add_note(m, 96, 96, -61);
+    add_note(m, 192, 96, 67);
+    add_note(m, 288, 96, -60);
+    play(m);
+    auto ons = sent_of_kind(0x90);
+    ASSERT_EQ(ons.size(), 4u);
+    EXPECT_EQ(ons[0].bytes[1], 127);
+    EXPECT_EQ(ons[1].bytes[1], 0);
+    EXPECT_EQ(ons[2].bytes[1], 127);
+    EXPECT_EQ(ons[3].bytes[1], 0);
+}
+
+TEST_F(PlayerTest, TempoEventHalvesTheSpeed) {
+    measure *m1 = add_measure();
+    measure *m2 = add_measure();
+    add_tempo(m2, 0, 60);
+    add_note(m2, 0, 192, 0);
+    add_note(m2, 192, 192, 2);
+    int took = play(m1);
+    auto ons = sent_of_kind(0x90);
+    ASSERT_EQ(ons.size(), 2u);
+    EXPECT_NEAR(ons[1].at - ons[0].at, 1000, 2);
+    EXPECT_NEAR(took, 2000 + 4000, 4);
+}
+
+TEST_F(PlayerTest, PlayingStartsAtTheTempoInForce) {
+    measure *m1 = add_measure();
+    measure *m2 = add_measure();
+    add_tempo(m1, 0, 240);
+    add_note(m2, 0, 192, 0);
+    add_note(m2, 192, 192, 2);
+    play(m2);
+    auto ons = sent_of_kind(0x90);
+    ASSERT_EQ(ons.size(), 2u);
+    EXPECT_NEAR(ons[1].at - ons[0].at, 250, 2);
+}
+
+TEST_F(PlayerTest, ALatePassAtTheBarLineDoesNotDelayTheNextMeasure) {
+    measure *m1 = add_measure();
+    measure *m2 = add_measure();
+    add_note(m1, 0, 192, 0);
+    add_note(m2, 0, 192, 2);
+    add_note(m2, 192, 192, 4);
+    player_state state;
+    start_playing(&state, &s, m1);
+    int start = msec;
+    while (play_pass(&state) && msec - start < 10000)
+        msec += msec - start == 1995 ? 30 : 1; // the machine was busy across the bar line
+    finish_playing();
+    auto ons = sent_of_kind(0x90);
+    ASSERT_EQ(ons.size(), 3u);
+    EXPECT_NEAR(ons[1].at - start, 2025, 1); // noticed late: unavoidable
+    EXPECT_NEAR(ons[2].at - start, 2500, 2);
+    EXPECT_NEAR(msec - start, 4000, 2);
+}
+
+TEST_F(PlayerTest, ChordStartsInOnePass) {
+    measure *m = add_measure();
+    add_note(m, 0, 192, 0);
+    add_note(m, 0, 192, 4);
+    add_note(m, 0, 192, 7);
+    play(m);
+    auto ons = sent_of_kind(0x90);
+    ASSERT_EQ(ons.size(), 3u);
+    EXPECT_EQ(ons[0].at, ons[2].at);
+}
+
+TEST_F(PlayerTest, QStopsPlayingAndLeavesNothingSounding) {
+    measure *m = add_measure();
+    add_note(m, 0, 768, 0);
+    add_measure();
+    key[KEY_Q] = 1;
+    int took = play(m);
+    EXPECT_LE(took, KEYBOARD_POLL_PASSES);
+    EXPECT_EQ(sent_of_kind(0x90).size(), 1u);
+    EXPECT_EQ(sent_of_kind(0x80).size(), 1u);
+    EXPECT_EQ(channel_status[0][60].count, 0);
+}
+
+TEST_F(PlayerTest, F8StopsPlayScore) {
+    measure *m = add_measure();
+    add_note(m, 0, 768, 0);
+    key[KEY_F8] = 1;
+    play_score(&s, m); // the clock stands still: only the key can end it
+    EXPECT_EQ(sent_of_kind(0x90).size(), 1u);
+    EXPECT_EQ(sent_of_kind(0x80).size(), 1u);
+}
+
+TEST_F(PlayerTest, NotesWithoutMemoryAreSkipped) {
+    measure *m = add_measure();
+    add_note(m, 0, 192, 0);
+    add_note(m, 192, 192, 2);
+    playing_item_alloc = no_memory;
+    int took = play(m);
+    EXPECT_TRUE(sent_of_kind(0x90).empty());
+    EXPECT_NEAR(took, 2000, 2);
+}
+
+TEST_F(PlayerTest, AuditionProgramStaysInRange) {
+    add_measure();
+    add_measure();
+    key[KEY_DOWN] = 1;
+    play(s.measures.head, 1500);
+    for (const sent_message &p : sent_of_kind(0xC0))
+        EXPECT_EQ(p.bytes[1], 0);
+    sent.clear();
+    key[KEY_DOWN] = 0;
+    key[KEY_UP] = 1;
+    play(s.measures.head, 4000);
+    auto programs = sent_of_kind(0xC0);
+    // One program for the track, then one step up every 500 ms.
+    ASSERT_GE(programs.size(), 5u);
+    EXPECT_EQ(programs[1].bytes[1], 1);
+    EXPECT_EQ(programs[2].bytes[1], 2);
+    EXPECT_GE(programs[2].at - programs[1].at, AUDITION_REPEAT_MS);
+}
+
+} // namespace
