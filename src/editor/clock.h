@@ -10,5 +10,7 @@ int get_time(int reset);
 // Milliseconds since *base; with reset 1 *base becomes now.
 int get_time2(int *base, int reset);
 int get_tick();
-// Installs inc_msec as a 1 ms library timer. Returns 0 on success.
+// Makes now the clock's zero: msec becomes 0.
+void reset_clock();
+// Starts the clock at zero and installs inc_msec as a 1 ms library timer. Returns 0 on success.
 int start_clock();

@@ -7,10 +7,13 @@
 
 #include "editor/clock.h"
 #include "editor/config.h"
+#include "editor/cursor.h"
 #include "editor/glyphs.h"
 #include "editor/gui_font.h"
+#include "editor/history.h"
 #include "editor/mainloop.h"
 #include "editor/midi_capture.h"
+#include "editor/scroll.h"
 #include "editor/state.h"
 #include "editor/strutil.h"
 #include "model/clipboard.h"
@@ -50,9 +53,7 @@ void init_g_score() {
     _append_measure_list(&g_score.measures, m);
     g_score.ref_measure = g_score.cursor_measure = m;
     g_score.cursor_x = 0;
-    init_score_select(&g_score);
-    g_score.cursor_measure = nullptr;
-    offset_x = 0;
+    clear_marker();
     g_score.ref_x = 1;
     track_num = 1;
     offset_y = 0;
@@ -118,9 +119,11 @@ void change_gfx_mode(BITMAP **back) {
 static int start_library() {
     if (allegro_init() != 0) {
         const char *display = std::getenv("DISPLAY");
-        std::fprintf(stderr, "plinkel: cannot start: %s (no usable X display%s%s)\n",
-                     allegro_error, display ? " at DISPLAY=" : ", DISPLAY is not set",
-                     display ? display : "");
+        if (display)
+            std::fprintf(stderr, "plinkel: cannot open the X display \"%s\"", display);
+        else
+            std::fprintf(stderr, "plinkel: no X display (DISPLAY is not set)");
+        std::fprintf(stderr, "%s%s\n", allegro_error[0] ? ": " : "", allegro_error);
         return 1;
     }
     install_keyboard();
@@ -157,16 +160,23 @@ static int start_screen() {
 static void start_editor() {
     init_g_score();
     edit_mode = 1;
-    note_type = user_defined_length = TICKS_PER_QUARTER;
+    selected_note = nullptr;
+    init_note_length_history();
     font = gui_font();
     init_measure(&clip_board_measure);
     get_time(1);
+    get_time2(&keyboard_tick, 1);
+    get_time2(&note_length_queue_timer, 1);
     str_n_cpy(filename, "untitled", FILENAME_SIZE);
     edited = 0;
+    cur_position_notes = create_note_p_array(CUR_POSITION_CHUNK);
+    n_cur_position_notes = 0;
     init_channel_status();
 }
 
 static void shut_down() {
+    destroy_note_p_array(cur_position_notes);
+    cur_position_notes = nullptr;
     destroy_measure(&clip_board_measure);
     destroy_bitmap(buf);
     buf = nullptr;
