@@ -8,7 +8,8 @@
 // Extra pixels before a measure whose key differs from the previous one (new key signature).
 constexpr int KEY_CHANGE_WIDTH = 48;
 
-// num / den rounded to the nearest integer, a half rounding up: _div(15, 30) = 1, _div(-15, 30) = 0.
+// num / den rounded to the nearest integer, a half rounding up:
+// _div(15, 30) = 1, _div(-15, 30) = 0.
 int _div(int num, int den);
 // Track shown in the band under screen row y; -1 when no track is shown.
 int get_track(score *s, int y);

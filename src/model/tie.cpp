@@ -96,6 +96,8 @@ note *_l_start_note(note *piece) {
 }
 
 note *_l_link_note(note *piece, note *new_piece) {
+    if (!new_piece)
+        return nullptr;
     if (!piece) {
         new_piece->l_next = new_piece->l_prev = nullptr;
         return new_piece;
@@ -109,6 +111,8 @@ note *_l_link_note(note *piece, note *new_piece) {
 }
 
 note *_l_unlink_note(note *piece) {
+    if (!piece)
+        return nullptr;
     if (piece->l_prev)
         piece->l_prev->l_next = piece->l_next;
     if (piece->l_next)
@@ -125,6 +129,8 @@ note *_l_tie_note(note *earlier, note *later) {
 }
 
 note *_l_untie_note(note *piece) {
+    if (!piece)
+        return nullptr;
     if (piece->l_prev)
         piece->l_prev->l_next = nullptr;
     piece->l_prev = nullptr;

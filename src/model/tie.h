@@ -5,7 +5,7 @@
 
 #include "model/score.h"
 
-// Chain links (no list header is involved).
+// Chain links (no list header is involved). A null piece is left alone and gives null.
 // First piece of piece's chain; null for null.
 note *_l_start_note(note *piece);
 // Inserts new_piece into the chain right after piece; with piece null, clears new_piece's

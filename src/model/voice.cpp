@@ -26,6 +26,13 @@ int n_track_slots[MAX_TRACKS];
 
 // Rests made by one validation, merged into the note list in one pass at the end.
 std::vector<note *> new_rests;
+struct keyed {
+    int64_t key;
+    note *rest;
+};
+std::vector<keyed> keyed_rests;
+constexpr int64_t PITCH_KEY_RANGE = 65536; // every 16-bit pitch
+constexpr int PITCH_KEY_OFFSET = 32768;
 // The rests taken out of the measure at the start of a validation, reused for the new ones
 // instead of going back to the heap.
 std::vector<note *> spare_rests;
@@ -48,16 +55,10 @@ note *take_spare_rest() {
     return init_note(r);
 }
 
-// Takes every rest out of m into the spare rests.
-void take_out_rests(measure *m) {
-    for (note *n = m->notes.head; n;) {
-        note *next = n->next;
-        if (n->rest) {
-            _unlink_note_list(&m->notes, n);
-            spare_rests.push_back(n);
-        }
-        n = next;
-    }
+// Takes a rest out of m into the spare rests.
+void take_out_rest(measure *m, note *r) {
+    _unlink_note_list(&m->notes, r);
+    spare_rests.push_back(r);
 }
 
 void free_spare_rests() {
@@ -87,17 +88,26 @@ void fill_rests(measure *m, int from, int to, int pitch, int pos_y, int track, i
     }
 }
 
+// A key whose order is note_comp's (x first, then pitch), so that the rests can be sorted
+// and merged without a call per comparison.
+int64_t order_key(const note *n) {
+    return int64_t{n->x} * PITCH_KEY_RANGE + (n->pitch + PITCH_KEY_OFFSET);
+}
+
 // Puts the new rests into the list where one sorted insertion after another would have put
 // them: after every element with a key not greater, notes before rests of equal key, rests of
 // equal key in the order they were made.
 void merge_rests(measure *m) {
-    std::stable_sort(new_rests.begin(), new_rests.end(),
-                     [](note *a, note *b) { return note_comp(a, b) != 0; });
+    keyed_rests.clear();
+    for (note *r : new_rests)
+        keyed_rests.push_back({order_key(r), r});
+    std::stable_sort(keyed_rests.begin(), keyed_rests.end(),
+                     [](const keyed &a, const keyed &b) { return a.key < b.key; });
     note *pos = m->notes.head;
-    for (note *r : new_rests) {
-        while (pos && !note_comp(r, pos))
+    for (const keyed &r : keyed_rests) {
+        while (pos && order_key(pos) <= r.key)
             pos = pos->next;
-        _insert_note_list(&m->notes, pos ? pos->prev : m->notes.tail, r);
+        _insert_note_list(&m->notes, pos ? pos->prev : m->notes.tail, r.rest);
     }
     new_rests.clear();
 }
@@ -105,7 +115,7 @@ void merge_rests(measure *m) {
 // A note takes a voice when it starts its chain or is tied over from the previous measure;
 // later pieces in the same measure are covered by the time their first piece reserves.
 bool takes_voice(const note *n) {
-    return !n->rest && valid_track(n->track) && (!n->l_prev || n->x <= 0);
+    return valid_track(n->track) && (!n->l_prev || n->x <= 0);
 }
 
 // Steps a to g for one note: choose its slot and fill the gap of that slot before it.
@@ -134,9 +144,15 @@ void place_note(measure *m, note *n) {
     fill_rests(m, gap_start, n->x, rest_pitch, rest_pos_y, n->track, slot);
 }
 
+// Step 2, in the same walk that takes the old rests out of the measure.
 void place_notes(measure *m) {
     int remembered = NO_REMEMBERED_START;
-    for (note *n = m->notes.head; n; n = n->next) {
+    for (note *n = m->notes.head, *next = nullptr; n; n = next) {
+        next = n->next;
+        if (n->rest) {
+            take_out_rest(m, n);
+            continue;
+        }
         if (!takes_voice(n))
             continue;
         if (n->x != remembered) {
@@ -243,7 +259,6 @@ int set_measure_all_rest(measure *m, int) {
     reset_slots();
     for (int t = 0; t < MAX_TRACKS; t++)
         track_note_exist[t] = 0;
-    take_out_rests(m);
     place_notes(m);
     fill_trailing_rests(m);
     fill_empty_tracks(m);

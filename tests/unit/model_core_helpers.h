@@ -32,6 +32,12 @@ inline void reset_score(int tracks, int measures = 1, int num = 4, int bit = 4) 
     g_score.ref_x = 1;
 }
 
+// Frees everything the score holds and leaves it empty for the next suite.
+inline void release_score() {
+    destroy_score(&g_score);
+    init_score(&g_score);
+}
+
 inline measure *nth(int i) {
     return get_measure_by_pos(&g_score, i);
 }

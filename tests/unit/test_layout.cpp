@@ -14,6 +14,7 @@ constexpr int LIMIT_X = 1000;
 class Layout : public ::testing::Test {
   protected:
     void SetUp() override { setup(1, 1); }
+    void TearDown() override { release_score(); }
     void setup(int tracks, int measures) {
         reset_score(tracks, measures);
         set_coord(&g_score.origin, ORIGIN_X, ORIGIN_Y);

@@ -13,6 +13,7 @@ using namespace model_test;
 class Ties : public ::testing::Test {
   protected:
     void SetUp() override { reset_score(1); }
+    void TearDown() override { release_score(); }
 };
 
 // Every element of the score as text, measure by measure, chains shown by total_len.
@@ -58,6 +59,10 @@ TEST_F(Ties, LinkUnlinkTieAndUntie) {
     _l_link_note(nullptr, &b);
     EXPECT_EQ(b.l_next, nullptr);
     EXPECT_EQ(b.l_prev, nullptr);
+    EXPECT_EQ(_l_unlink_note(nullptr), nullptr);
+    EXPECT_EQ(_l_untie_note(nullptr), nullptr);
+    EXPECT_EQ(_l_link_note(&a, nullptr), nullptr);
+    EXPECT_EQ(update_note_list(nullptr), 0);
 }
 
 TEST_F(Ties, HalfNoteOverTheLastBarLineAppendsAMeasure) {

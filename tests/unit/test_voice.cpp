@@ -9,6 +9,7 @@ using namespace model_test;
 class Validation : public ::testing::Test {
   protected:
     void SetUp() override { reset_score(1); }
+    void TearDown() override { release_score(); }
 };
 
 TEST_F(Validation, EmptyMeasureGetsOneMeasureRestPerTrack) {
