@@ -14,10 +14,6 @@ constexpr int MICROSECONDS_PER_MINUTE = 60000000;
 constexpr int MAX_TEMPO_VALUE = 0xFFFFFF; // a tempo meta event holds 24 bits
 constexpr int MAX_PROGRAM = 127;
 constexpr int MAX_PROGRAM_CHANNEL = 31;
-constexpr int MIDDLE_C_KEY = 60;
-constexpr unsigned char STATUS_NOTE_OFF = 0x80;
-constexpr unsigned char STATUS_NOTE_ON = 0x90;
-constexpr unsigned char STATUS_PROGRAM = 0xC0;
 constexpr unsigned char META = 0xFF;
 constexpr unsigned char META_TEMPO = 0x51;
 constexpr unsigned char META_TIME_SIG = 0x58;
@@ -140,7 +136,7 @@ void put_end_of_track(byte_sink *s) {
 void put_note(byte_sink *s, int tick, int status, int channel, int pitch, int velocity) {
     put_delta(s, tick);
     put(s, status + midi_channel(channel));
-    put(s, midi_data(pitch + MIDDLE_C_KEY));
+    put(s, midi_data(pitch + KEY_OF_MIDDLE_C));
     put(s, midi_data(velocity));
 }
 

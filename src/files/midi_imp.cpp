@@ -12,6 +12,7 @@
 #include "model/pitch.h"
 #include "model/tie.h"
 #include "model/voice.h"
+#include "playback/sound.h"
 
 int midi_atom = 4;
 int midi_divisions = 1;
@@ -19,10 +20,6 @@ int midi_type = 0;
 int num_tracks = 0;
 midi_buffer mbuf[MIDI_MAX_FILE_TRACKS];
 
-constexpr int MIDI_KEY_COUNT = 128;
-constexpr int MIDDLE_C_KEY = 60;
-constexpr int MIDI_CHANNEL_COUNT = 16;
-constexpr int PERCUSSION_CHANNEL = 9;
 constexpr int DEFAULT_TRACK_VOLUME = 127;
 constexpr int HEADER_LENGTH = 6;
 constexpr int SMPTE_DIVISION_FLAG = 0x8000;
@@ -44,7 +41,7 @@ static measure *recent_measure;
 static int recent_measure_x;
 static int _midi_num, _midi_beat, _midi_key, _midi_tempo;
 // Pending note-ons, one queue per key: the head of a queue is the earliest note-on of its key.
-static midi_note_list midi_notes[MIDI_KEY_COUNT];
+static midi_note_list midi_notes[MIDI_KEYS];
 // Set when the file needs more measures than allowed or its times overflow.
 static int read_refused;
 
@@ -265,7 +262,7 @@ void clear_pending() {
 
 void note_on_process(int64_t time, int key, int velocity) {
     midi_note *p = new_midi_note();
-    p->pitch = key - MIDDLE_C_KEY;
+    p->pitch = key - KEY_OF_MIDDLE_C;
     p->time = time > INT32_MAX ? (read_refused = 1, 0) : static_cast<int>(time);
     p->velocity = velocity;
     midi_note_list *l = &midi_notes[key];
@@ -318,7 +315,7 @@ void note_off_process(score *s, int64_t time, int key, int track) {
         return;
     }
     note *n = new_note();
-    n->pitch = static_cast<int16_t>(key - MIDDLE_C_KEY);
+    n->pitch = static_cast<int16_t>(key - KEY_OF_MIDDLE_C);
     n->triplet = triplet;
     n->volume = static_cast<uint8_t>(velocity);
     n->len = n->total_len = static_cast<int16_t>(d ? d : midi_atom);

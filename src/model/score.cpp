@@ -123,8 +123,8 @@ void init_track_info() {
         ti.active = 1;
         ti.vol_changed = 0;
         ti.volume = 127;
-        // Channel 9 is the percussion channel; melodic tracks skip it.
-        ti.channel = static_cast<int16_t>(t < 9 ? t : t + 1);
+        // Melodic tracks skip the percussion channel.
+        ti.channel = static_cast<int16_t>(t < PERCUSSION_CHANNEL ? t : t + 1);
     }
 }
 

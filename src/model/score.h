@@ -106,6 +106,7 @@ struct track_info_t {
 };
 
 constexpr int PERCUSSION_PATCH = 128;
+constexpr int PERCUSSION_CHANNEL = 9;
 
 extern score g_score;
 extern track_info_t track_info[MAX_TRACKS];

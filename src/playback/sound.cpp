@@ -13,10 +13,6 @@ channel_status_t channel_status[CHANNEL_ROWS][MIDI_KEYS];
 
 midi_send_function midi_send = midi_out;
 
-constexpr int STATUS_PROGRAM = 0xC0;
-constexpr int STATUS_CONTROL = 0xB0;
-constexpr int STATUS_NOTE_ON = 0x90;
-constexpr int STATUS_NOTE_OFF = 0x80;
 constexpr int CONTROL_PAN = 10;
 
 static unsigned char status_byte(int kind, int channel) {

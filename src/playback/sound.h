@@ -14,6 +14,12 @@ constexpr int PAN_CENTRE = 128;
 constexpr int RESTRIKE_MS = 20;
 constexpr int KEY_OF_MIDDLE_C = 60; // MIDI key of pitch 0
 
+// Status bytes of the channel messages (the channel goes in the low four bits).
+constexpr int STATUS_NOTE_OFF = 0x80;
+constexpr int STATUS_NOTE_ON = 0x90;
+constexpr int STATUS_CONTROL = 0xB0;
+constexpr int STATUS_PROGRAM = 0xC0;
+
 // A track's channel is 0..32 (channel 9 is percussion); the wire has 16. Channels above 15
 // wrap around (channel & 15): every sender of channel messages goes through this one rule, and
 // the sounding counts of channel_status are kept per wire channel, so two tracks whose channels
