@@ -3,5 +3,7 @@
 
 #include "editor/interface.h"
 
-int main() { return run_editor(); }
+int main() {
+    return run_editor();
+}
 END_OF_MAIN()

@@ -23,7 +23,9 @@ void inc_msec() {
 }
 END_OF_FUNCTION(inc_msec)
 
-int get_time(int reset) { return get_time2(&bmsec, reset); }
+int get_time(int reset) {
+    return get_time2(&bmsec, reset);
+}
 
 int get_time2(int *base, int reset) {
     int now = msec;
@@ -33,7 +35,9 @@ int get_time2(int *base, int reset) {
     return elapsed;
 }
 
-int get_tick() { return msec; }
+int get_tick() {
+    return msec;
+}
 
 void reset_clock() {
     clock_gettime(CLOCK_MONOTONIC, &clock_start);

@@ -47,9 +47,15 @@ static void take_char(FILE *f, int *len) {
     config_tok = fgetc(f);
 }
 
-static bool is_ident_start(int c) { return c != EOF && (std::isalpha(c) || c == '_'); }
-static bool is_ident_char(int c) { return c != EOF && (std::isalnum(c) || c == '_'); }
-static bool is_digit(int c) { return c != EOF && std::isdigit(c); }
+static bool is_ident_start(int c) {
+    return c != EOF && (std::isalpha(c) || c == '_');
+}
+static bool is_ident_char(int c) {
+    return c != EOF && (std::isalnum(c) || c == '_');
+}
+static bool is_digit(int c) {
+    return c != EOF && std::isdigit(c);
+}
 
 int config_get_token(FILE *f) {
     int len = 0;

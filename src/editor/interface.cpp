@@ -61,7 +61,9 @@ void init_g_score() {
     update_active_tracks();
 }
 
-void _blit() { blit(buf, screen, 0, 0, 0, 0, buf->w, buf->h); }
+void _blit() {
+    blit(buf, screen, 0, 0, 0, 0, buf->w, buf->h);
+}
 
 // The three attempts of start-up: the configured mode, then 640 x 480 windowed, then 640 x 480
 // with whatever driver the library finds.

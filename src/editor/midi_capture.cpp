@@ -19,7 +19,9 @@ double elapsed_ms() {
            (now.tv_nsec - capture_start.tv_nsec) / 1.0e6;
 }
 
-int capture_detect(int input) { return input ? 0 : 1; }
+int capture_detect(int input) {
+    return input ? 0 : 1;
+}
 
 int capture_init(int input, int) {
     if (input)

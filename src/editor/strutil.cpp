@@ -26,7 +26,9 @@ char *str_n_cat(char *dst, const char *src, size_t size) {
     return dst;
 }
 
-char *str_dup(const char *src) { return str_n_dup(src, std::strlen(src)); }
+char *str_dup(const char *src) {
+    return str_n_dup(src, std::strlen(src));
+}
 
 char *str_n_dup(const char *src, size_t n) {
     size_t len = strnlen(src, n);

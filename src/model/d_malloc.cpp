@@ -5,9 +5,13 @@
 #include <cstdio>
 #include <cstdlib>
 
-void *raw_malloc(size_t size) { return std::malloc(size); }
+void *raw_malloc(size_t size) {
+    return std::malloc(size);
+}
 
-void raw_free(void *block) { std::free(block); }
+void raw_free(void *block) {
+    std::free(block);
+}
 
 // Every element comes straight from the heap, so there is nothing to release here; the hook
 // stays so that shut-down keeps one place for allocator clean-up.

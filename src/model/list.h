@@ -35,7 +35,9 @@ template <class T> list_of<T> *init_list(list_of<T> *list) {
     return list;
 }
 
-template <class T> list_of<T> *new_list() { return init_list(alloc_raw<list_of<T>>()); }
+template <class T> list_of<T> *new_list() {
+    return init_list(alloc_raw<list_of<T>>());
+}
 
 template <class T> T *insert_after(T *pos, T *e) {
     e->next = pos->next;
@@ -181,14 +183,30 @@ template <class T> list_of<T> *list_destroy(list_of<T> *list, void (*fn)(T *), c
             e = list_family::alloc_raw<T>();                                                       \
         return init_##T(e);                                                                        \
     }                                                                                              \
-    inline T##_list *new_##T##_list() { return list_family::new_list<T>(); }                       \
-    inline T##_list *init_##T##_list(T##_list *l) { return list_family::init_list(l); }            \
-    inline T *_insert_##T(T *pos, T *e) { return list_family::insert_after(pos, e); }              \
-    inline void _append_##T(T *any, T *e) { list_family::append(any, e); }                         \
-    inline T *_unlink_##T(T *e) { return list_family::unlink(e); }                                 \
-    inline T *_delete_##T(T *e) { return list_family::remove(e); }                                 \
-    inline void _kill_##T(T *e, void (*fn)(T *)) { list_family::kill(e, fn); }                     \
-    inline void _kill_##T##_list(T *first, void (*fn)(T *)) { list_family::kill_chain(first, fn); } \
+    inline T##_list *new_##T##_list() {                                                            \
+        return list_family::new_list<T>();                                                         \
+    }                                                                                              \
+    inline T##_list *init_##T##_list(T##_list *l) {                                                \
+        return list_family::init_list(l);                                                          \
+    }                                                                                              \
+    inline T *_insert_##T(T *pos, T *e) {                                                          \
+        return list_family::insert_after(pos, e);                                                  \
+    }                                                                                              \
+    inline void _append_##T(T *any, T *e) {                                                        \
+        list_family::append(any, e);                                                               \
+    }                                                                                              \
+    inline T *_unlink_##T(T *e) {                                                                  \
+        return list_family::unlink(e);                                                             \
+    }                                                                                              \
+    inline T *_delete_##T(T *e) {                                                                  \
+        return list_family::remove(e);                                                             \
+    }                                                                                              \
+    inline void _kill_##T(T *e, void (*fn)(T *)) {                                                 \
+        list_family::kill(e, fn);                                                                  \
+    }                                                                                              \
+    inline void _kill_##T##_list(T *first, void (*fn)(T *)) {                                      \
+        list_family::kill_chain(first, fn);                                                        \
+    }                                                                                              \
     inline T *_insert_sorted_##T(T *start, T *e, int (*comp)(T *, T *)) {                          \
         return list_family::insert_sorted(start, e, comp);                                         \
     }                                                                                              \
@@ -207,7 +225,9 @@ template <class T> list_of<T> *list_destroy(list_of<T> *list, void (*fn)(T *), c
     inline T *_insert_sorted_##T##_list(T##_list *l, T *e, int (*comp)(T *, T *)) {                \
         return list_family::list_insert_sorted(l, e, comp, UNIT);                                  \
     }                                                                                              \
-    inline T *_unlink_##T##_list(T##_list *l, T *e) { return list_family::list_unlink(l, e, UNIT); } \
+    inline T *_unlink_##T##_list(T##_list *l, T *e) {                                              \
+        return list_family::list_unlink(l, e, UNIT);                                               \
+    }                                                                                              \
     inline T *_delete_##T##_list(T##_list *l, T *e, void (*fn)(T *)) {                             \
         return list_family::list_delete(l, e, fn, UNIT);                                           \
     }                                                                                              \

@@ -40,7 +40,9 @@ m_event *init_m_event(m_event *e) {
     return e;
 }
 
-int get_measure_length(int num, int bit) { return num * TICKS_PER_WHOLE / bit; }
+int get_measure_length(int num, int bit) {
+    return num * TICKS_PER_WHOLE / bit;
+}
 
 int get_measure_display_size(measure *m) {
     m->width = static_cast<int16_t>(m->unit_x * m->n_pos);
@@ -106,7 +108,9 @@ void init_score(score *s) {
     s->ref_x = 0;
 }
 
-void destroy_score(score *s) { _destroy_measure_list(&s->measures, destroy_measure); }
+void destroy_score(score *s) {
+    _destroy_measure_list(&s->measures, destroy_measure);
+}
 
 measure *insert_measure(score *s, measure *after, measure *m) {
     if (after)
@@ -128,9 +132,13 @@ void init_track_info() {
     }
 }
 
-int note_comp(note *a, note *b) { return a->x < b->x || (a->x == b->x && a->pitch < b->pitch); }
+int note_comp(note *a, note *b) {
+    return a->x < b->x || (a->x == b->x && a->pitch < b->pitch);
+}
 
-int m_event_comp(m_event *a, m_event *b) { return a->x < b->x; }
+int m_event_comp(m_event *a, m_event *b) {
+    return a->x < b->x;
+}
 
 int get_pos_by_measure(score *s, measure *m) {
     int i = 0;
@@ -156,7 +164,9 @@ int get_measure_x(score *s, measure *m) {
     return x;
 }
 
-void set_score_ref_x(score *s) { s->ref_x = 1 + get_pos_by_measure(s, s->ref_measure); }
+void set_score_ref_x(score *s) {
+    s->ref_x = 1 + get_pos_by_measure(s, s->ref_measure);
+}
 
 // Ranks the tracks that pass keep(); the others get -1.
 static void rank_tracks(int8_t *order, int *count, bool (*keep)(const track_info_t &)) {
