@@ -87,24 +87,26 @@ void init_channel_status() {
             cell.count = 0;
 }
 
+void send_track_patches() {
+    for (int i = 0; i < track_num; i++)
+        set_patch(track_info[i].channel, track_info[i].patch);
+}
+
 // ---- The list of sounding notes ----
 
 playing_item playing;
 playing_item playing_item_garbage;
 void *(*playing_item_alloc)(size_t size) = std::malloc;
 
-static void unlink_playing_item(playing_item *item) {
-    if (item->prev)
-        item->prev->next = item->next;
-    if (item->next)
-        item->next->prev = item->prev;
-    item->next = item->prev = nullptr;
+// Leaving the list of sounding notes releases the key; the links are the list family's.
+static void release_key(playing_item *item) {
+    note_off(item->channel, item->key);
 }
 
 playing_item *new_playing_item() {
     playing_item *item = playing_item_garbage.next;
     if (item)
-        unlink_playing_item(item);
+        list_family::unlink(item);
     else
         item = static_cast<playing_item *>(playing_item_alloc(sizeof(playing_item)));
     if (item)
@@ -112,20 +114,9 @@ playing_item *new_playing_item() {
     return item;
 }
 
-static void link_after(playing_item *position, playing_item *item) {
-    item->prev = position;
-    item->next = position->next;
-    if (position->next)
-        position->next->prev = item;
-    position->next = item;
-}
-
 void insert_playing_item(playing_item *position, playing_item *item) {
-    link_after(position, item);
-    note_on(item->channel, item->key,
-            item->velocity < 0     ? 0
-            : item->velocity > 255 ? 255
-                                   : item->velocity);
+    list_family::insert_after(position, item);
+    note_on(item->channel, item->key, item->velocity);
 }
 
 void insert_sorted_playing_item_list(playing_item *head, playing_item *item) {
@@ -136,23 +127,18 @@ void insert_sorted_playing_item_list(playing_item *head, playing_item *item) {
 }
 
 void _cast_playing_item(playing_item *item) {
-    unlink_playing_item(item);
-    note_off(item->channel, item->key);
-    link_after(&playing_item_garbage, item);
+    list_family::unlink(item);
+    release_key(item);
+    list_family::insert_after(&playing_item_garbage, item);
 }
 
 void _delete_playing_item(playing_item *item) {
-    unlink_playing_item(item);
-    note_off(item->channel, item->key);
-    std::free(item);
+    list_family::kill(item, release_key);
 }
 
 void kill_playing_item_list(playing_item *first) {
-    if (!first)
-        return;
-    while (first->next)
-        _delete_playing_item(first->next);
-    _delete_playing_item(first);
+    if (first)
+        list_family::kill_chain(first, release_key);
 }
 
 // ---- The play-unit clock ----
@@ -214,8 +200,7 @@ void start_playing(player_state *state, score *s, measure *m) {
     playing.next = playing.prev = nullptr;
     playing_item_garbage.next = playing_item_garbage.prev = nullptr;
     init_channel_status();
-    for (int i = 0; i < track_num; i++)
-        set_patch(track_info[i].channel, track_info[i].patch);
+    send_track_patches();
     init_midi_timer();
     set_midi_timer(get_measure_tempo(s, m));
     get_midi_time(1);
@@ -248,8 +233,8 @@ static void start_note(note *n) {
     if (!item)
         return; // no memory for this note: it is left out and the piece goes on
     item->end = get_midi_tick() + ticks_to_play_units(n->total_len);
-    item->key = midi_data(n->pitch + KEY_OF_MIDDLE_C);
-    item->channel = track_info[n->track].channel;
+    item->key = midi_data(note_key(n));
+    item->channel = note_channel(n);
     item->velocity = n->volume;
     insert_sorted_playing_item_list(&playing, item);
 }
@@ -266,9 +251,8 @@ static void start_due_notes(player_state *state) {
 }
 
 static void audition(player_state *state, int step) {
-    if (get_time2(&audition_tick, 0) <= AUDITION_REPEAT_MS)
+    if (!time_passed(&audition_tick, AUDITION_REPEAT_MS))
         return;
-    get_time2(&audition_tick, 1);
     state->program = midi_data(state->program + step);
     set_patch(0, state->program);
 }

@@ -51,6 +51,16 @@ void _note_off(int channel, int key);
 void note_on(int channel, int key, int velocity);
 void note_off(int channel, int key);
 void init_channel_status();
+// Sends every track's program to its channel.
+void send_track_patches();
+
+// The channel and the key a note sounds on (the key before any clamping to 0..127).
+inline int note_channel(const note *n) {
+    return track_info[n->track].channel;
+}
+inline int note_key(const note *n) {
+    return n->pitch + KEY_OF_MIDDLE_C;
+}
 
 // One sounding note of the foreground player. The lists hang off two head records used only
 // for their links: `playing` (sorted by ascending end) and `playing_item_garbage` (recycled).
