@@ -39,6 +39,13 @@ int get_tick() {
     return msec;
 }
 
+int time_passed(int *base, int interval) {
+    if (get_time2(base, 0) <= interval)
+        return 0;
+    get_time2(base, 1);
+    return 1;
+}
+
 void reset_clock() {
     clock_gettime(CLOCK_MONOTONIC, &clock_start);
     msec = 0;

@@ -52,6 +52,19 @@ TEST_F(Clock, BasesAreIndependent) {
     EXPECT_EQ(get_time2(&b, 0), 70);
 }
 
+TEST_F(Clock, TimePassedFiresOnlyAfterTheIntervalAndRestarts) {
+    int base = 0;
+    msec = 1000;
+    get_time2(&base, 1);
+    msec = 1140;
+    EXPECT_EQ(time_passed(&base, 140), 0);
+    EXPECT_EQ(base, 1000);
+    msec = 1141;
+    EXPECT_EQ(time_passed(&base, 140), 1);
+    EXPECT_EQ(base, 1141);
+    EXPECT_EQ(time_passed(&base, 140), 0);
+}
+
 TEST_F(Clock, GetTimeKeepsItsOwnBase) {
     int mine = 0;
     msec = 500;
