@@ -27,7 +27,7 @@ note_p_array *init_note_p_array(note_p_array *a) {
     return a;
 }
 
-static note_p_array *new_chunk(int size) {
+note_p_array *create_note_p_array(int size) {
     note_p_array *chunk = new_note_p_array();
     chunk->items = static_cast<note **>(std::malloc(sizeof(note *) * (size > 0 ? size : 1)));
     if (!chunk->items)
@@ -36,16 +36,12 @@ static note_p_array *new_chunk(int size) {
     return chunk;
 }
 
-note_p_array *create_note_p_array(int size) {
-    return new_chunk(size);
-}
-
 note_p_array *get_note_p_array_node(note_p_array *array, int i, int chunk_size, int *index_out) {
     note_p_array *chunk = array;
     while (i >= chunk->size) {
         i -= chunk->size;
         if (!chunk->next)
-            _insert_note_p_array(chunk, new_chunk(chunk_size));
+            _insert_note_p_array(chunk, create_note_p_array(chunk_size));
         chunk = chunk->next;
     }
     *index_out = i;
@@ -80,13 +76,6 @@ void destroy_note_p_array(note_p_array *array) {
 }
 
 // ---- The sounding set ----
-
-static int note_channel(note *n) {
-    return track_info[n->track].channel;
-}
-static int note_key(note *n) {
-    return n->pitch + KEY_OF_MIDDLE_C;
-}
 
 int valid_note(note *n) {
     if (!n || n->rest || note_key(n) <= 0)
@@ -173,17 +162,14 @@ note *get_last_note(measure *m) {
 
 // ---- The listening strip ----
 
-static void send_track_patches() {
-    for (int i = 0; i < track_num; i++)
-        set_patch(track_info[i].channel, track_info[i].patch);
-}
-
 void play_listening_strip(score *s) {
     measure *last_measure = nullptr;
     int last_column = -1;
     show_mouse(screen);
     send_track_patches();
     while (mouse_b & 1) {
+        // A millisecond's sleep per pass keeps a held button from spinning a whole core.
+        rest(1);
         poll_mouse();
         poll_keyboard();
         int column, row, track;

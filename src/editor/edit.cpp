@@ -21,16 +21,8 @@
 
 constexpr int HISTORY_REPEAT_MS = 140;
 
-static int shift_is_held() {
-    return key[KEY_LSHIFT] || key[KEY_RSHIFT];
-}
 static int ctrl_is_held() {
     return key[KEY_LCONTROL] || key[KEY_RCONTROL];
-}
-
-static void send_track_patches() {
-    for (int i = 0; i < track_num; i++)
-        set_patch(track_info[i].channel, track_info[i].patch);
 }
 
 // Re-lays out the count measures after m (fewer at the end of the score), except skip.
@@ -70,8 +62,7 @@ int screen_insert_note_list(score *s, int x, int y, int accidental) {
         n->x += n->len;
     }
     _insert_sorted_note_list(&m->notes, n, note_comp);
-    validate_measure(m);
-    // Lay out every measure the note reaches, not only its own, so that a tied piece never
+    // Lay out the note's measure and every measure it reaches, so that a tied piece never
     // shares its measure with the full-measure rest it replaces.
     _note_expand_by_measure(s, m, n, 1);
     if (m == s->ref_measure)
@@ -117,9 +108,8 @@ static void apply_length_keys(note *n) {
 
 static void apply_history_keys(note *n) {
     int back = key[KEY_COLON], forward = !back && key[KEY_QUOTE];
-    if ((!back && !forward) || get_time2(&note_length_queue_timer, 0) <= HISTORY_REPEAT_MS)
+    if ((!back && !forward) || !time_passed(&note_length_queue_timer, HISTORY_REPEAT_MS))
         return;
-    get_time2(&note_length_queue_timer, 1);
     if (back ? note_length_history_back() : note_length_history_forward())
         set_dragged_length(n, note_type);
     waite_key_up();
@@ -134,7 +124,7 @@ static int dragged_column(note *n) {
 
 static void sound_dragged(drag_state *d) {
     note *n = d->n;
-    int channel = track_info[n->track].channel, key_no = n->pitch + KEY_OF_MIDDLE_C;
+    int channel = note_channel(n), key_no = note_key(n);
     int column = n->pos.x;
     if (channel == d->last_channel && key_no == d->last_key && column == d->last_column)
         return;
@@ -156,7 +146,7 @@ int drag_step(drag_state *d, int x, int y) {
     if (!m2)
         return 0;
     note *n = d->n;
-    int accidental = shift_is_held() ? 1 : ctrl_is_held() ? -1 : 0;
+    int accidental = shift_held() ? 1 : ctrl_is_held() ? -1 : 0;
     apply_length_keys(n);
     apply_history_keys(n);
     n->track = static_cast<int8_t>(track);
@@ -175,7 +165,6 @@ int drag_step(drag_state *d, int x, int y) {
 void drag_end(drag_state *d) {
     _unlink_note_list(&d->m0->notes, &d->ghost);
     _note_expand_by_measure(d->s, d->m, d->n, 1);
-    validate_measure(d->m);
     if (d->m0 != d->m)
         validate_measure(d->m0);
     edit_sound_off();

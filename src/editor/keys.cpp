@@ -110,17 +110,15 @@ void enter_cursor() {
 void help() {
     run_command(CMD_HELP);
 }
-void play() {
-    run_command(CMD_PLAY_SCORE);
-    waite_key_up();
-}
-void stop() {
-    run_command(CMD_PLAY_STOP);
-    waite_key_up();
-}
 void command_then_key_up(key_command_id id) {
     run_command(id);
     waite_key_up();
+}
+void play() {
+    command_then_key_up(CMD_PLAY_SCORE);
+}
+void stop() {
+    command_then_key_up(CMD_PLAY_STOP);
 }
 void copy() {
     command_then_key_up(CMD_COPY);

@@ -94,9 +94,8 @@ void process_shift_left_right_key(score *s, int direction) {
     measure *to = direction == 0 ? ref->prev : ref->next;
     if (!to)
         return;
-    s->ref_measure = to;
+    move_ref(s, to, direction == 0 ? -1 : 1);
     adjust_offset_x();
-    s->ref_x += direction == 0 ? -1 : 1;
 }
 
 void clear_marker() {
