@@ -72,6 +72,16 @@ BITMAP *length_glyph(BITMAP **table, int unit) {
     return table[3 * unit - 1];
 }
 
+// The plain unit whose glyph shows len: a triplet shows the unit of which it is two thirds.
+int glyph_unit(int len, int triplet) {
+    return clamp_unit(get_max_power2(len / (triplet ? 2 : 3)));
+}
+
+// A plain length that is not one unit alone carries a dot.
+int has_dot(int len, int unit) {
+    return get_min_power2(len / 3) != unit;
+}
+
 void put_glyph(BITMAP *bmp, BITMAP *glyph, int x, int y) {
     masked_blit(glyph, bmp, 0, 0, x, y, GLYPH_W, GLYPH_H);
 }
@@ -83,15 +93,15 @@ void draw_mode_panel() {
 
 // The current entry length: its note glyph, with a dot or a triplet mark.
 void draw_length_panel() {
-    if (is_triplet(note_type)) {
-        int u = std::min(std::max(get_max_power2(note_type / 2), 1), MAX_LENGTH_UNIT);
+    int triplet = is_triplet(note_type);
+    int u = glyph_unit(note_type, triplet);
+    if (triplet) {
         put_glyph(buf, length_glyph(note_table, u), LENGTH_X, TRIPLET_LENGTH_Y);
         put_glyph(buf, icon_triplet, LENGTH_X, TRIPLET_MARK_Y);
         return;
     }
-    int u = clamp_unit(get_max_power2(note_type / 3));
     put_glyph(buf, length_glyph(note_table, u), LENGTH_X, LENGTH_Y);
-    if (get_min_power2(note_type / 3) != u)
+    if (has_dot(note_type, u))
         put_glyph(buf, icon_dot, LENGTH_DOT_X, LENGTH_Y);
 }
 
@@ -163,15 +173,11 @@ BITMAP *shown_accidental(int key, note *n) {
 
 void draw_length_glyph(BITMAP *bmp, BITMAP **table, note *n, int gx, int head_y, int low_y) {
     int y = n->rest ? low_y : head_y;
-    if (n->triplet) {
-        int u = clamp_unit(get_max_power2(n->len / 2));
-        put_glyph(bmp, length_glyph(table, u), gx, y);
-        put_glyph(bmp, icon_triplet, gx, y - TRIPLET_RISE);
-        return;
-    }
-    int u = clamp_unit(get_max_power2(n->len / 3));
+    int u = glyph_unit(n->len, n->triplet);
     put_glyph(bmp, length_glyph(table, u), gx, y);
-    if (get_min_power2(n->len / 3) != u)
+    if (n->triplet)
+        put_glyph(bmp, icon_triplet, gx, y - TRIPLET_RISE);
+    else if (has_dot(n->len, u))
         put_glyph(bmp, icon_dot, gx + DOT_DX, head_y);
 }
 
@@ -189,8 +195,13 @@ void draw_key_change(score *s, int x, measure *m, measure *prev) {
         draw_key(row, s->origin.x + x, s->origin.y, s->unit.y, key, cancel);
 }
 
+// Screen x of the column nearest to tick of m, m being drawn x pixels right of origin.x.
+int tick_screen_x(score *s, int x, measure *m, int tick) {
+    return s->origin.x + x + COLUMN_WIDTH * get_near_pos_x_by_x(m, tick);
+}
+
 void draw_cursor_line(score *s, int x, measure *m) {
-    int u = s->origin.x + x + COLUMN_WIDTH * get_near_pos_x_by_x(m, s->cursor_x);
+    int u = tick_screen_x(s, x, m, s->cursor_x);
     vline(buf, u, s->origin.y + CURSOR_STEPS * s->unit.y, s->origin.y - CURSOR_STEPS * s->unit.y,
           scol);
 }
@@ -246,10 +257,10 @@ void get_draw_bar(score *s) {
 
 void draw_five_lines(score *s, int row) {
     int y0 = row_y(row) + s->origin.y, x0 = s->origin.x - STAFF_MARGIN;
-    for (int k = 1; k <= STAFF_LINES; k++)
+    for (int k = 1; k <= STAFF_LINES; k++) {
         hline(buf, x0, y0 - 2 * k * s->unit.y, s->limit.x, fcol);
-    for (int k = 1; k <= STAFF_LINES; k++)
         hline(buf, x0, y0 + 2 * k * s->unit.y, s->limit.x, fcol);
+    }
     textprintf_ex(buf, font, x0, y0 - LABEL_RISE, fcol, bcol, " %d ", active_track[row]);
 }
 
@@ -316,11 +327,9 @@ void draw_measure(score *s, int x, measure *m) {
     if (draw_end_track >= draw_start_track)
         vline(buf, s->origin.x + x + m->width - s->unit.x / 2, bar_top, bar_bottom, fcol);
     if (sel == SELECT_START || sel == SELECT_START_END)
-        draw_bracket(s, s->origin.x + x + COLUMN_WIDTH * get_near_pos_x_by_x(m, s->select_start_x),
-                     1);
+        draw_bracket(s, tick_screen_x(s, x, m, s->select_start_x), 1);
     if (sel == SELECT_END || sel == SELECT_START_END)
-        draw_bracket(s, s->origin.x + x + COLUMN_WIDTH * get_near_pos_x_by_x(m, s->select_end_x),
-                     -1);
+        draw_bracket(s, tick_screen_x(s, x, m, s->select_end_x), -1);
 }
 
 void _draw_note(BITMAP *bmp, score *s, int key, note *n, int sel) {
