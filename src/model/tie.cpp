@@ -70,6 +70,36 @@ void delete_events_from(measure *m, int x) {
         e = e->x >= x ? _delete_m_event_list(&m->m_events, e, nullptr) : e->next;
 }
 
+// The piece after piece in its chain, moving *m on when that piece opens the next measure.
+// Null at the end of the chain, or when the chain runs past the last measure.
+note *next_piece(measure **m, const note *piece) {
+    note *next = piece->l_next;
+    if (next && next->x == 0) {
+        if (!(*m)->next)
+            return nullptr;
+        *m = (*m)->next;
+    }
+    return next;
+}
+
+// Splits the chain from n at every bar line it crosses, appending measures at the end of the
+// score; returns the number of following measures it reaches. Total lengths are left as they are.
+int split_at_bar_lines(score *s, measure *m, note *n) {
+    int count = 0;
+    for (note *piece = n; piece;) {
+        if (crosses_bar_line(m, piece)) {
+            piece = split_at_bar_line(s, &m, piece);
+            count++;
+            continue;
+        }
+        measure *before = m;
+        piece = next_piece(&m, piece);
+        if (m != before)
+            count++;
+    }
+    return count;
+}
+
 // Clips one piece to its first notatable value; a remainder, when there is one, is inserted
 // after it in m and linked as its successor.
 void clip_piece(measure *m, note *piece) {
@@ -143,13 +173,12 @@ int update_note_list(note *piece) {
     while (piece->l_next)
         piece = piece->l_next;
     int16_t sum = 0;
-    for (; piece; piece = piece->l_prev) {
+    for (;; piece = piece->l_prev) {
         sum = static_cast<int16_t>(sum + piece->len);
         piece->total_len = sum;
         if (!piece->l_prev)
-            break;
+            return sum;
     }
-    return piece ? piece->total_len : 0;
 }
 
 int get_total_len(note *piece) {
@@ -157,53 +186,25 @@ int get_total_len(note *piece) {
 }
 
 int __note_expand_by_measure(score *s, measure *m, note *n) {
-    int count = 0;
-    note *piece = n;
-    for (;;) {
-        if (crosses_bar_line(m, piece)) {
-            piece = split_at_bar_line(s, &m, piece);
-            count++;
-            continue;
-        }
-        note *next = piece->l_next;
-        if (!next)
-            break;
-        if (next->x == 0) {
-            if (!m->next)
-                break;
-            m = m->next;
-            count++;
-        }
-        piece = next;
-    }
-    update_note_list(piece);
+    int count = split_at_bar_lines(s, m, n);
+    update_note_list(n);
     return count;
 }
 
 int note_expand_by_note(measure *m, note *n) {
     if (!n || n->rest)
         return 0;
-    note *piece = n;
-    for (;;) {
+    for (note *piece = n; piece; piece = next_piece(&m, piece))
         clip_piece(m, piece);
-        note *next = piece->l_next;
-        if (!next)
-            break;
-        if (next->x == 0) {
-            if (!m->next)
-                break;
-            m = m->next;
-        }
-        piece = next;
-    }
-    update_note_list(piece);
+    update_note_list(n);
     return 1;
 }
 
 int _note_expand_by_measure(score *s, measure *m, note *n, int validate) {
     if (!n || n->rest)
         return 0;
-    int count = __note_expand_by_measure(s, m, n);
+    // The clipping below recomputes the total lengths of the whole chain.
+    int count = split_at_bar_lines(s, m, n);
     note_expand_by_note(m, n);
     if (validate)
         validate_reach(m, count);
@@ -232,10 +233,15 @@ int measure_expand_by_measure(score *s, measure *m) {
     return _measure_expand_by_measure(s, m, 0);
 }
 
+// A chain is expanded from its first piece, which reaches all of it; its later pieces, met again
+// further on, are notatable already, and going over the rest of the chain from each of them would
+// make a long note over many short measures cost the square of its pieces.
 int score_expand_by_measure(score *s) {
     int count = 0;
     for (measure *m = s->measures.head; m; m = m->next, count++)
-        _measure_expand_by_measure(s, m, 0);
+        for (note *n = m->notes.head; n; n = n->next)
+            if (!n->l_prev)
+                _note_expand_by_measure(s, m, n, 0);
     return count;
 }
 

@@ -233,6 +233,21 @@ TEST_F(Ties, ScoreExpansionAfterLoading) {
     }
 }
 
+// The longest note over one-tick measures: one piece in each of 32767 measures, every piece
+// reached once from the first.
+TEST_F(Ties, ScoreExpansionOfTheLongestNoteOverOneTickMeasures) {
+    reset_score(1, 1, 1, TICKS_PER_WHOLE);
+    note *n = add_note(nth(0), 0, INT16_MAX, 0);
+    EXPECT_EQ(score_expand_by_measure(&g_score), INT16_MAX);
+    EXPECT_EQ(n->total_len, INT16_MAX);
+    int pieces = 0;
+    int wrong = 0;
+    for (note *p = n; p; p = p->l_next, pieces++)
+        wrong += p->len != 1 || p->x != 0 || p->total_len != INT16_MAX - pieces;
+    EXPECT_EQ(pieces, INT16_MAX);
+    EXPECT_EQ(wrong, 0);
+}
+
 TEST_F(Ties, TruncateAtZeroTakesThePredecessorsSignature) {
     reset_score(1, 2);
     set_measure(nth(0), 3, 4, 0);
