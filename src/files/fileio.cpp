@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "model/note_order.h"
 #include "model/pitch.h"
 #include "model/tie.h"
 #include "model/voice.h"
@@ -127,15 +128,6 @@ int read_measure(seq_reader *r, const int *v, int count) {
     return 1;
 }
 
-// Notes arrive sorted from the writer; appending after the tail is then the same as sorted
-// insertion from the head, and keeps large measures linear.
-void insert_note_sorted(measure *m, note *n) {
-    if (m->notes.tail && !note_comp(n, m->notes.tail))
-        _append_note_list(&m->notes, n);
-    else
-        _insert_sorted_note_list(&m->notes, n, note_comp);
-}
-
 int read_note(seq_reader *r, const int *v, int count) {
     if (!r->current) {
         file_trace("read error\n");
@@ -162,7 +154,7 @@ int read_note(seq_reader *r, const int *v, int count) {
     n->track = static_cast<int8_t>(track);
     n->volume = static_cast<uint8_t>(volume);
     set_note_pos(m->key, n, pos_y, acc, 0);
-    insert_note_sorted(m, n);
+    insert_note_sorted_from_tail(m, n);
     return 1;
 }
 

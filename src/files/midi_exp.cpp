@@ -10,7 +10,6 @@
 #include "model/d_malloc.h"
 #include "playback/sound.h"
 
-constexpr int MICROSECONDS_PER_MINUTE = 60000000;
 constexpr int MAX_TEMPO_VALUE = 0xFFFFFF; // a tempo meta event holds 24 bits
 constexpr int MAX_PROGRAM = 127;
 constexpr int MAX_PROGRAM_CHANNEL = 31;
@@ -214,7 +213,6 @@ void render_note(byte_sink *s, midi_note_list *pending, note *n, int start, int 
         p->start = start;
         if (end > p->time)
             p->time = end;
-        p->next = p->prev = nullptr;
         _insert_sorted_midi_note_list(pending, p, midi_note_comp);
     }
 }

@@ -9,6 +9,7 @@
 #include <sys/stat.h>
 
 #include "files/file_support.h"
+#include "model/note_order.h"
 #include "model/pitch.h"
 #include "model/tie.h"
 #include "model/voice.h"
@@ -23,7 +24,6 @@ midi_buffer mbuf[MIDI_MAX_FILE_TRACKS];
 constexpr int DEFAULT_TRACK_VOLUME = 127;
 constexpr int HEADER_LENGTH = 6;
 constexpr int SMPTE_DIVISION_FLAG = 0x8000;
-constexpr int MICROSECONDS_PER_MINUTE = 60000000;
 constexpr int MAX_NOTE_LEN = 32767;     // a note's length must fit its 16-bit field
 constexpr int MAX_SIGNATURE_POWER = 14; // a denominator must fit the 16-bit bit field
 constexpr int MAX_KEY = 7;
@@ -273,13 +273,6 @@ void note_on_process(int64_t time, int key, int velocity) {
         _insert_sorted_midi_note_list(l, p, midi_note_comp);
 }
 
-void insert_note_sorted(measure *m, note *n) {
-    if (m->notes.tail && !note_comp(n, m->notes.tail))
-        _append_note_list(&m->notes, n);
-    else
-        _insert_sorted_note_list(&m->notes, n, note_comp);
-}
-
 int clamp_note_len(int d) {
     if (d <= MAX_NOTE_LEN)
         return d;
@@ -321,7 +314,7 @@ void note_off_process(score *s, int64_t time, int key, int track) {
     n->len = n->total_len = static_cast<int16_t>(d ? d : midi_atom);
     n->x = x;
     n->track = static_cast<int8_t>(track);
-    insert_note_sorted(m, n);
+    insert_note_sorted_from_tail(m, n);
     get_note_pos_y(m, n);
 }
 
@@ -588,7 +581,7 @@ void settle_elements(score *s) {
                 append_measure(s, m);
             n->next = n->prev = nullptr;
             n->x -= m->len;
-            insert_note_sorted(m->next, n);
+            insert_note_sorted_from_tail(m->next, n);
             get_note_pos_y(m->next, n);
             n = next;
         }

@@ -28,6 +28,8 @@ constexpr int MIDI_MAX_FILE_TRACKS = 32;
 constexpr int MIDI_MAX_MEASURES = 20000; // an import needing more measures is refused
 constexpr int MIDI_ATOM_MAX = 256;
 constexpr int MIDI_TIME_END = 0x7fffffff;
+// A tempo meta event holds microseconds per quarter note; the score counts quarters per minute.
+constexpr int MICROSECONDS_PER_MINUTE = 60000000;
 
 extern int midi_atom;      // the import grid: notes snap to 3 * midi_atom ticks, meta events to
                            // midi_atom ticks; a power of two from 1 to 256, initially 4

@@ -1,6 +1,6 @@
-// Sorted insertion into a measure's note list starting from a known neighbour, so that the
-// pieces made by expansion inside a measure are placed without walking the whole list. It
-// gives the same place as _insert_sorted_note_list: after every element not greater.
+// Sorted insertion into a measure's note list from a known place (a neighbour or the tail), so
+// that expansion pieces and notes read in order are placed without walking the whole list; both
+// give the place _insert_sorted_note_list gives: after every element not greater.
 #pragma once
 
 #include "model/score.h"
@@ -11,4 +11,12 @@ inline note *insert_note_sorted_after(measure *m, note *start, note *e) {
     while (pos->next && !note_comp(e, pos->next))
         pos = pos->next;
     return _insert_note_list(&m->notes, pos, e);
+}
+
+// Inserts e trying the tail first: file readers meet notes in ascending order, and appending
+// them keeps the reading of large measures linear.
+inline note *insert_note_sorted_from_tail(measure *m, note *e) {
+    if (m->notes.tail && !note_comp(e, m->notes.tail))
+        return _append_note_list(&m->notes, e);
+    return _insert_sorted_note_list(&m->notes, e, note_comp);
 }
