@@ -12,10 +12,6 @@ namespace {
 
 constexpr int NO_TRACK = -1;
 
-bool shown(const note *n) {
-    return n->track >= 0 && n->track < MAX_TRACKS && track_info[n->track].active;
-}
-
 // A point on the score resolved to a measure, a column, a staff position and a track.
 struct hit {
     measure *m;
@@ -143,7 +139,7 @@ note *find_near_note_by_pos_x(measure *m, int column) {
     note *best = nullptr;
     int best_distance = 0;
     for (note *n = m->notes.head; n; n = n->next) {
-        if (!shown(n))
+        if (!track_shown(n->track))
             continue;
         int distance = std::abs(n->pos.x - column);
         if (!best || distance <= best_distance) {
@@ -161,7 +157,7 @@ int get_near_x_by_pos_x(measure *m, int column) {
 
 note *find_near_note_by_x(measure *m, int x) {
     for (note *n = m->notes.head; n; n = n->next)
-        if (shown(n) && n->x >= x)
+        if (track_shown(n->track) && n->x >= x)
             return n;
     return nullptr;
 }

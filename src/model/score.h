@@ -114,6 +114,11 @@ extern track_info_t track_info_copy[MAX_TRACKS];
 extern int32_t track_num;
 extern int32_t track_num_copy;
 
+// Whether track is a track number whose track is shown on the screen.
+inline bool track_shown(int track) {
+    return track >= 0 && track < MAX_TRACKS && track_info[track].active;
+}
+
 // Defaults for new material; the settings dialogs change them.
 extern int default_num;
 extern int default_bit;

@@ -93,17 +93,13 @@ int get_seletion_length(score *s) {
     return len + s->select_end_x - s->select_start_x;
 }
 
-static int is_active_track(int track) {
-    return track >= 0 && track < MAX_TRACKS && track_info[track].active;
-}
-
 // Calls fn on the selected elements of active tracks in m; returns the number of calls.
 static int foreach_selected_in_measure(score *s, measure *m, selection_fn fn, void *data) {
     int cls = measure_class(s, m);
     int count = 0;
     for (note *n = m->notes.head; n;) {
         note *next = n->next; // fn may delete n
-        if (is_active_track(n->track) && is_selected_note(s, cls, n->x)) {
+        if (track_shown(n->track) && is_selected_note(s, cls, n->x)) {
             fn(m, n, data);
             count++;
         }

@@ -271,7 +271,7 @@ int update_measure_order(measure *m, int only_active) {
     int column = -1;
     int previous_x = NO_PREVIOUS_X;
     for (note *n = m->notes.head; n; n = n->next) {
-        if (only_active && (!valid_track(n->track) || !track_info[n->track].active))
+        if (only_active && !track_shown(n->track))
             continue;
         if (n->x != previous_x)
             column++;
