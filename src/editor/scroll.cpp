@@ -9,8 +9,8 @@
 #include "editor/state.h"
 #include "model/seq.h"
 
-static int shown(note *n) {
-    return track_info[n->track].active;
+static bool shown(note *n) {
+    return track_shown(n->track);
 }
 
 note *adjust_offset_x() {

@@ -45,7 +45,7 @@ int get_measure_length(int num, int bit) {
 }
 
 int get_measure_display_size(measure *m) {
-    m->width = static_cast<int16_t>(m->unit_x * m->n_pos);
+    m->width = m->unit_x * m->n_pos;
     return m->width;
 }
 

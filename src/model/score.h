@@ -70,7 +70,7 @@ struct measure {
     int16_t bit;    // time-signature denominator
     int16_t num;    // time-signature numerator
     int16_t key;    // >0 sharps, <0 flats
-    int16_t width;  // unit_x * n_pos
+    int32_t width;  // unit_x * n_pos; 32 bits, as a measure may hold more than 1,092 columns
     int16_t len;    // ticks
     note_list notes;
     m_event_list m_events;

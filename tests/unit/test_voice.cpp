@@ -205,6 +205,18 @@ TEST_F(Validation, ByNoteNeedsANote) {
     EXPECT_EQ(track_layout(m, 0), "0:192 r192:576");
 }
 
+TEST_F(Validation, WidthOfAMeasureWithMoreColumnsThanSixteenBitsOfPixels) {
+    reset_score(1, 1, 32, 1); // 32/1: 24576 ticks
+    measure *m = nth(0);
+    constexpr int columns = 1200; // 36000 pixels
+    for (int i = 0; i < columns; i++)
+        add_note(m, i * 12, 12);
+    validate_measure(m);
+    EXPECT_GE(m->n_pos, columns);
+    EXPECT_EQ(m->width, m->unit_x * m->n_pos);
+    EXPECT_GT(m->width, 32767);
+}
+
 TEST_F(Validation, SingleTrackArgumentStillValidatesEveryTrack) {
     reset_score(2);
     measure *m = nth(0);
