@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <vector>
 
 #include "files/file_support.h"
 #include "files/midi_imp.h"
@@ -217,9 +218,28 @@ void render_note(byte_sink *s, midi_note_list *pending, note *n, int start, int 
     }
 }
 
-} // namespace
+// A note to render: its first piece and its start in ticks from the rendering's start.
+struct track_note {
+    note *n;
+    int start;
+};
+typedef std::vector<track_note> track_notes;
 
-int write_midi_event(measure *start, unsigned char *buffer, int write, int track) {
+// Gathers the notes of one track (or of every track when track is negative, into by_track)
+// in one walk over the score, in score order.
+void collect_notes(measure *start, int track, track_notes *by_track) {
+    int sum = 0;
+    for (measure *m = start; m; m = m->next) {
+        for (note *n = m->notes.head; n; n = n->next) {
+            bool wanted = track < 0 ? n->track >= 0 && n->track < MAX_TRACKS : n->track == track;
+            if (wanted && !n->rest && !n->l_prev)
+                by_track[track < 0 ? n->track : 0].push_back({n, sum + n->x});
+        }
+        sum += m->len;
+    }
+}
+
+int write_track(const track_notes &notes, unsigned char *buffer, int write, int track) {
     byte_sink s = {buffer, 0, write, 0};
     const track_info_t &ti = track_info[track];
     if (ti.channel <= MAX_PROGRAM_CHANNEL) {
@@ -234,17 +254,20 @@ int write_midi_event(measure *start, unsigned char *buffer, int write, int track
     }
     midi_note_list pending;
     init_midi_note_list(&pending);
-    int sum = 0;
-    for (measure *m = start; m; m = m->next) {
-        for (note *n = m->notes.head; n; n = n->next)
-            if (n->track == track && !n->rest && !n->l_prev)
-                render_note(&s, &pending, n, sum + n->x, ti.channel);
-        sum += m->len;
-    }
+    for (const track_note &t : notes)
+        render_note(&s, &pending, t.n, t.start, ti.channel);
     flush_pending(&s, &pending, -1, ti.channel);
     _destroy_midi_note_list(&pending, nullptr);
     put_end_of_track(&s);
     return s.len;
+}
+
+} // namespace
+
+int write_midi_event(measure *start, unsigned char *buffer, int write, int track) {
+    track_notes notes;
+    collect_notes(start, track, &notes);
+    return write_track(notes, buffer, write, track);
 }
 
 namespace {
@@ -256,17 +279,17 @@ int score_ticks_from(measure *start) {
     return sum > INT32_MAX ? INT32_MAX : static_cast<int>(sum);
 }
 
-// Counts a slot, allocates it and writes it. Returns 1, or 0 when the buffer cannot be had.
-int render_slot(MIDI *midi, int slot, measure *start, int track) {
-    int len = track < 0 ? write_meta_event(start, nullptr, 0)
-                        : write_midi_event(start, nullptr, 0, track);
+// Counts a slot, allocates it and writes it: the meta events when notes is null, else the
+// given notes of track. Returns 1, or 0 when the buffer cannot be had.
+int render_slot(MIDI *midi, int slot, measure *start, const track_notes *notes, int track) {
+    int len = notes ? write_track(*notes, nullptr, 0, track) : write_meta_event(start, nullptr, 0);
     unsigned char *data = static_cast<unsigned char *>(raw_malloc(static_cast<size_t>(len)));
     if (!data)
         return 0;
-    if (track < 0)
-        write_meta_event(start, data, 1);
+    if (notes)
+        write_track(*notes, data, 1, track);
     else
-        write_midi_event(start, data, 1, track);
+        write_meta_event(start, data, 1);
     if (midi->track[slot].data)
         raw_free(midi->track[slot].data);
     midi->track[slot].data = data;
@@ -286,7 +309,11 @@ int plinkel_midi_write_to_memory(measure *start, MIDI *midi, int mode) {
         file_message("The score is too long for a MIDI file.");
         return 0;
     }
-    int ok = render_slot(midi, 0, start, -1);
+    // One walk sorts the notes by track; each track is then counted and written from its list
+    // instead of walking the whole score twice per track.
+    std::vector<track_notes> by_track(MAX_TRACKS);
+    collect_notes(start, -1, by_track.data());
+    int ok = render_slot(midi, 0, start, nullptr, -1);
     for (int i = 0; i < track_num && i < MAX_TRACKS; i++) {
         if (mode != 0 && track_info[i].mute)
             continue;
@@ -297,7 +324,7 @@ int plinkel_midi_write_to_memory(measure *start, MIDI *midi, int mode) {
             ok = 0;
             continue;
         }
-        if (!render_slot(midi, i + 1, start, i))
+        if (!render_slot(midi, i + 1, start, &by_track[i], i))
             ok = 0;
     }
     return ok;
