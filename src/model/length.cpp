@@ -199,7 +199,44 @@ int get_divisible_prime(int n) {
     return 1;
 }
 
+namespace {
+
+// get_clipped_len depends only on the measure's num and len and on x and len, and validation
+// and expansion ask the same questions for every measure and track of a piece; a small
+// direct-mapped memo answers the repeats without scanning the grids again.
+struct clip_memo {
+    int num = -1, measure_len = -1, x = -1, len = -1;
+    int result = 0, clipped = 0;
+};
+constexpr int CLIP_MEMO_SIZE = 4096;
+clip_memo clip_memos[CLIP_MEMO_SIZE];
+
+clip_memo &clip_memo_for(const measure *m, int x, int len) {
+    unsigned h = static_cast<unsigned>(x) * 2654435761u ^ static_cast<unsigned>(len) * 40503u ^
+                 static_cast<unsigned>(m->len) * 97u ^ static_cast<unsigned>(m->num);
+    return clip_memos[(h ^ (h >> 15)) % CLIP_MEMO_SIZE];
+}
+
+int compute_clipped_len(measure *m, int x, int len, int *clipped_out);
+
+} // namespace
+
 int get_clipped_len(measure *m, int x, int len, int *clipped_out) {
+    clip_memo &memo = clip_memo_for(m, x, len);
+    if (memo.num != m->num || memo.measure_len != m->len || memo.x != x || memo.len != len) {
+        memo.result = compute_clipped_len(m, x, len, &memo.clipped);
+        memo.num = m->num;
+        memo.measure_len = m->len;
+        memo.x = x;
+        memo.len = len;
+    }
+    *clipped_out = memo.clipped;
+    return memo.result;
+}
+
+namespace {
+
+int compute_clipped_len(measure *m, int x, int len, int *clipped_out) {
     const grid &gr = grid_for(m, x, len);
     int clipped = 0;
     int unit = first_scan(gr, x, len, &clipped);
@@ -219,6 +256,8 @@ int get_clipped_len(measure *m, int x, int len, int *clipped_out) {
     *clipped_out = len != 1;
     return 1;
 }
+
+} // namespace
 
 int decompose_len(measure *m, int x, int len, int *triplet_out) {
     int clipped = 0;

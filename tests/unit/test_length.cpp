@@ -170,6 +170,25 @@ TEST(ClippedLen, APieceIsClippedToItself) {
     }
 }
 
+// 3/4 and 6/8 are both 576 ticks long but cut differently; asking about one must never give
+// the answer remembered for the other.
+TEST(ClippedLen, AnswersDependOnTheSignatureNotOnlyTheLength) {
+    measure three_four = make_measure(3, 4), six_eight = make_measure(6, 8);
+    int differing = 0;
+    for (int x = 0; x < 576; x += 6)
+        for (int len = 6; x + len <= 576; len += 6) {
+            int c1 = 0, c2 = 0, c3 = 0;
+            int a = get_clipped_len(&three_four, x, len, &c1);
+            int b = get_clipped_len(&six_eight, x, len, &c2);
+            ASSERT_EQ(get_clipped_len(&three_four, x, len, &c3), a) << "x " << x << " len " << len;
+            ASSERT_EQ(c3, c1);
+            differing += a != b || c1 != c2;
+        }
+    EXPECT_GT(differing, 0);
+    EXPECT_EQ(pieces(3, 4, 0, 576), V({576}));
+    EXPECT_EQ(pieces(6, 8, 0, 384), V({288, 96}));
+}
+
 TEST(DecomposeLen, ReportsTripletPieces) {
     measure m = make_measure(4, 4);
     int triplet = -1;
