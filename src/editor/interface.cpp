@@ -96,7 +96,7 @@ static int rebuild_for_mode(BITMAP **back) {
 
 void change_gfx_mode(BITMAP **back) {
     int card = g_mode, w = SCREEN_W, h = SCREEN_H, depth = get_color_depth();
-    int old_card = gfx_driver ? gfx_driver->id : g_mode;
+    int old_mode = g_mode, old_card = gfx_driver ? gfx_driver->id : g_mode;
     int old_w = w, old_h = h, old_depth = depth;
     if (!gfx_mode_select_ex(&card, &w, &h, &depth))
         return;
@@ -104,6 +104,7 @@ void change_gfx_mode(BITMAP **back) {
     set_color_depth(depth);
     if (set_gfx_mode(g_mode, w, h, 0, 0) != 0) {
         // Go back to the mode that worked rather than leave the editor without a screen.
+        g_mode = old_mode;
         set_color_depth(old_depth);
         if (set_gfx_mode(old_card, old_w, old_h, 0, 0) != 0) {
             fail_to_text_mode("Unable to restore the graphic mode\n%s\n");
