@@ -117,6 +117,16 @@ TEST_F(SoundTest, TwoHoldersOfOneKeySoundOnceAndStopOnce) {
     EXPECT_EQ(channel_status[0][60].count, 0);
 }
 
+TEST_F(SoundTest, ExtraNoteOffLeavesTheKeyFreeForTheNextNoteOn) {
+    note_off(0, 60);
+    EXPECT_EQ(sent_of_kind(0x80).size(), 1u);
+    EXPECT_EQ(channel_status[0][60].count, 0);
+    msec += RESTRIKE_MS;
+    note_on(0, 60, 100);
+    EXPECT_EQ(sent_of_kind(0x90).size(), 1u); // sounds at once: no restrike, no note-off first
+    EXPECT_EQ(sent_of_kind(0x80).size(), 1u);
+}
+
 TEST_F(SoundTest, RestrikeAfterTwentyMilliseconds) {
     note_on(2, 64, 100);
     msec += RESTRIKE_MS + 1;
