@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdlib>
 
+#include "bench_util.h"
 #include "editor/glyphs.h"
 #include "editor/interface.h"
 #include "editor/state.h"
@@ -22,16 +23,6 @@ constexpr int STEP = 48; // a sixteenth
 constexpr int TIED_START = 720;
 constexpr int TIED_LEN = 144;
 
-note *add(measure *m, int x, int len, int pitch, int track) {
-    note *n = new_note();
-    n->x = x;
-    n->len = n->total_len = static_cast<int16_t>(len);
-    n->pitch = static_cast<int16_t>(pitch);
-    n->track = static_cast<int8_t>(track);
-    get_note_pos_y(m, n);
-    return _insert_sorted_note_list(&m->notes, n, note_comp);
-}
-
 // Sixteenths climbing chromatically over two octaves, in the treble staff for even tracks and
 // in the bass staff for odd ones (ledger lines and accidentals at both ends), three-note chords
 // on the beats, and a note tied over the bar line.
@@ -39,13 +30,13 @@ void fill_track(measure *m, int track) {
     int base = (track % 2) ? -26 : 0;
     for (int x = 0; x < TIED_START; x += STEP) {
         int pitch = base + (x / STEP) * 3 % 25;
-        add(m, x, STEP, pitch, track);
+        add_note(m, x, STEP, pitch, track);
         if (x % 192 == 0) {
-            add(m, x, 96, pitch - 4, track);
-            add(m, x, 192, pitch - 7, track);
+            add_note(m, x, 96, pitch - 4, track);
+            add_note(m, x, 192, pitch - 7, track);
         }
     }
-    add(m, TIED_START, TIED_LEN, base + 1, track);
+    add_note(m, TIED_START, TIED_LEN, base + 1, track);
 }
 
 void build_score() {

@@ -3,6 +3,7 @@
 // loading a file, and one edit cycle (compress, change, expand, validate) on one measure.
 #include <benchmark/benchmark.h>
 
+#include "bench_util.h"
 #include "editor/state.h"
 #include "model/seq.h"
 
@@ -15,27 +16,17 @@ constexpr int TIED_START = 720; // the last note of each track runs over the bar
 constexpr int TIED_LEN = 144;
 constexpr int EDIT_MEASURE = MEASURES / 2;
 
-note *add(measure *m, int x, int len, int pitch, int track) {
-    note *n = new_note();
-    n->x = x;
-    n->len = n->total_len = static_cast<int16_t>(len);
-    n->pitch = static_cast<int16_t>(pitch);
-    n->track = static_cast<int8_t>(track);
-    get_note_pos_y(m, n);
-    return _insert_sorted_note_list(&m->notes, n, note_comp);
-}
-
 // One track's notes in one measure, compressed as a file holds them: 15 sixteenths, a
 // three-note chord on each of the first two beats' first sixteenth, and a note tied over.
 void fill_track(measure *m, int track, int base) {
     for (int x = 0; x < TIED_START; x += STEP) {
-        add(m, x, STEP, base + (x / STEP) % 7, track);
+        add_note(m, x, STEP, base + (x / STEP) % 7, track);
         if (x % 192 == 0 && x < 384) {
-            add(m, x, 96, base - 5, track);
-            add(m, x, 240, base - 9, track);
+            add_note(m, x, 96, base - 5, track);
+            add_note(m, x, 240, base - 9, track);
         }
     }
-    add(m, TIED_START, TIED_LEN, base, track);
+    add_note(m, TIED_START, TIED_LEN, base, track);
 }
 
 void build_score() {

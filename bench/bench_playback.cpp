@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_util.h"
 #include "editor/clock.h"
 #include "editor/cursor.h"
 #include "editor/edit.h"
@@ -52,16 +53,6 @@ measure *append_measure() {
     if (!g_score.ref_measure)
         g_score.ref_measure = m;
     return m;
-}
-
-void add_note(measure *m, int x, int len, int pitch, int track) {
-    note *n = new_note();
-    n->x = x;
-    n->len = n->total_len = static_cast<int16_t>(len);
-    n->pitch = static_cast<int16_t>(pitch);
-    n->track = static_cast<int8_t>(track);
-    get_note_pos_y(m, n);
-    _insert_sorted_note_list(&m->notes, n, note_comp);
 }
 
 // Times (ms) of the note-ons logged after byte line `skip`.
