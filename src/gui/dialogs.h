@@ -1,0 +1,25 @@
+// The modal edit dialogs opened from the menu and from keys: measure settings, insertion of
+// measures, the MIDI import grid, volumes, note length and volume, go to measure, key,
+// transposition, tempo of a selection, tie and untie, the edit-sound options, the help window
+// and the track settings. Each returns 1 when done or when it had nothing to do, 0 when the
+// user cancelled.
+#pragma once
+
+int menu_set_tempo();
+int menu_track_property();
+int menu_tie();
+int menu_untie();
+int do_go_measure_dialog();
+int do_set_note_length_and_volume_dialog();
+int do_set_volume_dialog();
+int menu_help();
+int menu_insert_measures();
+int menu_set_key();
+int menu_transpose();
+int do_set_default_volume_dialog();
+int do_option_dialog();
+// Asks for the quantisation grid of a MIDI import (midi_atom); 0 cancels the import.
+int do_midi_resolution_dialog();
+// Asks for the settings of a new measure (default_num, default_bit, default_tempo, the number
+// of tracks, default_key); 0 when cancelled.
+int menu_compose_dialog();
