@@ -2,8 +2,17 @@
 // measures, the MIDI import grid, volumes, note length and volume, go to measure, key,
 // transposition, tempo of a selection, tie and untie, the edit-sound options, the help window
 // and the track settings. Each returns 1 when done or when it had nothing to do, 0 when the
-// user cancelled.
+// user cancelled or a precondition failed (after saying so).
 #pragma once
+
+#include "gui/dialog_apply.h"
+
+// The text buffers of the dialogs' number fields, shared by every dialog that shows them.
+extern char num_text[FIELD_TEXT_SIZE];
+extern char bit_text[FIELD_TEXT_SIZE];
+extern char volume_text[FIELD_TEXT_SIZE];
+extern char tempo_text[FIELD_TEXT_SIZE];
+extern char track_text[FIELD_TEXT_SIZE];
 
 int menu_set_tempo();
 int menu_track_property();
