@@ -11,6 +11,7 @@
 #include "gui/edit_commands.h"
 #include "gui/file_commands.h"
 #include "gui/graphic.h"
+#include "gui/help.h"
 #include "gui/play_commands.h"
 #include "playback/sound.h"
 
@@ -117,6 +118,7 @@ void append_format_entries() {
 
 void start_commands() {
     init_all_menu();
+    init_help_dialog();
     install_file_messages();
 }
 
@@ -130,6 +132,7 @@ void first_score(const char *file) {
 void stop_commands() {
     if (playing_midi)
         menu_play_stop();
+    destroy_help();
 }
 
 void fill_key_commands() {
