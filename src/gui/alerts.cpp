@@ -11,18 +11,26 @@ constexpr int LINE_SIZE = 600;
 const char WARNING[] = "warning";
 const char OK_BUTTON[] = "Yes";
 
+// Without a screen (the commands driven by tests or tools) the lines go to standard error.
+void show(const char *line1, const char *line2) {
+    if (screen)
+        alert(WARNING, line1, line2, OK_BUTTON, nullptr, 0, 0);
+    else
+        std::fprintf(stderr, "%s: %s%s%s\n", WARNING, line1, line1[0] ? ": " : "", line2);
+}
+
 } // namespace
 
 void warning(const char *message) {
-    alert(WARNING, "", message, OK_BUTTON, nullptr, 0, 0);
+    show("", message);
 }
 
 void file_problem(const char *action, const char *path, const char *reason) {
     char line[LINE_SIZE];
     std::snprintf(line, sizeof line, "%s %s", action, path);
-    alert(WARNING, line, reason, OK_BUTTON, nullptr, 0, 0);
+    show(line, reason);
 }
 
 void file_message_alert(const char *text) {
-    alert(WARNING, "", text, OK_BUTTON, nullptr, 0, 0);
+    show("", text);
 }
