@@ -174,10 +174,7 @@ void graphic_stroke(BITMAP *spare) {
         rest(POLL_SLEEP_MS);
         poll_mouse();
     }
-    graphic_linearize(x1, y1, mouse_x, mouse_y);
-    graphic_array_to_list();
-    clear_graphic_mask();
-    graphic_list_to_array();
+    graphic_apply_stroke(x1, y1, mouse_x, mouse_y);
 }
 
 int button_under_mouse() {

@@ -145,7 +145,7 @@ void graphic_list_to_array() {
     }
 }
 
-void graphic_linearize(int x1, int y1, int x2, int y2) {
+int graphic_linearize(int x1, int y1, int x2, int y2) {
     if (x2 < x1) {
         std::swap(x1, x2);
         std::swap(y1, y2);
@@ -154,13 +154,15 @@ void graphic_linearize(int x1, int y1, int x2, int y2) {
     screen_graphic_position_x(x1, &c1);
     screen_graphic_position_x(x2, &c2);
     if (c1 == c2)
-        return;
+        return 0;
     int t1 = std::max(screen_graphic_position_y(y1), GRAPHIC_MIN_TEMPO);
     int t2 = std::max(screen_graphic_position_y(y2), GRAPHIC_MIN_TEMPO);
-    for (int i = std::max(c1, 0); i <= c2 && i < graphic_column; i++) {
+    int set = 0;
+    for (int i = std::max(c1, 0); i <= c2 && i < graphic_column; i++, set++) {
         graphic_array[i] = (t2 - t1) * (i - c1) / (c2 - c1) + t1;
         graphic_mask[i] = 1;
     }
+    return set;
 }
 
 void remove_ranged_list(int from, int to) {
@@ -189,6 +191,13 @@ void graphic_array_to_list() {
         m_event *e = insert_working_event(&m_events, new_tempo_event(column_tick(j), v));
         delete_same_x_neighbours(e);
     }
+}
+
+void graphic_apply_stroke(int x1, int y1, int x2, int y2) {
+    if (graphic_linearize(x1, y1, x2, y2))
+        graphic_array_to_list();
+    clear_graphic_mask();
+    graphic_list_to_array();
 }
 
 void graphic_kill_m_events() {

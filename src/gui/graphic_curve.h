@@ -65,14 +65,17 @@ int get_graphic_y(m_event *start, int tick);
 // graphic_array[i] = tempo in force at the start of column i.
 void graphic_list_to_array();
 // Sets the columns between the two screen points to a straight line between their tempos and
-// marks them; nothing when both points fall in one column.
-void graphic_linearize(int x1, int y1, int x2, int y2);
+// marks them; nothing when both points fall in one column. Returns the number of columns set.
+int graphic_linearize(int x1, int y1, int x2, int y2);
 // Removes every working event with from <= x < to.
 void remove_ranged_list(int from, int to);
 // Turns the marked columns into working events: clears the events under them, then walks all
 // columns and adds an event wherever the tempo moves at least graphic_threshold_v away from
 // the running one.
 void graphic_array_to_list();
+// A stroke released between the two screen points: the columns it spans become working events
+// and the array is sampled again. A stroke that sets no column leaves the list as it was.
+void graphic_apply_stroke(int x1, int y1, int x2, int y2);
 // Deletes every tempo event of every measure.
 void destroy_all_tempo_m_event_list(score *s);
 // Replaces the score's tempo events by the working list, appending measures where an event

@@ -54,10 +54,7 @@ class GraphicTest : public ::testing::Test {
     void stroke(int x1, int y1, int x2, int y2) {
         graphic_load_m_event(&g_score);
         graphic_list_to_array();
-        graphic_linearize(x1, y1, x2, y2);
-        graphic_array_to_list();
-        clear_graphic_mask();
-        graphic_list_to_array();
+        graphic_apply_stroke(x1, y1, x2, y2);
     }
 };
 
@@ -190,7 +187,12 @@ TEST_F(GraphicTest, StrokeReplacesOnlyTheEventsUnderIt) {
     add_tempo(nth(0), 300, 90);  // under the stroke
     add_tempo(nth(0), 600, 95);  // after it, between two column starts
     add_tempo(nth(1), 100, 130); // further on
-    stroke(col_x(5), Y_100, col_x(10), Y_100);
+    graphic_load_m_event(&g_score);
+    graphic_list_to_array();
+    events loaded = listed(m_events.next);
+    graphic_apply_stroke(col_x(7), Y_100, col_x(7) + 3, Y_140);
+    EXPECT_EQ(listed(m_events.next), loaded) << "a stroke inside one column changes nothing";
+    graphic_apply_stroke(col_x(5), Y_100, col_x(10), Y_100);
     // Column 11 gets back the 90 that was in force there; the later events stay, each repeated
     // at the next column start where the staircase samples it.
     EXPECT_EQ(
