@@ -136,9 +136,11 @@ DIALOG dlg_set_tempo[] = {
 // The tempo field takes the focus, so that a typed value reaches it without a click.
 constexpr int TEMPO_FIELD = 3;
 
+constexpr int ESC_POLL_MS = 2;
+
 // Runs a dialog; true when it was accepted (closed other than through its record 2).
 bool accepted(DIALOG *d, int focus) {
-    return do_dialog(d, focus) != CANCEL;
+    return run_dialog(d, focus) != CANCEL;
 }
 
 void tie_message(const char *message) {
@@ -164,13 +166,23 @@ int selected_radio() {
 
 } // namespace
 
+int run_dialog(DIALOG *d, int focus) {
+    int closed_by = do_dialog(d, focus);
+    poll_keyboard();
+    while (key[KEY_ESC]) {
+        rest(ESC_POLL_MS);
+        poll_keyboard();
+    }
+    return closed_by;
+}
+
 int do_option_dialog() {
     for (int i = 0; i < OPTION_RADIOS; i++)
         option_dialog[OPTION_FIRST_RADIO + i].flags &= ~D_SELECTED;
     if (edit_sound_mode >= 0 && edit_sound_mode < OPTION_RADIOS)
         option_dialog[OPTION_FIRST_RADIO + edit_sound_mode].flags |= D_SELECTED;
     option_dialog[OPTION_CHECK].flags = starting_notes_only ? D_SELECTED : 0;
-    if (do_dialog(option_dialog, CANCEL) != 1)
+    if (run_dialog(option_dialog, CANCEL) != 1)
         return 1;
     if (selected_radio() >= 0)
         edit_sound_mode = selected_radio();

@@ -14,6 +14,12 @@ extern char volume_text[FIELD_TEXT_SIZE];
 extern char tempo_text[FIELD_TEXT_SIZE];
 extern char track_text[FIELD_TEXT_SIZE];
 
+struct DIALOG;
+// Runs a modal dialog with the focus on record focus and returns the record that closed it (-1
+// for Esc). It returns once Esc is released, so that the Esc that closed a dialog is not taken
+// by the editor as a request to quit.
+int run_dialog(DIALOG *d, int focus);
+
 int menu_set_tempo();
 int menu_track_property();
 int menu_tie();

@@ -81,7 +81,7 @@ int menu_help() {
     FONT *editor_font = font;
     if (original_font)
         font = original_font;
-    do_dialog(help_box, 0);
+    run_dialog(help_box, 0);
     font = editor_font;
     return 1;
 }

@@ -203,7 +203,7 @@ int menu_track_property() {
     int old_tempo = default_tempo, old_volume = default_volume;
     start_track_editing();
     fill_track_dialog();
-    int closed_by = do_dialog(track_property, CANCEL);
+    int closed_by = run_dialog(track_property, CANCEL);
     release_buttons();
     if (closed_by == CANCEL)
         return 0;
