@@ -127,6 +127,7 @@ void first_score(const char *file) {
         open_start_file(file);
     else
         new_setting();
+    edited = 0;
 }
 
 void stop_commands() {

@@ -90,8 +90,32 @@ start_plinkel_with() {
     PLINKEL_PID=$!
 }
 
+# Starts the program without a file and accepts the settings of the new score as offered.
+start_new_score() {
+    start_plinkel
+    wait_window
+    send_keys Return
+    sleep 0.3
+}
+
 # Clicks a note of the current length into column $1 at staff position $2 of the first track.
 click_note() { mouse_click 1 "$(col_x "$1")" "$(pos_y "$2")"; }
+
+# F12 held until the program has saved its picture (a short press can be missed while it
+# draws); copies the picture to $1.
+shot() {
+    local try tries
+    rm -f "$RUN_DIR/screenshot.bmp"
+    for try in 1 2 3; do
+        hold_key F12
+        for ((tries = 20; tries > 0; tries--)); do
+            file_complete "$RUN_DIR/screenshot.bmp" && break 2
+            sleep 0.1
+        done
+    done
+    wait_file "$RUN_DIR/screenshot.bmp"
+    cp "$RUN_DIR/screenshot.bmp" "$1"
+}
 
 # Dark pixels of a note head at column $2, staff position $3 of screenshot $1.
 head_ink() {

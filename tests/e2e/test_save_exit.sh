@@ -12,8 +12,7 @@ sound_config none
 SONG="$RUN_DIR/song.seq"
 
 step "the first write goes through the selector and makes no backup"
-start_plinkel
-wait_window
+start_new_score
 click_note 0 0
 menu_child "$MAIN_FILE" "$FILE_WRITE"
 select_name untitled.seq song.seq
