@@ -3,7 +3,7 @@
 # notes, also over a changed score once the save question is answered; "open midi" imports a
 # MIDI file we did not write, and the next "write" proposes its name with ".seq"; "plinkel
 # FILE" starts with the file opened; a file that cannot be read is named in an alert and the
-# editor goes on with an empty score.
+# editor goes on with an empty score. The desktop entry starts it with a file the same way.
 source "$PLINKEL_E2E_LIB"
 source "$(dirname "${BASH_SOURCE[0]}")/menu_lib.sh"
 
@@ -33,6 +33,12 @@ expect_song_notes() {
         [ "$(head_ink "$WORK/$1.bmp" "$k" $((2 * k)))" -ge 8 ] || fail "$1: no note at column $k"
     done
 }
+
+step "the installed desktop entry hands the chosen file to plinkel"
+DESKTOP="$PLINKEL_PREFIX/share/applications/plinkel.desktop"
+[ -f "$DESKTOP" ] || fail "no desktop entry at $DESKTOP"
+grep -qx "Exec=plinkel %f" "$DESKTOP" || fail "the desktop entry does not pass the file on"
+desktop-file-validate "$DESKTOP" || fail "the desktop entry is not valid"
 
 step "open through the menu, after answering No to the save question"
 start_new_score
