@@ -5,48 +5,16 @@
 # first of them on screen, where a click enters a note. The cancel buttons change nothing.
 source "$PLINKEL_E2E_LIB"
 source "$(dirname "${BASH_SOURCE[0]}")/menu_lib.sh"
+source "$(dirname "${BASH_SOURCE[0]}")/dialog_lib.sh"
 
 MAIN_TIE=7
 MAIN_GO_TO_MEASURE=9
 MAIN_NOTE_PROPERTY=10
 EDIT_INSERT_MEASURES=7
-MENU_ITEM_DX=40
 NOTE_CANCEL_X=376 # "Cancel" of the note property dialog
 NOTE_CANCEL_Y=300
 INSERT_CANCEL_X=240 # "Cancel" of the insert measures dialog
 INSERT_CANCEL_Y=138
-FIELD_CLEAR=16
-
-retype() {
-    local i keys=()
-    for ((i = 0; i < FIELD_CLEAR; i++)); do
-        keys+=(BackSpace)
-    done
-    send_keys "${keys[@]}"
-    type_text "$1"
-}
-
-# Opens the menu on the note at column $1, staff position $2 (the commands act on the note under
-# the pointer) and clicks main entry $3.
-menu_on_note() {
-    local x y
-    x=$(col_x "$1")
-    y=$(pos_y "$2")
-    mouse_click 3 "$x" "$y"
-    sleep 0.2
-    mouse_click 1 $((x + MENU_ITEM_DX)) $((y + ITEM_H / 2 + ITEM_H * $3))
-    sleep 0.3
-}
-
-write_song() {
-    local before
-    before=$(cat "$SONG")
-    menu_child "$MAIN_FILE" "$FILE_WRITE"
-    sleep 0.5
-    send_keys Return
-    wait_for "$E2E_TIMEOUT" "a new song.seq" test "$(cat "$SONG" 2>/dev/null)" != "$before"
-    wait_file "$SONG"
-}
 
 # Measure by measure, the notes of song.seq as "x position length", measures separated by |.
 layout() {

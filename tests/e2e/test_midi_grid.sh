@@ -5,19 +5,10 @@
 # the beat.
 source "$PLINKEL_E2E_LIB"
 source "$(dirname "${BASH_SOURCE[0]}")/menu_lib.sh"
+source "$(dirname "${BASH_SOURCE[0]}")/dialog_lib.sh"
 
 GRID_CANCEL_X=376
 GRID_CANCEL_Y=244
-FIELD_CLEAR=16
-
-retype() {
-    local i keys=()
-    for ((i = 0; i < FIELD_CLEAR; i++)); do
-        keys+=(BackSpace)
-    done
-    send_keys "${keys[@]}"
-    type_text "$1"
-}
 
 # A format-0 file at 96 ticks per quarter: middle C for a quarter at 0, again from tick 105 to
 # tick 192 (score ticks 210 to 384; the default grid of 3*4 would start it at 216).

@@ -4,6 +4,7 @@
 # 0 beats keep the former count), and the written score carries them.
 source "$PLINKEL_E2E_LIB"
 source "$(dirname "${BASH_SOURCE[0]}")/menu_lib.sh"
+source "$(dirname "${BASH_SOURCE[0]}")/dialog_lib.sh"
 
 BEATS_X=500
 BEATS_Y=60
@@ -13,17 +14,11 @@ KEY_X=90
 KEY_ONE_SHARP_Y=172 # row 6 of the key list
 OK_X=212
 OK_Y=448
-FIELD_CLEAR=16
 
 # Clicks the field at ($1, $2), empties it and types $3.
 fill_field() {
-    local i keys=()
     mouse_click 1 "$1" "$2"
-    for ((i = 0; i < FIELD_CLEAR; i++)); do
-        keys+=(BackSpace)
-    done
-    send_keys End "${keys[@]}"
-    type_text "$3"
+    retype "$3"
 }
 
 # Measure and track lines of a .seq file, comma separated.

@@ -6,6 +6,7 @@
 # arithmetic counts as its result.
 source "$PLINKEL_E2E_LIB"
 source "$(dirname "${BASH_SOURCE[0]}")/menu_lib.sh"
+source "$(dirname "${BASH_SOURCE[0]}")/dialog_lib.sh"
 
 MAIN_SET_TEMPO=4
 MAIN_SET_VOLUME=11
@@ -15,28 +16,6 @@ TEMPO_NO_X=458
 TEMPO_NO_Y=234
 CANCEL_X=376
 CANCEL_Y=244
-FIELD_CLEAR=16 # backspaces that empty any field
-
-# Empties the focused field and types $1 into it.
-retype() {
-    local i keys=()
-    for ((i = 0; i < FIELD_CLEAR; i++)); do
-        keys+=(BackSpace)
-    done
-    send_keys "${keys[@]}"
-    type_text "$1"
-}
-
-# Writes the score under its own name and waits until the file holds a new version.
-write_song() {
-    local before
-    before=$(cat "$SONG")
-    menu_child "$MAIN_FILE" "$FILE_WRITE"
-    sleep 0.5
-    send_keys Return
-    wait_for "$E2E_TIMEOUT" "a new song.seq" test "$(cat "$SONG" 2>/dev/null)" != "$before"
-    wait_file "$SONG"
-}
 
 # The "n" lines as "x staff-position length volume", and the "t" lines as "x tempo", of
 # measure $1 of song.seq.

@@ -5,6 +5,7 @@
 # "Acoustic Grand" on channel 4.
 source "$PLINKEL_E2E_LIB"
 source "$(dirname "${BASH_SOURCE[0]}")/menu_lib.sh"
+source "$(dirname "${BASH_SOURCE[0]}")/dialog_lib.sh"
 
 MAIN_TRACK_SETTING=6
 OK_X=147
@@ -17,16 +18,6 @@ INST_X=150
 INST_LAST_ROW_Y=296 # the sixth and last visible row of the instrument list
 CHANNEL_X=386
 CHANNEL_Y=356
-
-write_song() {
-    local before
-    before=$(cat "$SONG")
-    menu_child "$MAIN_FILE" "$FILE_WRITE"
-    sleep 0.5
-    send_keys Return
-    wait_for "$E2E_TIMEOUT" "a new song.seq" test "$(cat "$SONG" 2>/dev/null)" != "$before"
-    wait_file "$SONG"
-}
 
 # The track table of song.seq: "num_track" and the "track" lines, comma separated.
 tracks() { awk '$1 == "num_track" || $1 == "track"' "$SONG" | paste -s -d ,; }
