@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <sys/stat.h>
 
 #include "files/file_support.h"
 
@@ -55,6 +56,12 @@ int write_with_backup(const char *path, const char *backup_pattern, score_writer
                       char *why, size_t why_size) {
     char tmp[OUTPUT_PATH_SIZE];
     why[0] = '\0';
+    // A folder under the chosen name would otherwise be moved aside as the "old file".
+    struct stat st;
+    if (stat(path, &st) == 0 && S_ISDIR(st.st_mode)) {
+        set_reason(why, why_size, EISDIR);
+        return 0;
+    }
     errno = 0;
     if (!reserve_temporary(path, tmp, sizeof tmp)) {
         set_reason(why, why_size, errno);
