@@ -11,6 +11,7 @@ CHILD_ITEM_X=300
 # Main menu entries and the entries of its child menus, counted from 0.
 MAIN_FILE=0
 MAIN_EDIT=1
+MAIN_OPTION=2
 MAIN_PLAY=3
 MAIN_EXIT=13
 FILE_NEW=0
@@ -20,6 +21,7 @@ FILE_OPEN_MIDI=3
 FILE_WRITE_MIDI_AS=4
 EDIT_DELETE_MEASURE=12
 PLAY_BACKGROUND=1
+OPTION_CHANGE_GFX=1
 # Buttons of the three-button save question on a 640 x 480 screen.
 ALERT3_Y=280
 ALERT3_YES_X=209
