@@ -16,6 +16,7 @@
 #include "editor/scroll.h"
 #include "editor/state.h"
 #include "model/seq.h"
+#include "model/undo.h"
 #include "playback/sound.h"
 #include "render/draw.h"
 
@@ -61,6 +62,7 @@ int screen_insert_note_list(score *s, int x, int y, int accidental) {
         }
         n->x += n->len;
     }
+    undo_touch_ticks(s, m, n->x, n->len);
     _insert_sorted_note_list(&m->notes, n, note_comp);
     // Lay out the note's measure and every measure it reaches, so that a tied piece never
     // shares its measure with the full-measure rest it replaces.
@@ -80,6 +82,7 @@ void drag_begin(drag_state *d, score *s, measure *m0, note *n) {
     d->last_column = -1;
     d->saved_note_type = note_type;
     d->saved_history_cur = note_length_queue_header.cur;
+    undo_touch_ticks(s, m0, n->x, n->total_len);
     d->reach = note_compress_by_measure(m0, n);
     d->ghost = *n;
     d->ghost.rest = 1;
@@ -145,6 +148,7 @@ int drag_step(drag_state *d, int x, int y) {
     measure *m2 = screen_score(d->s, x, y, &column, &row, &track);
     if (!m2)
         return 0;
+    undo_touch_ticks(d->s, m2, 0, 0);
     note *n = d->n;
     int accidental = shift_held() ? 1 : ctrl_is_held() ? -1 : 0;
     apply_length_keys(n);
@@ -164,6 +168,7 @@ int drag_step(drag_state *d, int x, int y) {
 
 void drag_end(drag_state *d) {
     _unlink_note_list(&d->m0->notes, &d->ghost);
+    undo_touch_ticks(d->s, d->m, d->n->x, d->n->len);
     _note_expand_by_measure(d->s, d->m, d->n, 1);
     if (d->m0 != d->m)
         validate_measure(d->m0);
@@ -194,6 +199,7 @@ int drag_note(score *s, int x, int y) {
     if (!(mouse_b & 1))
         return 1;
     drag_state d;
+    undo_begin(s, "move note");
     drag_begin(&d, s, m0, n);
     while (mouse_b & 1) {
         show_drag_picture();
@@ -203,12 +209,15 @@ int drag_note(score *s, int x, int y) {
             break;
     }
     drag_end(&d);
+    undo_commit(s, 1);
     return 1;
 }
 
 void edit_note_at_pointer(score *s, int x, int y) {
-    if (!drag_note(s, x, y))
-        screen_insert_note_list(s, x, y, 0);
+    if (drag_note(s, x, y))
+        return;
+    undo_begin(s, "enter note");
+    undo_commit(s, screen_insert_note_list(s, x, y, 0));
 }
 
 // ---- Deleting a note ----
@@ -218,6 +227,7 @@ int delete_note(score *s, int x, int y) {
     measure *m = screen_score_find_note(s, x, y, &n, 1);
     if (!m || !n)
         return 0;
+    undo_touch_ticks(s, m, n->x, n->total_len);
     int reach = note_compress_by_measure(m, n);
     if (selected_note == n)
         selected_note = nullptr;
@@ -232,7 +242,8 @@ int delete_note(score *s, int x, int y) {
 }
 
 int menu_delete_note() {
-    if (delete_note(&g_score, cursor.x, cursor.y))
+    undo_begin(&g_score, "delete note");
+    if (undo_commit(&g_score, delete_note(&g_score, cursor.x, cursor.y)))
         edited = 1;
     return 1;
 }

@@ -38,6 +38,8 @@ key_command_fn key_commands[KEY_COMMANDS] = {
     nullptr,          // CMD_SELECT_START
     nullptr,          // CMD_SELECT_END
     menu_delete_note, // CMD_DELETE_NOTE
+    nullptr,          // CMD_UNDO
+    nullptr,          // CMD_REDO
 };
 
 int get_length_key_ticks(int i) {
@@ -76,7 +78,14 @@ void save_screenshot() {
     save_bitmap(SCREENSHOT_FILE, buf, the_palette);
 }
 
+int ctrl_held() {
+    return key[KEY_LCONTROL] || key[KEY_RCONTROL];
+}
+
+// Ctrl with a length key (Ctrl+Y) is a command, not a length.
 void choose_length() {
+    if (ctrl_held())
+        return;
     int i = find_held_length_key();
     if (i < 0)
         return;
@@ -137,6 +146,15 @@ void delete_blend() {
 }
 void delete_measure() {
     command_then_key_up(CMD_DELETE_MEASURE);
+}
+// Ctrl+Z undoes, Ctrl+Shift+Z and Ctrl+Y redo.
+void undo_key() {
+    if (ctrl_held())
+        command_then_key_up(shift_held() ? CMD_REDO : CMD_UNDO);
+}
+void redo_key() {
+    if (ctrl_held())
+        command_then_key_up(CMD_REDO);
 }
 
 int scroll_step() {
@@ -217,6 +235,8 @@ const key_binding key_bindings[] = {
     {0, NO_SHIFT, 0, 0, left_right},
     {KEY_DEL, ANY_SHIFT, 0, 0, delete_note_at_pointer},
     {KEY_BACKSLASH, ANY_SHIFT, 0, 0, pick_up_length},
+    {KEY_Z, ANY_SHIFT, 0, 0, undo_key},
+    {KEY_Y, ANY_SHIFT, 0, 0, redo_key},
 };
 
 int binding_fires(const key_binding &b) {

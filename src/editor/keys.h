@@ -31,6 +31,8 @@ enum key_command_id {
     CMD_SELECT_START,
     CMD_SELECT_END,
     CMD_DELETE_NOTE,
+    CMD_UNDO,
+    CMD_REDO,
     KEY_COMMANDS
 };
 typedef int (*key_command_fn)();

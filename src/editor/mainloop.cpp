@@ -19,6 +19,7 @@
 int keyboard_tick = 0;
 int (*confirm_exit)() = nullptr;
 MENU *pop_up_menu = nullptr;
+void (*before_menu)() = nullptr;
 
 namespace {
 
@@ -70,6 +71,8 @@ void process_right_button() {
         wait_button_release(2);
         return;
     }
+    if (before_menu)
+        before_menu();
     do_menu(pop_up_menu, cursor.x, cursor.y);
     wait_escape_release();
 }

@@ -16,6 +16,8 @@ extern int (*confirm_exit)();
 // The menu the right button opens at the pointer; while it is null the button only brings the
 // pointer back.
 extern MENU *pop_up_menu;
+// Called before the menu opens, so that entries can name what they would do; null: nothing.
+extern void (*before_menu)();
 
 void main_loop();
 // One turn: draw, show, wait for an event and apply it. Returns 0 when the loop should end.

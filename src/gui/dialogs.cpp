@@ -3,6 +3,7 @@
 // only through its second button (record 2); any other close, Esc included, accepts it.
 #include "gui/dialogs.h"
 
+#include <algorithm>
 #include <allegro.h>
 #include <cstdio>
 
@@ -11,9 +12,11 @@
 #include "files/midi_imp.h"
 #include "gui/alerts.h"
 #include "gui/calc.h"
+#include "gui/undo_commands.h"
 #include "model/block_edit.h"
 #include "model/layout.h"
 #include "model/selection.h"
+#include "model/undo.h"
 
 char num_text[FIELD_TEXT_SIZE];
 char bit_text[FIELD_TEXT_SIZE];
@@ -218,7 +221,11 @@ int menu_insert_measures() {
     set_field(num_text, 1);
     if (!accepted(add_measures_dialog, ADD_MEASURES_FIELD))
         return 0;
+    undo_begin(&g_score, "insert measures");
+    undo_touch_selection(g_score.cursor_measure, nullptr);
+    int before = g_score.measures.num;
     insert_measures(&g_score, field_int(num_text));
+    undo_commit(&g_score, g_score.measures.num != before);
     return 1;
 }
 
@@ -244,7 +251,9 @@ int do_set_volume_dialog() {
     }
     if (!ask_number(dlg_set_volume, selection_average_volume(&g_score)))
         return 0;
-    if (set_selection_volume(&g_score, velocity_from_text(num_text)))
+    undo_begin(&g_score, "set volume");
+    undo_touch_selection(g_score.select_start, g_score.select_end);
+    if (undo_commit(&g_score, set_selection_volume(&g_score, velocity_from_text(num_text))))
         edited = 1;
     return 1;
 }
@@ -259,12 +268,14 @@ int do_set_note_length_and_volume_dialog() {
     double v;
     if (!accepted(dlg_note_length, ONE_FIELD) || !calc(num_text, &v))
         return 0;
-    apply_note_length(&g_score, m, n, calc_to_int(v));
-    if (!calc(volume_text, &v))
-        return 0;
-    if (apply_note_volume(n, calc_to_int(v)))
-        edited = 1;
-    return 1;
+    undo_begin(&g_score, "set note property");
+    undo_touch(&g_score, m, m);
+    undo_touch_ticks(&g_score, m, n->x, std::max(calc_to_int(v), int(n->total_len)));
+    int changed = apply_note_length(&g_score, m, n, calc_to_int(v));
+    if (calc(volume_text, &v) && apply_note_volume(n, calc_to_int(v)))
+        edited = changed = 1;
+    undo_commit(&g_score, changed);
+    return changed;
 }
 
 int do_go_measure_dialog() {
@@ -284,7 +295,9 @@ int menu_set_key() {
     dlg_set_key[SET_KEY_LIST].d1 = row_of_key(0);
     if (!accepted(dlg_set_key, CANCEL))
         return 0;
-    if (set_key(&g_score, key_of_row(dlg_set_key[SET_KEY_LIST].d1)))
+    undo_begin(&g_score, "set key");
+    undo_touch_selection(g_score.select_start, g_score.select_end);
+    if (undo_commit(&g_score, set_key(&g_score, key_of_row(dlg_set_key[SET_KEY_LIST].d1))))
         edited = 1;
     return 1;
 }
@@ -301,7 +314,9 @@ int menu_transpose() {
         semitones = MAX_TRANSPOSE;
     if (semitones < -MAX_TRANSPOSE)
         semitones = -MAX_TRANSPOSE;
-    if (transpose(&g_score, semitones))
+    undo_begin(&g_score, "transpose");
+    undo_touch_selection(g_score.select_start, g_score.select_end);
+    if (undo_commit(&g_score, transpose(&g_score, semitones)))
         edited = 1;
     return 1;
 }
@@ -315,7 +330,11 @@ int menu_set_tempo() {
     tempo_proposal(&g_score, num_text, FIELD_TEXT_SIZE, &t2);
     if (!accepted(dlg_set_tempo, TEMPO_FIELD))
         return 0;
-    if (const char *problem = apply_selection_tempo(&g_score, num_text, t2))
+    undo_begin(&g_score, "set tempo");
+    undo_touch_selection(g_score.select_start, g_score.select_end);
+    const char *problem = apply_selection_tempo(&g_score, num_text, t2);
+    undo_commit(&g_score, !problem);
+    if (problem)
         warning(problem);
     else
         edited = 1;
@@ -325,15 +344,23 @@ int menu_set_tempo() {
 int menu_tie() {
     note *n = nullptr;
     measure *m = screen_score_find_note(&g_score, cursor.x, cursor.y, &n, 0);
-    if (const char *problem = tie_note(m, n))
+    undo_begin(&g_score, "tie to previous");
+    undo_touch_selection(m, m);
+    const char *problem = tie_note(m, n);
+    undo_commit(&g_score, !problem);
+    if (problem)
         tie_message(problem);
     return 1;
 }
 
 int menu_untie() {
     note *n = nullptr;
-    screen_score_find_note(&g_score, cursor.x, cursor.y, &n, 0);
-    if (const char *problem = untie_note(n))
+    measure *m = screen_score_find_note(&g_score, cursor.x, cursor.y, &n, 0);
+    undo_begin(&g_score, "untie from previous");
+    undo_touch_selection(m, m);
+    const char *problem = untie_note(n);
+    undo_commit(&g_score, !problem);
+    if (problem)
         tie_message(problem);
     return 1;
 }

@@ -8,9 +8,11 @@
 #include "editor/state.h"
 #include "gui/alerts.h"
 #include "gui/dialogs.h"
+#include "gui/undo_commands.h"
 #include "model/clipboard.h"
 #include "model/selection.h"
 #include "model/tie.h"
+#include "model/undo.h"
 #include "model/voice.h"
 
 const char NO_CURSOR_MESSAGE[] = "Score Cursor is'nt set.See Help.";
@@ -34,9 +36,13 @@ int selection_set() {
     return 0;
 }
 
-// Runs a block edit that may free notes; the score is marked changed when it did something.
-int block_edit(int (*edit)(score *)) {
-    if (edit(&g_score))
+// Runs a block edit that may free notes as one undo step over the measures from the one before
+// first through last (null: to the end of the score); the score is marked changed when it did
+// something.
+int block_edit(int (*edit)(score *), const char *name, measure *first, measure *last) {
+    undo_begin(&g_score, name);
+    undo_touch(&g_score, first && first->prev ? first->prev : first, last);
+    if (undo_commit(&g_score, edit(&g_score)))
         edited = 1;
     forget_note_pointers();
     return 1;
@@ -101,7 +107,10 @@ int menu_copy() {
 int menu_paste_blend() {
     if (!cursor_set())
         return 1;
-    if (paste_events_blend(&g_score, &clip_board_measure, g_score.cursor_measure, g_score.cursor_x))
+    undo_begin(&g_score, "paste blend");
+    undo_touch_ticks(&g_score, g_score.cursor_measure, g_score.cursor_x, clip_board_reach());
+    if (undo_commit(&g_score, paste_events_blend(&g_score, &clip_board_measure,
+                                                 g_score.cursor_measure, g_score.cursor_x)))
         edited = 1;
     forget_note_pointers();
     return 1;
@@ -114,19 +123,20 @@ int menu_paste_solid() {
         warning(NO_SELECTION_MESSAGE);
         return 1;
     }
-    return block_edit(paste_events_solid);
+    return block_edit(paste_events_solid, "paste solid", g_score.cursor_measure, nullptr);
 }
 
 int menu_delete_blend() {
     if (!selection_set())
         return 1;
-    return block_edit(delete_events_blend);
+    return block_edit(delete_events_blend, "delete blend", g_score.select_start,
+                      g_score.select_end);
 }
 
 int menu_delete_solid() {
     if (!selection_set())
         return 1;
-    return block_edit(delete_events_solid);
+    return block_edit(delete_events_solid, "delete solid", g_score.select_start, nullptr);
 }
 
 int menu_delete_measure() {
@@ -136,7 +146,10 @@ int menu_delete_measure() {
     measure *keep = c->next ? c->next : c->prev;
     if (!keep)
         return 1;
+    undo_begin(&g_score, "delete measure");
+    undo_touch(&g_score, c->prev ? c->prev : c, nullptr);
     remove_measure(c, keep);
+    undo_commit(&g_score, 1);
     forget_note_pointers();
     clear_marker();
     set_score_ref_x(&g_score);
@@ -145,7 +158,10 @@ int menu_delete_measure() {
 }
 
 int menu_insert_new_property() {
-    if (change_setting())
+    undo_begin(&g_score, "insert new property");
+    measure *c = g_score.cursor_measure;
+    undo_touch(&g_score, c && c->prev ? c->prev : c, nullptr);
+    if (undo_commit(&g_score, change_setting()))
         edited = 1;
     return 1;
 }

@@ -21,6 +21,7 @@
 #include "gui/alerts.h"
 #include "gui/dialogs.h"
 #include "gui/edit_commands.h"
+#include "model/undo.h"
 
 char path[PATH_SIZE];
 char backup_path[PATH_SIZE];
@@ -206,8 +207,10 @@ int write_score_as(const file_writer *w, int ask) {
         return 0;
     }
     str_n_cpy(filename, path, FILENAME_SIZE);
-    if (w->clears_edited)
+    if (w->clears_edited) {
         edited = 0;
+        undo_mark_saved();
+    }
     return 1;
 }
 
@@ -252,6 +255,7 @@ int load_score(const char *file, score_reader read) {
     forget_note_pointers();
     str_n_cpy(filename, file, FILENAME_SIZE);
     update_active_tracks();
+    undo_reset();
     edited = 0;
     return 1;
 }
@@ -273,6 +277,7 @@ int menu_new() {
     init_g_score();
     str_n_cpy(filename, UNTITLED, FILENAME_SIZE);
     new_setting();
+    undo_reset();
     edited = 0;
     return 1;
 }

@@ -13,6 +13,8 @@
 #include "gui/graphic.h"
 #include "gui/help.h"
 #include "gui/play_commands.h"
+#include "gui/undo_commands.h"
+#include "model/undo.h"
 #include "playback/sound.h"
 
 MENU main_menu[MAIN_MENU_SIZE];
@@ -56,7 +58,10 @@ const entry file_entries[] = {
     {"write midi", menu_write_midi_file, nullptr},
 };
 
+// The first two texts are rewritten before the menu opens (update_undo_menu).
 const entry edit_entries[] = {
+    {"undo", menu_undo, nullptr},
+    {"redo", menu_redo, nullptr},
     {"selection start [", menu_select_start, nullptr},
     {"selection end ]", menu_select_end, nullptr},
     {"copy C", menu_copy, nullptr},
@@ -127,6 +132,7 @@ void first_score(const char *file) {
         open_start_file(file);
     else
         new_setting();
+    undo_reset();
     edited = 0;
 }
 
@@ -147,6 +153,8 @@ void fill_key_commands() {
     key_commands[CMD_DELETE_MEASURE] = menu_delete_measure;
     key_commands[CMD_SELECT_START] = menu_select_start;
     key_commands[CMD_SELECT_END] = menu_select_end;
+    key_commands[CMD_UNDO] = menu_undo;
+    key_commands[CMD_REDO] = menu_redo;
 }
 
 } // namespace
@@ -166,7 +174,9 @@ int menu_exit() {
 }
 
 int menu_tempo_editor() {
-    if (graphic_editor(&g_score))
+    undo_begin(&g_score, "tempo editor");
+    undo_touch(&g_score, g_score.measures.head, nullptr);
+    if (undo_commit(&g_score, graphic_editor(&g_score)))
         edited = 1;
     return 1;
 }
@@ -183,4 +193,5 @@ void install_command_layer() {
     fill_key_commands();
     confirm_exit = go_save;
     pop_up_menu = main_menu;
+    before_menu = update_undo_menu;
 }

@@ -7,6 +7,7 @@
 #include "editor/state.h"
 #include "gui/calc.h"
 #include "model/block_edit.h"
+#include "model/undo.h"
 #include "model/voice.h"
 
 char selected_tracks_flag[MAX_TRACKS];
@@ -322,6 +323,8 @@ void finish_track_editing(const char *tempo, int volume, int patch, int old_temp
     default_volume = volume >= 0 && volume <= MAX_VELOCITY ? volume : old_volume;
     default_patch = patch;
     keep_scroll_position();
+    undo_begin(&g_score, "track setting");
+    undo_touch(&g_score, g_score.measures.head, nullptr);
     // Before removal renumbers the tracks, while notes and working records still match.
     if (volume_changed)
         apply_track_volumes();
@@ -330,5 +333,6 @@ void finish_track_editing(const char *tempo, int volume, int patch, int old_temp
     update_active_tracks();
     for (measure *m = g_score.measures.head; m; m = m->next)
         _validate_measure(m, -1, 1);
+    undo_commit(&g_score, 1);
     edited = 1;
 }

@@ -10,7 +10,7 @@ source "$(dirname "${BASH_SOURCE[0]}")/dialog_lib.sh"
 
 MAIN_SET_TEMPO=4
 MAIN_SET_VOLUME=11
-EDIT_TRANSPOSE=10
+EDIT_TRANSPOSE=12
 # Cancel buttons: "No" of the tempo dialog, "Cancel" of the one-field dialogs.
 TEMPO_NO_X=458
 TEMPO_NO_Y=234

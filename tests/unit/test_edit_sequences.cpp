@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <map>
 #include <cstdint>
 #include <random>
 #include <sstream>
@@ -12,6 +13,7 @@
 #include <vector>
 
 #include "invariants.h"
+#include "model/undo.h"
 
 namespace {
 
@@ -155,6 +157,7 @@ class EditSequence : public ::testing::TestWithParam<int> {
         respell_randomly(m, n);
         record("enter", m, n);
         shadow.push_back({start_of(m) + n->x, n->len, n->pitch, n->pos.y, n->track, n->volume});
+        undo_touch_ticks(&s, m, n->x, n->len);
         _insert_sorted_note_list(&m->notes, n, note_comp);
         _note_expand_by_measure(&s, m, n, 1);
     }
@@ -166,6 +169,7 @@ class EditSequence : public ::testing::TestWithParam<int> {
             return enter();
         record("delete", m, n);
         ASSERT_TRUE(forget(whole_of(m, n))) << to_string(whole_of(m, n)) << " not entered";
+        undo_touch_ticks(&s, m, n->x, n->total_len);
         int reach = note_compress_by_measure(m, n);
         _delete_note_list(&m->notes, n, nullptr);
         validate_from(m, reach);
@@ -178,6 +182,7 @@ class EditSequence : public ::testing::TestWithParam<int> {
             return enter();
         record("move", m, n);
         ASSERT_TRUE(forget(whole_of(m, n))) << to_string(whole_of(m, n)) << " not entered";
+        undo_touch_ticks(&s, m, n->x, n->total_len);
         int reach = note_compress_by_measure(m, n);
         _unlink_note_list(&m->notes, n);
         measure *to = rng.chance(50) ? m : random_measure();
@@ -186,6 +191,7 @@ class EditSequence : public ::testing::TestWithParam<int> {
             respell_randomly(to, n);
         record("  to", to, n);
         shadow.push_back({start_of(to) + n->x, n->len, n->pitch, n->pos.y, n->track, n->volume});
+        undo_touch_ticks(&s, to, n->x, n->len);
         _insert_sorted_note_list(&to->notes, n, note_comp);
         _note_expand_by_measure(&s, to, n, 1);
         validate_from(m, reach);
@@ -198,8 +204,10 @@ class EditSequence : public ::testing::TestWithParam<int> {
             return enter();
         record("change length", m, n);
         ASSERT_TRUE(forget(whole_of(m, n))) << to_string(whole_of(m, n)) << " not entered";
+        undo_touch_ticks(&s, m, n->x, n->total_len);
         int reach = note_compress_by_measure(m, n);
         n->len = n->total_len = int16_t(random_length());
+        undo_touch_ticks(&s, m, n->x, n->len);
         record("  to", m, n);
         shadow.push_back(whole_of(m, n));
         _note_expand_by_measure(&s, m, n, 1);
@@ -241,6 +249,8 @@ class EditSequence : public ::testing::TestWithParam<int> {
         n->volume = first->volume;
         get_note_pos_y(to, n);
         record("enter to tie", to, n);
+        undo_touch(&s, m, last_m);
+        undo_touch_ticks(&s, to, n->x, n->len);
         _insert_sorted_note_list(&to->notes, n, note_comp);
         _note_expand_by_measure(&s, to, n, 1);
         ASSERT_TRUE(forget(whole_of(m, first))) << to_string(whole_of(m, first)) << recent_log();
@@ -264,6 +274,7 @@ class EditSequence : public ::testing::TestWithParam<int> {
         measure *first_m = measure_of(first);
         measure *prev_m = measure_of(n->l_prev);
         record("untie", m, n);
+        undo_touch(&s, first_m, m);
         ASSERT_TRUE(forget(whole_of(first_m, first))) << recent_log();
         _l_untie_note(n);
         get_total_len(first);
@@ -277,6 +288,7 @@ class EditSequence : public ::testing::TestWithParam<int> {
         measure *m = random_measure();
         log.push_back("step " + std::to_string(log.size()) + ": recompress measure " +
                       std::to_string(get_pos_by_measure(&s, m)));
+        undo_touch(&s, m, m);
         int reach = measure_compress_by_measure(m);
         int new_reach = _measure_expand_by_measure(&s, m, 1);
         validate_from(m, std::max(reach, new_reach));
@@ -400,6 +412,74 @@ TEST_P(EditSequence, ExpandingWholeNotesAtOnce) {
     ASSERT_TRUE(score_invariants(&s));
     ASSERT_NO_FATAL_FAILURE(expect_shadow());
     ASSERT_NO_FATAL_FAILURE(expect_pieces_spelled_in_key());
+}
+
+// Everything a score holds, one line per measure, element and event; tie links as the
+// measure and list position of the linked piece.
+std::string dump_score(score *s) {
+    std::map<const note *, std::string> where;
+    int mi = 0;
+    for (measure *m = s->measures.head; m; m = m->next, mi++) {
+        int ni = 0;
+        for (note *n = m->notes.head; n; n = n->next, ni++)
+            where[n] = std::to_string(mi) + "." + std::to_string(ni);
+    }
+    std::ostringstream o;
+    for (measure *m = s->measures.head; m; m = m->next) {
+        o << "m " << m->num << "/" << m->bit << " key " << m->key << " len " << m->len << " n_pos "
+          << m->n_pos << " width " << m->width << "\n";
+        for (note *n = m->notes.head; n; n = n->next)
+            o << "  " << where[n] << " x " << n->x << " len " << n->len << "/" << n->total_len
+              << " pitch " << n->pitch << " pos " << n->pos.x << "," << n->pos.y << " acc "
+              << int(n->accidental) << " track " << int(n->track) << " vol " << int(n->volume)
+              << " voice " << int(n->voice) << (n->rest ? " rest" : "")
+              << (n->triplet ? " triplet" : "") << " next " << where[n->l_next] << " prev "
+              << where[n->l_prev] << "\n";
+        for (m_event *e = m->m_events.head; e; e = e->next)
+            o << "  event " << e->x << " " << e->type << " " << e->value << "\n";
+    }
+    return o.str();
+}
+
+// Edits recorded as undo steps, with undo and redo interleaved: every undo and redo gives
+// back exactly the state the history says, and undoing everything gives the first score.
+TEST_P(EditSequence, UndoAndRedoRestoreEveryState) {
+    undo_reset();
+    std::vector<std::string> states = {dump_score(&s)};
+    std::vector<std::vector<whole_note>> shadows = {shadow}; // the notes entered, per state
+    size_t at = 0;                                           // position of the score in states
+    int undos = 0, redos = 0;
+    for (int step = 0; step < STEPS; step++) {
+        int roll = rng.pick(100);
+        if (roll < 20 && at > 0) {
+            ASSERT_EQ(undo(&s), 1);
+            shadow = shadows[--at];
+            undos++;
+        } else if (roll < 30 && at + 1 < states.size()) {
+            ASSERT_EQ(redo(&s), 1);
+            shadow = shadows[++at];
+            redos++;
+        } else {
+            undo_begin(&s, "edit");
+            ASSERT_NO_FATAL_FAILURE(random_edit()) << recent_log();
+            undo_commit(&s, 1);
+            states.resize(++at);
+            shadows.resize(at);
+            states.push_back(dump_score(&s));
+            shadows.push_back(shadow);
+        }
+        ASSERT_TRUE(score_invariants(&s)) << recent_log();
+        ASSERT_EQ(dump_score(&s), states[at]) << "after step " << step << recent_log();
+    }
+    size_t final_at = states.size() - 1;
+    while (undo(&s))
+        ASSERT_TRUE(score_invariants(&s)) << recent_log();
+    EXPECT_EQ(dump_score(&s), states[0]);
+    while (redo(&s))
+        ASSERT_TRUE(score_invariants(&s)) << recent_log();
+    EXPECT_EQ(dump_score(&s), states[final_at]);
+    EXPECT_GT(undos, 0);
+    EXPECT_GT(redos, 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(Seeds, EditSequence, ::testing::Values(1, 2, 3, 5, 8, 13, 21, 34));

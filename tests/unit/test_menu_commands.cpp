@@ -29,7 +29,7 @@ TEST(MenuTree, EveryEntryInItsPlace) {
                                 "set note property|set volume|help F1|exit");
     EXPECT_EQ(texts(file_menu), "new|open|write|open midi|write midi as|write midi|"
                                 "write lilypond|write pic16");
-    EXPECT_EQ(texts(edit_menu), "selection start [|selection end ]|copy C|paste blend V|"
+    EXPECT_EQ(texts(edit_menu), "undo|redo|selection start [|selection end ]|copy C|paste blend V|"
                                 "paste solid Shift+V|delete blend BS|delete solid Shift+BS|"
                                 "insert measures|delete note  Del|set key|transpose|"
                                 "insert new property|delete measure Shift+E|"
