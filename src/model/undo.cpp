@@ -453,6 +453,59 @@ int tick_reach(measure *m, int x, int len) {
     return k;
 }
 
+bool same_note(const undo_note &a, const undo_note &b) {
+    return a.x == b.x && a.len == b.len && a.total_len == b.total_len && a.pitch == b.pitch &&
+           a.pos.x == b.pos.x && a.pos.y == b.pos.y && a.pitch12 == b.pitch12 &&
+           a.accidental == b.accidental && a.step == b.step && a.track == b.track &&
+           a.volume == b.volume && a.voice == b.voice && a.flags == b.flags &&
+           a.l_next == b.l_next && a.l_prev == b.l_prev;
+}
+
+bool same_measure(const undo_measure &a, const undo_measure &b) {
+    return a.n_pos == b.n_pos && a.unit_x == b.unit_x && a.unit_y == b.unit_y && a.bit == b.bit &&
+           a.num == b.num && a.key == b.key && a.len == b.len && a.width == b.width &&
+           a.n_notes == b.n_notes && a.n_events == b.n_events;
+}
+
+bool same_range(const undo_range &a, const undo_range &b) {
+    if (a.measures.size() != b.measures.size() || a.notes.size() != b.notes.size() ||
+        a.events.size() != b.events.size())
+        return false;
+    for (size_t i = 0; i < a.measures.size(); i++)
+        if (!same_measure(a.measures[i], b.measures[i]))
+            return false;
+    for (size_t i = 0; i < a.notes.size(); i++)
+        if (!same_note(a.notes[i], b.notes[i]))
+            return false;
+    for (size_t i = 0; i < a.events.size(); i++)
+        if (a.events[i].x != b.events[i].x || a.events[i].value != b.events[i].value ||
+            a.events[i].type != b.events[i].type)
+            return false;
+    return true;
+}
+
+bool same_tracks(const track_table &a, const track_table &b) {
+    if (a.num != b.num)
+        return false;
+    for (int t = 0; t < MAX_TRACKS; t++) {
+        const track_info_t &x = a.info[t], &y = b.info[t];
+        if (x.patch != y.patch || x.channel != y.channel || x.volume != y.volume ||
+            x.remove != y.remove || x.active != y.active || x.mute != y.mute)
+            return false;
+    }
+    return true;
+}
+
+// An edit that left its measures and the track table as they were is no step.
+bool nothing_changed(measure *first, int count, measure *before, measure *after,
+                     const undo_range &was, const track_table &tracks) {
+    if (!same_tracks(tracks, current_tracks()))
+        return false;
+    std::deque<block> blocks;
+    capture_stretch(first, count, &blocks);
+    return same_range(flatten(blocks, before, after), was);
+}
+
 void drop_oldest() {
     while (static_cast<int>(done.size()) > UNDO_DEPTH)
         done.pop_front();
@@ -476,6 +529,9 @@ void record(score *s) {
     st.n_in_score = after_n;
     st.data = flatten(p.blocks, before, after);
     st.tracks = p.tracks;
+    measure *first = before ? before->next : s->measures.head;
+    if (delta == 0 && nothing_changed(first, after_n, before, after, st.data, st.tracks))
+        return;
     st.before_id = current_id;
     st.after_id = current_id = next_id++;
     done.push_back(std::move(st));
