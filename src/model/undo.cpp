@@ -67,9 +67,12 @@ struct block {
     std::vector<cross_link> links;
 };
 
+// The track table and the tempo of measures before any tempo event, which the track dialog
+// sets with it.
 struct track_table {
     track_info_t info[MAX_TRACKS];
     int32_t num;
+    int tempo;
 };
 
 struct undo_step {
@@ -101,12 +104,14 @@ track_table current_tracks() {
     track_table t;
     std::memcpy(t.info, track_info, sizeof t.info);
     t.num = track_num;
+    t.tempo = default_tempo;
     return t;
 }
 
 void restore_tracks(const track_table &t) {
     std::memcpy(track_info, t.info, sizeof t.info);
     track_num = t.num;
+    default_tempo = t.tempo;
     update_active_tracks();
 }
 
@@ -351,6 +356,13 @@ void move_marks(score *s, const score_marks &k, const std::vector<measure *> &ms
     }
     if (k.offset[0] >= 0)
         offset_x = 0;
+    // Positions inside a measure that took another's place stay inside it.
+    if (k.offset[1] >= 0 && s->cursor_measure)
+        s->cursor_x = std::min<int32_t>(s->cursor_x, s->cursor_measure->len);
+    if (k.offset[2] >= 0 && s->select_start)
+        s->select_start_x = std::min<int32_t>(s->select_start_x, s->select_start->len);
+    if (k.offset[3] >= 0 && s->select_end)
+        s->select_end_x = std::min<int32_t>(s->select_end_x, s->select_end->len);
     if (!s->ref_measure)
         s->ref_measure = s->measures.head;
     set_score_ref_x(s);
@@ -485,7 +497,7 @@ bool same_range(const undo_range &a, const undo_range &b) {
 }
 
 bool same_tracks(const track_table &a, const track_table &b) {
-    if (a.num != b.num)
+    if (a.num != b.num || a.tempo != b.tempo)
         return false;
     for (int t = 0; t < MAX_TRACKS; t++) {
         const track_info_t &x = a.info[t], &y = b.info[t];

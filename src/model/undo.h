@@ -1,6 +1,6 @@
 // The undo history of the score: every edit is one step that keeps a compact copy of the
-// measures it touched (notes with their tie chains, rests, tempo events) and the track table
-// as they were, so that undo and redo swap the two versions of that stretch of the score.
+// measures it touched (notes with their tie chains, rests, tempo events), the track table and
+// default_tempo as they were, so that undo and redo swap the two versions of that stretch.
 #pragma once
 
 #include <cstddef>

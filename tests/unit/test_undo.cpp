@@ -1,6 +1,6 @@
 // The undo history beyond the random edit sequences: step names for the menu, the saved mark
-// that follows undo and redo, the track table, the depth kept, edits that change nothing, and
-// the score's measure pointers after a stretch was replaced.
+// that follows undo and redo, the track table and default tempo, the depth kept, edits that
+// change nothing, and the score's measure pointers after a stretch was replaced.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -108,8 +108,10 @@ TEST_F(UndoTest, AnEditThatChangesNothingIsNoStep) {
 
 TEST_F(UndoTest, TrackTableComesBack) {
     track_info[0].patch = 5;
+    default_tempo = 120;
     undo_begin(&s, "track setting");
     track_num = 2;
+    default_tempo = 90;
     track_info[0].patch = 40;
     track_info[1].active = 0;
     undo_commit(&s, 1);
@@ -117,9 +119,12 @@ TEST_F(UndoTest, TrackTableComesBack) {
     EXPECT_EQ(track_num, 1);
     EXPECT_EQ(track_info[0].patch, 5);
     EXPECT_EQ(track_info[1].active, 1u);
+    EXPECT_EQ(default_tempo, 120);
     redo(&s);
+    EXPECT_EQ(default_tempo, 90);
     EXPECT_EQ(track_num, 2);
     EXPECT_EQ(track_info[0].patch, 40);
+    default_tempo = 120;
 }
 
 // A note that runs past the last bar line appends measures; undo takes them away again and
