@@ -16,7 +16,7 @@ namespace {
 // (PulseAudio, or PipeWire through its PulseAudio service), then the sound card directly.
 const char *const AUDIO_DRIVERS[] = {"pulseaudio", "alsa"};
 const char *const DEFAULT_AUDIO_FILE = "plinkel.wav";
-constexpr int FILE_PERIOD_FRAMES = 441; // 10 ms: the file driver paces itself in whole ms
+constexpr int FILE_PERIOD_FRAMES = 480; // 10 ms: the file driver paces itself in whole ms
 
 constexpr int STATUS_SYSEX = 0xF0;
 constexpr int STATUS_REALTIME = 0xF8;

@@ -10,7 +10,7 @@
 #include <allegro.h>
 
 constexpr int FLUID_DRIVER_ID = AL_ID('F', 'S', 'Y', 'N');
-constexpr int FLUID_PERIOD_FRAMES = 256; // 2 x 256 frames at 44.1 kHz: 11.6 ms of buffer
+constexpr int FLUID_PERIOD_FRAMES = 256; // 2 x 256 frames at 48 kHz: 10.7 ms of buffer
 constexpr int FLUID_PERIODS = 2;
 
 // Makes the driver known to the library; call after allegro_init, before install_sound.
