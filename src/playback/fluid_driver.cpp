@@ -176,6 +176,8 @@ int fluid_init(int input, int) {
 }
 
 void fluid_exit(int) {
+    // The library's MIDI player may still be sending from its timer thread.
+    std::lock_guard<std::mutex> hold(parser_lock);
     stop_output();
 }
 
