@@ -14,8 +14,8 @@ constexpr int SYNTH_SAMPLE_RATE = 48000;
 // SOUNDFONT_CANDIDATES that exists. Null when there is none.
 const char *find_soundfont();
 
-// Settings for a synthesiser at SYNTH_SAMPLE_RATE with FluidSynth's own shell, MIDI input and
-// memory locking switched off. Null when FluidSynth cannot allocate them.
+// Settings for a synthesiser at SYNTH_SAMPLE_RATE with memory locking and the autoconnection of
+// MIDI ports switched off. Null when FluidSynth cannot allocate them.
 fluid_settings_t *new_synth_settings();
 
 // A synthesiser on settings with the soundfont of find_soundfont loaded. Null, with a one-line
