@@ -7,7 +7,7 @@ set -euo pipefail
 run_pkgs=(build-essential cmake pkg-config liballegro4-dev zlib1g-dev xfonts-base
           libfluidsynth-dev timgm6mb-soundfont)
 test_pkgs=(libgtest-dev libbenchmark-dev clang-format xvfb xdotool x11-utils imagemagick
-           python3 python3-mido python3-numpy midicsv openttd-openmsx)
+           python3 python3-mido python3-numpy midicsv openttd-openmsx desktop-file-utils)
 
 want=("${run_pkgs[@]}")
 [ "${1:-run}" = test ] && want+=("${test_pkgs[@]}")
