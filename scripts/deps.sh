@@ -4,9 +4,10 @@
 #   test - also what the tests, the validators and the benchmarks need
 set -euo pipefail
 
-run_pkgs=(build-essential cmake pkg-config liballegro4-dev zlib1g-dev xfonts-base)
+run_pkgs=(build-essential cmake pkg-config liballegro4-dev zlib1g-dev xfonts-base
+          libfluidsynth-dev timgm6mb-soundfont)
 test_pkgs=(libgtest-dev libbenchmark-dev clang-format xvfb xdotool x11-utils imagemagick
-           python3 python3-mido midicsv openttd-openmsx desktop-file-utils)
+           python3 python3-mido python3-numpy midicsv openttd-openmsx desktop-file-utils)
 
 want=("${run_pkgs[@]}")
 [ "${1:-run}" = test ] && want+=("${test_pkgs[@]}")

@@ -1,5 +1,6 @@
 // plinkel-convert: converts score files without a window (.seq and Standard MIDI Files, either
-// way, chosen by the file extensions), with the MIDI import grid given on the command line.
+// way, chosen by the file extensions, and either of them to .wav audio), with the MIDI import
+// grid given on the command line.
 // Silent unless --verbose; exit status 0 on success, 1 with one line on standard error otherwise.
 #include <allegro.h>
 #include <cerrno>
@@ -9,6 +10,7 @@
 #include <strings.h>
 
 #include "editor/interface.h"
+#include "files/audio_exp.h"
 #include "files/fileio.h"
 #include "files/midi_exp.h"
 #include "files/midi_imp.h"
@@ -19,7 +21,7 @@ constexpr int MESSAGE_SIZE = 1024;
 constexpr int OUTPUT_LINE_EXTRA = 4096; // room for the output path around a message
 constexpr int GRID_STEP = 3;            // the grid is 3 x a power of two
 
-enum file_kind { KIND_NONE, KIND_SEQ, KIND_MIDI };
+enum file_kind { KIND_NONE, KIND_SEQ, KIND_MIDI, KIND_WAV };
 
 char last_message[MESSAGE_SIZE];
 
@@ -44,6 +46,8 @@ file_kind kind_of(const char *path) {
         return KIND_SEQ;
     if (!strcasecmp(dot, ".mid") || !strcasecmp(dot, ".midi"))
         return KIND_MIDI;
+    if (!strcasecmp(dot, ".wav"))
+        return KIND_WAV;
     return KIND_NONE;
 }
 
@@ -112,6 +116,13 @@ int read_input(const options &o, file_kind kind) {
 int write_output(const options &o, file_kind kind) {
     if (kind == KIND_SEQ)
         return writefile(o.output, &g_score);
+    if (kind == KIND_WAV) {
+        last_message[0] = '\0';
+        if (write_audio(o.output, &g_score))
+            return 1;
+        // A score that cannot be rendered says why instead of "cannot be written".
+        return last_message[0] ? (fail("%s", last_message), -1) : 0;
+    }
     MIDI *midi = makenew_midi();
     if (!midi)
         return 0;
@@ -136,10 +147,10 @@ int write_output(const options &o, file_kind kind) {
 
 int convert(const options &o) {
     file_kind in = kind_of(o.input), out = kind_of(o.output);
-    if (in == KIND_NONE)
+    if (in == KIND_NONE || in == KIND_WAV)
         return fail("%s: unknown input type (use .seq or .mid)", o.input);
     if (out == KIND_NONE)
-        return fail("%s: unknown output type (use .seq or .mid)", o.output);
+        return fail("%s: unknown output type (use .seq, .mid or .wav)", o.output);
     init_g_score();
     int status = 0;
     if (!read_input(o, in))

@@ -18,6 +18,7 @@
 #include "editor/strutil.h"
 #include "model/clipboard.h"
 #include "model/d_malloc.h"
+#include "playback/fluid_driver.h"
 #include "playback/sound.h"
 
 BITMAP *buf = nullptr;
@@ -134,7 +135,11 @@ static int start_library() {
     install_mouse();
     install_timer();
     register_capture_driver();
-    if (install_sound(DIGI_AUTODETECT, MIDI_AUTODETECT, nullptr) != 0)
+    register_fluid_driver();
+    // The editor plays no digital sound: probing for it only fills the terminal with the
+    // failures of absent devices. A digital driver named in allegro.cfg is still installed.
+    int digi_card = get_config_id("sound", "digi_card", DIGI_NONE);
+    if (install_sound(digi_card, MIDI_AUTODETECT, nullptr) != 0)
         return fail_to_text_mode("Error initialising sound\n%s\n");
     if (load_midi_patches() != 0)
         allegro_message("patch not loaded\n");

@@ -1,6 +1,7 @@
 #!/bin/bash
 # Start in an empty working directory with no sound configuration at all, leave with Esc: the
-# program ends with status 0 and writes the default mode to "plinkel.cfg".
+# program ends with status 0 and writes the default mode to "plinkel.cfg". The terminal stays
+# clean: no messages of failed sound device probes, at most one line on why there is no sound.
 source "$PLINKEL_E2E_LIB"
 e2e_init
 start_xvfb
@@ -14,6 +15,11 @@ wait_window
 step "leave with Esc"
 press_until_exit Escape
 expect_status 0
+
+step "check standard error"
+grep -q '^ALSA lib' "$WORK/stderr" && fail "sound device probes printed messages"
+grep -v -q '^plinkel: no sound: ' "$WORK/stderr" && fail "unexpected messages on standard error"
+[ "$(wc -l <"$WORK/stderr")" -le 1 ] || fail "more than one line on standard error"
 
 step "check plinkel.cfg"
 [ -f "$RUN_DIR/plinkel.cfg" ] || fail "no plinkel.cfg written"

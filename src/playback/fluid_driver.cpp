@@ -1,0 +1,222 @@
+// The FluidSynth MIDI driver: brings up a synthesiser and an audio output when the library
+// detects it, reassembles the bytes it is handed into MIDI messages and plays them.
+#include "playback/fluid_driver.h"
+
+#include <allegro/internal/aintern.h>
+#include <allegro/platform/aintunix.h>
+#include <cstdio>
+#include <cstring>
+#include <mutex>
+
+#include "playback/synth.h"
+
+namespace {
+
+// Tried in order when the configuration names no audio driver: the desktop's sound server
+// (PulseAudio, or PipeWire through its PulseAudio service), then the sound card directly.
+const char *const AUDIO_DRIVERS[] = {"pulseaudio", "alsa"};
+const char *const DEFAULT_AUDIO_FILE = "plinkel.wav";
+constexpr int FILE_PERIOD_FRAMES = 480; // 10 ms: the file driver paces itself in whole ms
+
+constexpr int STATUS_SYSEX = 0xF0;
+constexpr int STATUS_REALTIME = 0xF8;
+constexpr int PITCH_BEND_BITS = 7;
+
+struct fluid_output {
+    fluid_settings_t *settings;
+    fluid_synth_t *synth;
+    fluid_audio_driver_t *audio;
+};
+
+// A MIDI message being reassembled from single bytes (running status kept).
+struct midi_parser {
+    int status;
+    int data[2];
+    int have;
+};
+
+fluid_output output;
+midi_parser parser;
+// midi_out (main thread) and the library's MIDI player (timer thread) both send bytes.
+std::mutex parser_lock;
+int reported;
+
+void report_silence(const char *why) {
+    if (reported)
+        return;
+    reported = 1;
+    std::fprintf(stderr, "plinkel: no sound: %s\n", why);
+}
+
+void stop_output() {
+    if (output.audio)
+        delete_fluid_audio_driver(output.audio);
+    if (output.synth)
+        delete_fluid_synth(output.synth);
+    if (output.settings)
+        delete_fluid_settings(output.settings);
+    output = fluid_output{};
+}
+
+fluid_audio_driver_t *open_audio(const char *driver) {
+    int period = get_config_int("sound", "fluid_period", FLUID_PERIOD_FRAMES);
+    if (!std::strcmp(driver, "file")) {
+        period = FILE_PERIOD_FRAMES;
+        fluid_settings_setstr(output.settings, "audio.file.name",
+                              get_config_string("sound", "fluid_audio_file", DEFAULT_AUDIO_FILE));
+    }
+    fluid_settings_setstr(output.settings, "audio.driver", driver);
+    fluid_settings_setint(output.settings, "audio.period-size", period);
+    fluid_settings_setint(output.settings, "audio.periods", FLUID_PERIODS);
+    return new_fluid_audio_driver(output.settings, output.synth);
+}
+
+// The configured audio driver, or the first of AUDIO_DRIVERS that opens.
+int start_audio() {
+    const char *configured = get_config_string("sound", "fluid_audio", nullptr);
+    if (configured && configured[0])
+        output.audio = open_audio(configured);
+    else
+        for (const char *driver : AUDIO_DRIVERS)
+            if ((output.audio = open_audio(driver)))
+                break;
+    return output.audio != nullptr;
+}
+
+int start_output() {
+    if (output.synth)
+        return 1;
+    quiet_synth_messages();
+    const char *why = "the synthesiser's settings cannot be created";
+    output.settings = new_synth_settings();
+    if (output.settings)
+        output.synth = new_loaded_synth(output.settings, &why);
+    if (!output.synth) {
+        report_silence(why);
+        stop_output();
+        return 0;
+    }
+    if (!start_audio()) {
+        static char reason[512];
+        const char *error = last_synth_error();
+        std::snprintf(reason, sizeof reason, "no audio output could be opened%s%s",
+                      error[0] ? ": " : "", error);
+        report_silence(reason);
+        stop_output();
+        return 0;
+    }
+    return 1;
+}
+
+int data_bytes_of(int status) {
+    int kind = status & 0xF0;
+    return kind == 0xC0 || kind == 0xD0 ? 1 : 2;
+}
+
+void play_message(int status, const int *data) {
+    fluid_synth_t *synth = output.synth;
+    int channel = status & 0x0F;
+    switch (status & 0xF0) {
+    case 0x80:
+        fluid_synth_noteoff(synth, channel, data[0]);
+        break;
+    case 0x90:
+        fluid_synth_noteon(synth, channel, data[0], data[1]);
+        break;
+    case 0xA0:
+        fluid_synth_key_pressure(synth, channel, data[0], data[1]);
+        break;
+    case 0xB0:
+        fluid_synth_cc(synth, channel, data[0], data[1]);
+        break;
+    case 0xC0:
+        fluid_synth_program_change(synth, channel, data[0]);
+        break;
+    case 0xD0:
+        fluid_synth_channel_pressure(synth, channel, data[0]);
+        break;
+    case 0xE0:
+        fluid_synth_pitch_bend(synth, channel, data[0] | data[1] << PITCH_BEND_BITS);
+        break;
+    }
+}
+
+// System exclusive and system common messages are skipped up to the next status byte;
+// real-time bytes may come between the bytes of any message and are ignored.
+void parse_byte(int byte) {
+    if (byte >= STATUS_REALTIME)
+        return;
+    if (byte >= STATUS_SYSEX) {
+        parser.status = 0;
+        return;
+    }
+    if (byte & 0x80) {
+        parser.status = byte;
+        parser.have = 0;
+        return;
+    }
+    if (!parser.status)
+        return;
+    parser.data[parser.have++] = byte;
+    if (parser.have < data_bytes_of(parser.status))
+        return;
+    parser.have = 0;
+    play_message(parser.status, parser.data);
+}
+
+int fluid_detect(int input) {
+    return input ? 0 : start_output();
+}
+
+int fluid_init(int input, int) {
+    if (input || !start_output())
+        return -1;
+    parser = midi_parser{};
+    return 0;
+}
+
+void fluid_exit(int) {
+    // The library's MIDI player may still be sending from its timer thread.
+    std::lock_guard<std::mutex> hold(parser_lock);
+    stop_output();
+}
+
+void fluid_raw_midi(int data) {
+    std::lock_guard<std::mutex> hold(parser_lock);
+    if (output.synth)
+        parse_byte(data & 0xFF);
+}
+
+MIDI_DRIVER fluid_driver = {
+    FLUID_DRIVER_ID,
+    "FluidSynth",
+    "FluidSynth software synthesiser",
+    "FluidSynth",
+    16, // voices
+    0,  // basevoice
+    16, // max_voices
+    16, // def_voices
+    -1, // xmin
+    -1, // xmax
+    fluid_detect,
+    fluid_init,
+    fluid_exit,
+    nullptr, // set_mixer_volume
+    nullptr, // get_mixer_volume
+    fluid_raw_midi,
+    _dummy_load_patches,
+    _dummy_adjust_patches,
+    _dummy_key_on,
+    _dummy_noop1,
+    _dummy_noop2,
+    _dummy_noop3,
+    _dummy_noop2,
+    _dummy_noop2,
+};
+
+} // namespace
+
+void register_fluid_driver() {
+    // Auto-detected, and first in the list: the library tries it before any other driver.
+    _unix_register_midi_driver(fluid_driver.id, &fluid_driver, 1, 1);
+}
