@@ -35,17 +35,25 @@ STEP=6
 col_x() { echo $((ORIGIN_X + COLUMN * $1)); }
 pos_y() { echo $((ORIGIN_Y - STEP * $1)); }
 
-# Opens the menu and clicks main entry $1.
+# The left frames of the main menu (below the staves of one track) and of a child menu (beside
+# its parent entry), and how many black pixels show that the menu is open.
+MAIN_FRAME_AREA=1x120+$MENU_X+240
+CHILD_FRAME_X=264
+CHILD_FRAME_AREA_SIZE=3x40
+MENU_FRAME_INK=36
+
+# Opens the menu and clicks main entry $1 once the menu shows.
 menu_main() {
     mouse_click 3 "$MENU_X" "$MENU_Y"
-    sleep 0.2
+    wait_for 10 "the menu" window_shows "$MAIN_FRAME_AREA" "$MENU_FRAME_INK"
     mouse_click 1 "$MAIN_ITEM_X" $((MENU_Y + ITEM_H / 2 + ITEM_H * $1))
 }
 
 # Opens the menu, then main entry $1's child menu, and clicks its entry $2.
 menu_child() {
     menu_main "$1"
-    sleep 0.2
+    wait_for 10 "the child menu" window_shows \
+        "$CHILD_FRAME_AREA_SIZE+$CHILD_FRAME_X+$((MENU_Y + ITEM_H + ITEM_H * $1))" "$MENU_FRAME_INK"
     mouse_click 1 "$CHILD_ITEM_X" $((MENU_Y + ITEM_H * 3 / 4 + ITEM_H * ($1 + $2)))
 }
 

@@ -17,6 +17,8 @@ SELECTOR_15_BPP_X=230
 SELECTOR_15_BPP_Y=298
 SELECTOR_OK_X=408
 SELECTOR_OK_Y=272
+SELECTOR_OK_AREA=60x16+378+264
+SELECTOR_OK_INK=20
 
 # A note entered now leaves the staff lines crossing its cell visible ($1 names the case).
 expect_lines_beside_note() {
@@ -55,10 +57,10 @@ step "change graphic mode to 15 bits"
 rm -f "$RUN_DIR/plinkel.cfg"
 start_new_score
 menu_child "$MAIN_OPTION" "$OPTION_CHANGE_GFX"
-sleep 1
+wait_for 10 "the mode selector" window_shows "$SELECTOR_OK_AREA" "$SELECTOR_OK_INK"
 mouse_click 1 "$SELECTOR_15_BPP_X" "$SELECTOR_15_BPP_Y"
 mouse_click 1 "$SELECTOR_OK_X" "$SELECTOR_OK_Y"
-sleep 1
+wait_for 10 "the mode selector to close" window_blank "$SELECTOR_OK_AREA"
 expect_lines_beside_note depth15
 expect_depth_recorded 15
 echo PASS
