@@ -15,6 +15,7 @@
 #include "editor/state.h"
 #include "editor/strutil.h"
 #include "files/file_support.h"
+#include "files/audio_exp.h"
 #include "files/fileio.h"
 #include "files/midi_exp.h"
 #include "files/midi_imp.h"
@@ -166,6 +167,7 @@ const file_writer file_writers[FILE_FORMATS] = {
     {".mid", "SAVE MIDI FILE", "mid", "%s.bak", write_midi, 1, nullptr},
     {".ly", "SAVE SEQ FILE", "ly", "%s.ly.bak", nullptr, 1, "write lilypond"},
     {".asm", "SAVE asm FILE", "asm", "%s.asm.bak", nullptr, 0, "write pic16"},
+    {".wav", "SAVE WAV FILE", "wav", "%s.bak", write_audio, 0, "write audio"},
 };
 
 char *change_ext(const char *src, const char *ext, char *buf, size_t size) {

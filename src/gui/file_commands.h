@@ -24,7 +24,14 @@ struct file_writer {
     const char *menu_text; // an entry of its own at the end of the file menu, or null
 };
 
-enum file_format { FORMAT_SEQ, FORMAT_MIDI, FORMAT_LILYPOND, FORMAT_PIC16, FILE_FORMATS };
+enum file_format {
+    FORMAT_SEQ,
+    FORMAT_MIDI,
+    FORMAT_LILYPOND,
+    FORMAT_PIC16,
+    FORMAT_AUDIO,
+    FILE_FORMATS
+};
 extern const file_writer file_writers[FILE_FORMATS];
 
 // Copies src into buf (size bytes) with its extension replaced by ext, or ext appended when it
