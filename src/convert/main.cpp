@@ -1,5 +1,5 @@
-// plinkel-convert: converts score files without a window (.seq and Standard MIDI Files, either
-// way, chosen by the file extensions), with the MIDI import grid given on the command line.
+// plinkel-convert: converts score files without a window (.seq, Standard MIDI Files and MusicXML,
+// .mxl too as input, chosen by the file extensions), with the MIDI import grid on the command line.
 // Silent unless --verbose; exit status 0 on success, 1 with one line on standard error otherwise.
 #include <allegro.h>
 #include <cerrno>
@@ -12,13 +12,15 @@
 #include "files/fileio.h"
 #include "files/midi_exp.h"
 #include "files/midi_imp.h"
+#include "files/musicxml_read.h"
+#include "files/musicxml_write.h"
 
 namespace {
 
 constexpr int MESSAGE_SIZE = 1024;
 constexpr int GRID_STEP = 3; // the grid is 3 x a power of two
 
-enum file_kind { KIND_NONE, KIND_SEQ, KIND_MIDI };
+enum file_kind { KIND_NONE, KIND_SEQ, KIND_MIDI, KIND_MUSICXML, KIND_MXL };
 
 char last_message[MESSAGE_SIZE];
 
@@ -43,6 +45,10 @@ file_kind kind_of(const char *path) {
         return KIND_SEQ;
     if (!strcasecmp(dot, ".mid") || !strcasecmp(dot, ".midi"))
         return KIND_MIDI;
+    if (!strcasecmp(dot, ".musicxml") || !strcasecmp(dot, ".xml"))
+        return KIND_MUSICXML;
+    if (!strcasecmp(dot, ".mxl"))
+        return KIND_MXL;
     return KIND_NONE;
 }
 
@@ -102,21 +108,31 @@ int parse_args(int argc, char **argv, options *o) {
 int read_input(const options &o, file_kind kind) {
     if (kind == KIND_SEQ)
         return readfile(o.input, &g_score);
+    if (kind == KIND_MUSICXML || kind == KIND_MXL)
+        return read_musicxml(o.input, &g_score);
     midi_atom = o.atom;
     return midi_import(o.input, &g_score);
 }
 
+// A warning of a reader or of the MIDI renderer: the conversion goes on.
+void print_warning() {
+    if (last_message[0])
+        std::fprintf(stderr, "plinkel-convert: warning: %s\n", last_message);
+    last_message[0] = '\0';
+}
+
 int write_output(const options &o, file_kind kind) {
+    print_warning();
     if (kind == KIND_SEQ)
         return writefile(o.output, &g_score);
+    if (kind == KIND_MUSICXML)
+        return write_musicxml(o.output, &g_score);
     MIDI *midi = makenew_midi();
     if (!midi)
         return 0;
     // A track that does not fit is reported; the file is still written with the others.
     plinkel_midi_write_to_memory(g_score.measures.head, midi, 0);
-    if (last_message[0])
-        std::fprintf(stderr, "plinkel-convert: warning: %s\n", last_message);
-    last_message[0] = '\0';
+    print_warning();
     int ok = export_midi(midi, o.output);
     destroy_midi(midi);
     return ok;
@@ -125,15 +141,16 @@ int write_output(const options &o, file_kind kind) {
 int convert(const options &o) {
     file_kind in = kind_of(o.input), out = kind_of(o.output);
     if (in == KIND_NONE)
-        return fail("%s: unknown input type (use .seq or .mid)", o.input);
-    if (out == KIND_NONE)
-        return fail("%s: unknown output type (use .seq or .mid)", o.output);
+        return fail("%s: unknown input type (use .seq, .mid, .musicxml or .mxl)", o.input);
+    if (out == KIND_NONE || out == KIND_MXL)
+        return fail("%s: unknown output type (use .seq, .mid or .musicxml)", o.output);
     init_g_score();
     int status = 0;
     if (!read_input(o, in))
         status = last_message[0] ? fail("%s", last_message) : fail("%s: cannot be read", o.input);
     else if (!write_output(o, out))
-        status = fail("%s: cannot be written", o.output);
+        status =
+            last_message[0] ? fail("%s", last_message) : fail("%s: cannot be written", o.output);
     destroy_score(&g_score);
     return status;
 }
