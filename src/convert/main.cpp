@@ -10,6 +10,7 @@
 
 #include "editor/interface.h"
 #include "files/fileio.h"
+#include "files/lilypond.h"
 #include "files/midi_exp.h"
 #include "files/midi_imp.h"
 #include "files/musicxml_read.h"
@@ -20,7 +21,7 @@ namespace {
 constexpr int MESSAGE_SIZE = 1024;
 constexpr int GRID_STEP = 3; // the grid is 3 x a power of two
 
-enum file_kind { KIND_NONE, KIND_SEQ, KIND_MIDI, KIND_MUSICXML, KIND_MXL };
+enum file_kind { KIND_NONE, KIND_SEQ, KIND_MIDI, KIND_MUSICXML, KIND_MXL, KIND_LY };
 
 char last_message[MESSAGE_SIZE];
 
@@ -49,6 +50,8 @@ file_kind kind_of(const char *path) {
         return KIND_MUSICXML;
     if (!strcasecmp(dot, ".mxl"))
         return KIND_MXL;
+    if (!strcasecmp(dot, ".ly"))
+        return KIND_LY;
     return KIND_NONE;
 }
 
@@ -127,6 +130,8 @@ int write_output(const options &o, file_kind kind) {
         return writefile(o.output, &g_score);
     if (kind == KIND_MUSICXML)
         return write_musicxml(o.output, &g_score);
+    if (kind == KIND_LY)
+        return write_lilypond(o.output, &g_score);
     MIDI *midi = makenew_midi();
     if (!midi)
         return 0;
@@ -140,10 +145,10 @@ int write_output(const options &o, file_kind kind) {
 
 int convert(const options &o) {
     file_kind in = kind_of(o.input), out = kind_of(o.output);
-    if (in == KIND_NONE)
+    if (in == KIND_NONE || in == KIND_LY)
         return fail("%s: unknown input type (use .seq, .mid, .musicxml or .mxl)", o.input);
     if (out == KIND_NONE || out == KIND_MXL)
-        return fail("%s: unknown output type (use .seq, .mid or .musicxml)", o.output);
+        return fail("%s: unknown output type (use .seq, .mid, .musicxml or .ly)", o.output);
     init_g_score();
     int status = 0;
     if (!read_input(o, in))
