@@ -87,13 +87,14 @@ int average_track_voices(score *s, int track) {
     return count;
 }
 
-// A voice above middle C on average goes to the treble staff, any other to the bass staff.
+// A voice from middle C up on average goes to the treble staff, any other (below middle C, or
+// without notes) to the bass staff.
 void assign_staves(int count) {
     n_treble = n_bass = 0;
     for (int v = 0; v < count; v++) {
         if (voice_length[v] > 0)
             average_pitch[v] /= voice_length[v];
-        if (voice_length[v] > 0 && average_pitch[v] > 0)
+        if (voice_length[v] > 0 && average_pitch[v] >= 0)
             treble[n_treble++] = v;
         else
             bass[n_bass++] = v;
