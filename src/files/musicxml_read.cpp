@@ -525,8 +525,8 @@ void place_in_time(mxml_reader *r) {
         t.tick = std::lround(r->starts[t.measure] + t.at);
 }
 
-// A note tied on from the note of the same track and pitch that ends where it starts becomes
-// part of that note, as long as the whole note's length fits.
+// A note whose tie stops, following a note of the same track and pitch whose tie starts and
+// that ends where it begins, becomes part of that note, as long as the whole length fits.
 void join_ties(mxml_reader *r) {
     std::vector<staged_note *> order;
     for (staged_note &n : r->notes)
@@ -536,18 +536,30 @@ void join_ties(mxml_reader *r) {
             return a->track < b->track;
         if (a->pitch != b->pitch)
             return a->pitch < b->pitch;
-        return a->s < b->s;
+        if (a->s != b->s)
+            return a->s < b->s;
+        return a->tie_stop > b->tie_stop; // the continuation before a new note on its tick
     });
-    staged_note *open = nullptr;
-    for (staged_note *n : order) {
-        if (open && open->track == n->track && open->pitch == n->pitch && open->tie_start &&
-            open->e == n->s && n->e - open->s <= MAX_NOTE_LEN) {
-            open->e = n->e;
-            open->tie_start = n->tie_start;
+    // Notes of the group (one track and pitch) that may still be continued: several can sound
+    // at once in different voices.
+    std::vector<staged_note *> open;
+    for (size_t i = 0; i < order.size(); i++) {
+        staged_note *n = order[i];
+        if (i > 0 && (order[i - 1]->track != n->track || order[i - 1]->pitch != n->pitch))
+            open.clear();
+        auto continued = std::find_if(open.begin(), open.end(), [n](const staged_note *o) {
+            return o->tie_start && o->e == n->s && n->e - o->s <= MAX_NOTE_LEN;
+        });
+        if (n->tie_stop && continued != open.end()) {
+            (*continued)->e = n->e;
+            (*continued)->tie_start = n->tie_start;
             n->dead = 1;
             continue;
         }
-        open = n;
+        open.erase(std::remove_if(open.begin(), open.end(),
+                                  [n](const staged_note *o) { return o->e < n->s; }),
+                   open.end());
+        open.push_back(n);
     }
 }
 
