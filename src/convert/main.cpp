@@ -1,5 +1,6 @@
 // plinkel-convert: converts score files without a window (.seq, Standard MIDI Files and MusicXML,
-// .mxl too as input, chosen by the file extensions), with the MIDI import grid on the command line.
+// .mxl too as input, LilyPond and PIC16 tables as output, chosen by the file extensions), with
+// the MIDI import grid on the command line.
 // Silent unless --verbose; exit status 0 on success, 1 with one line on standard error otherwise.
 #include <allegro.h>
 #include <cerrno>
@@ -15,13 +16,14 @@
 #include "files/midi_imp.h"
 #include "files/musicxml_read.h"
 #include "files/musicxml_write.h"
+#include "files/pic16.h"
 
 namespace {
 
 constexpr int MESSAGE_SIZE = 1024;
 constexpr int GRID_STEP = 3; // the grid is 3 x a power of two
 
-enum file_kind { KIND_NONE, KIND_SEQ, KIND_MIDI, KIND_MUSICXML, KIND_MXL, KIND_LY };
+enum file_kind { KIND_NONE, KIND_SEQ, KIND_MIDI, KIND_MUSICXML, KIND_MXL, KIND_LY, KIND_ASM };
 
 char last_message[MESSAGE_SIZE];
 
@@ -52,6 +54,8 @@ file_kind kind_of(const char *path) {
         return KIND_MXL;
     if (!strcasecmp(dot, ".ly"))
         return KIND_LY;
+    if (!strcasecmp(dot, ".asm"))
+        return KIND_ASM;
     return KIND_NONE;
 }
 
@@ -132,6 +136,8 @@ int write_output(const options &o, file_kind kind) {
         return write_musicxml(o.output, &g_score);
     if (kind == KIND_LY)
         return write_lilypond(o.output, &g_score);
+    if (kind == KIND_ASM)
+        return write_pic16(o.output, &g_score);
     MIDI *midi = makenew_midi();
     if (!midi)
         return 0;
@@ -145,10 +151,10 @@ int write_output(const options &o, file_kind kind) {
 
 int convert(const options &o) {
     file_kind in = kind_of(o.input), out = kind_of(o.output);
-    if (in == KIND_NONE || in == KIND_LY)
+    if (in == KIND_NONE || in == KIND_LY || in == KIND_ASM)
         return fail("%s: unknown input type (use .seq, .mid, .musicxml or .mxl)", o.input);
     if (out == KIND_NONE || out == KIND_MXL)
-        return fail("%s: unknown output type (use .seq, .mid, .musicxml or .ly)", o.output);
+        return fail("%s: unknown output type (use .seq, .mid, .musicxml, .ly or .asm)", o.output);
     init_g_score();
     int status = 0;
     if (!read_input(o, in))
