@@ -7,7 +7,7 @@ set -euo pipefail
 run_pkgs=(build-essential cmake pkg-config liballegro4-dev zlib1g-dev xfonts-base libpugixml-dev
           libzip-dev)
 test_pkgs=(libgtest-dev libbenchmark-dev clang-format xvfb xdotool x11-utils imagemagick
-           python3 python3-mido midicsv openttd-openmsx musescore3)
+           python3 python3-mido midicsv openttd-openmsx musescore3 lilypond gputils)
 
 want=("${run_pkgs[@]}")
 [ "${1:-run}" = test ] && want+=("${test_pkgs[@]}")

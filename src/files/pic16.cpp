@@ -313,7 +313,7 @@ int write_pic16(const char *path, score *s) {
     if (!fits) {
         file_message("%s: %d pitches and %d durations do not fit the PIC16 tables (one byte per "
                      "note below 0xFE)",
-                     path, n_pitch_table, n_duration_table);
+                     path, n_pitch_table - 1, n_duration_table);
         return 0;
     }
     if (!write_table_file(PLAIN_TABLE_PATH, shift, 0))
