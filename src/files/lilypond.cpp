@@ -4,7 +4,13 @@
 // sequence of measures, every one closed by a bar check so LilyPond verifies its length.
 #include "files/lilypond.h"
 
+#include <algorithm>
+#include <cstdarg>
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
 
 #include "files/file_support.h"
 #include "files/notation_length.h"
@@ -22,40 +28,61 @@ namespace {
 
 constexpr int TEXT_SIZE = 48;
 constexpr int MAX_OCTAVE_MARKS = 16;
-constexpr int LY_WRITE_BUFFER = 1 << 16;
+constexpr int PUTF_SIZE = 128;
 constexpr int PLAIN_FACTOR = 3;
 constexpr int WHOLE_DENOMINATOR = 1;
+constexpr int NO_VOICE = -1;
 
-// The voice slots of one track in one measure, ascending: slot[k] holds the track's voice k.
-struct voice_slots {
-    int slot[MAX_VOICE_SLOTS];
-    int n;
+// What the writer needs of one element, copied while its measure is still in the cache from
+// its validation: the writing then reads compact arrays instead of chasing the note lists.
+struct ly_element {
+    int32_t x;
+    int16_t len;
+    int16_t pitch;
+    int16_t voice; // the track's own voice number, NO_VOICE when the element has none
+    int8_t track;
+    int8_t rest;
+    const note *next; // the next piece of a tied note, null otherwise
 };
 
-// Every voice starts at tick 0, with its first note or the rests before it, so the elements
-// at the head of the list name them all.
-void get_voice_slots(measure *m, int track, voice_slots *vs) {
-    vs->n = 0;
-    for (note *n = m->notes.head; n && n->x == 0; n = n->next) {
-        if (n->track != track)
-            continue;
-        int i = vs->n;
-        while (i > 0 && vs->slot[i - 1] > n->voice)
-            i--;
-        if (i > 0 && vs->slot[i - 1] == n->voice)
-            continue;
-        for (int k = vs->n; k > i; k--)
-            vs->slot[k] = vs->slot[k - 1];
-        vs->slot[i] = n->voice;
-        vs->n++;
-    }
+// The elements of one track in one measure, grouped by voice, list order kept within a voice.
+// The track's voice v is its v-th slot in ascending order; every voice starts at tick 0 (with
+// its first note or the rests before it), so the elements there name all the slots.
+struct ly_cell {
+    int slots;   // offset of the track's ascending slots in ly_writer::slots
+    int n_slots; // the track's voice count in this measure
+    int bounds;  // voice v's elements are elements[bounds[v]] up to elements[bounds[v + 1]]
+};
+
+struct ly_writer {
+    std::string text; // the whole source, written to the file in one go
+    score *s;
+    int tracks;
+    int track;
+    int in_tuplet;              // a \tuplet 3/2 group is open
+    int counted;                // elements written for the current voice
+    std::vector<ly_cell> cells; // measure index * tracks + track
+    std::vector<int> slots;
+    std::vector<int> bounds;
+    std::vector<ly_element> elements;
+    // The measure being gathered, by track.
+    std::vector<std::vector<int>> track_slots;
+    std::vector<std::vector<ly_element>> track_elements;
+    std::vector<int> counts;
+};
+
+void put(ly_writer *w, const char *text) {
+    w->text.append(text);
 }
 
-int voice_rank(const voice_slots *vs, int slot) {
-    for (int i = 0; i < vs->n; i++)
-        if (vs->slot[i] == slot)
-            return i;
-    return -1;
+void putf(ly_writer *w, const char *fmt, ...) __attribute__((format(printf, 2, 3)));
+void putf(ly_writer *w, const char *fmt, ...) {
+    char text[PUTF_SIZE];
+    va_list ap;
+    va_start(ap, fmt);
+    std::vsnprintf(text, sizeof text, fmt, ap);
+    va_end(ap);
+    put(w, text);
 }
 
 // Later pieces of a note inside one measure take no slot of their own: they sound in the
@@ -66,22 +93,100 @@ int note_voice(const note *n) {
     return n->voice;
 }
 
+int voice_rank(const int *slots, int n_slots, int slot) {
+    const int *it = std::lower_bound(slots, slots + n_slots, slot);
+    return it != slots + n_slots && *it == slot ? static_cast<int>(it - slots) : NO_VOICE;
+}
+
+const ly_cell &cell_of(const ly_writer *w, int measure_index, int track) {
+    return w->cells[static_cast<size_t>(measure_index) * w->tracks + track];
+}
+
+// The elements of m by track, each with its raw slot, and each track's slots.
+void gather_measure(ly_writer *w, measure *m) {
+    for (int t = 0; t < w->tracks; t++) {
+        w->track_slots[t].clear();
+        w->track_elements[t].clear();
+    }
+    for (note *n = m->notes.head; n; n = n->next) {
+        if (n->track < 0 || n->track >= w->tracks)
+            continue;
+        std::vector<int> &slots = w->track_slots[n->track];
+        auto at = std::lower_bound(slots.begin(), slots.end(), n->voice);
+        if (n->x == 0 && (at == slots.end() || *at != n->voice))
+            slots.insert(at, n->voice);
+        w->track_elements[n->track].push_back({n->x, n->len, n->pitch,
+                                               static_cast<int16_t>(note_voice(n)), n->track,
+                                               static_cast<int8_t>(n->rest), n->l_next});
+    }
+}
+
+// Appends the cells of the measure: each track's elements with their voice numbers, grouped
+// by voice (a counting sort, which keeps list order within a voice).
+void file_measure(ly_writer *w) {
+    for (int t = 0; t < w->tracks; t++) {
+        const std::vector<int> &slots = w->track_slots[t];
+        std::vector<ly_element> &in = w->track_elements[t];
+        int n_slots = static_cast<int>(slots.size());
+        ly_cell c = {static_cast<int>(w->slots.size()), n_slots,
+                     static_cast<int>(w->bounds.size())};
+        w->slots.insert(w->slots.end(), slots.begin(), slots.end());
+        // counts[v + 1] counts voice v; elements without a voice (NO_VOICE) are dropped.
+        w->counts.assign(n_slots + 1, 0);
+        for (ly_element &e : in) {
+            e.voice = static_cast<int16_t>(voice_rank(slots.data(), n_slots, e.voice));
+            if (e.voice != NO_VOICE)
+                w->counts[e.voice + 1]++;
+        }
+        int base = static_cast<int>(w->elements.size());
+        for (int v = 0; v < n_slots; v++)
+            w->counts[v + 1] += w->counts[v];
+        for (int v = 0; v <= n_slots; v++)
+            w->bounds.push_back(base + w->counts[v]);
+        w->elements.resize(base + w->counts[n_slots]);
+        for (const ly_element &e : in)
+            if (e.voice != NO_VOICE)
+                w->elements[base + w->counts[e.voice]++] = e;
+        w->cells.push_back(c);
+    }
+}
+
+// Validates every measure and gathers its elements right after, while they are in the cache.
+void validate_and_gather(ly_writer *w) {
+    w->track_slots.resize(w->tracks);
+    w->track_elements.resize(w->tracks);
+    for (measure *m = w->s->measures.head; m; m = m->next) {
+        validate_measure(m);
+        gather_measure(w, m);
+        file_measure(w);
+    }
+}
+
+// Voice v's elements in a cell: [*begin, *end) of w->elements.
+void voice_range(const ly_writer *w, const ly_cell &c, int v, int *begin, int *end) {
+    *begin = w->bounds[c.bounds + v];
+    *end = w->bounds[c.bounds + v + 1];
+}
+
 // Steps a and b: the track's voice count; voice_length, average_pitch and the staff lists.
-int average_track_voices(score *s, int track) {
+int average_track_voices(ly_writer *w) {
     for (int v = 0; v < MAX_VOICE_SLOTS; v++)
         voice_length[v] = average_pitch[v] = 0;
     int count = 0;
-    voice_slots vs;
-    for (measure *m = s->measures.head; m; m = m->next) {
-        get_voice_slots(m, track, &vs);
-        for (note *n = m->notes.head; n; n = n->next) {
-            int v = n->track == track && !n->rest ? voice_rank(&vs, note_voice(n)) : -1;
-            if (v < 0)
-                continue;
-            voice_length[v] += n->len;
-            average_pitch[v] += static_cast<double>(n->pitch) * n->len;
-            if (v + 1 > count)
-                count = v + 1;
+    for (size_t i = w->track; i < w->cells.size(); i += w->tracks) {
+        const ly_cell &c = w->cells[i];
+        for (int v = 0; v < c.n_slots && v < MAX_VOICE_SLOTS; v++) {
+            int begin, end;
+            voice_range(w, c, v, &begin, &end);
+            for (int k = begin; k < end; k++) {
+                const ly_element &e = w->elements[k];
+                if (e.rest)
+                    continue;
+                voice_length[v] += e.len;
+                average_pitch[v] += static_cast<double>(e.pitch) * e.len;
+                if (v + 1 > count)
+                    count = v + 1;
+            }
         }
     }
     return count;
@@ -101,18 +206,10 @@ void assign_staves(int count) {
     }
 }
 
-struct ly_writer {
-    FILE *fp;
-    score *s;
-    int track;
-    int in_tuplet; // a \tuplet 3/2 group is open
-    int counted;   // elements written for the current voice
-};
-
 void set_tuplet(ly_writer *w, int on) {
     if (on == w->in_tuplet)
         return;
-    std::fputs(on ? "\\tuplet 3/2 { " : "} ", w->fp);
+    put(w, on ? "\\tuplet 3/2 { " : "} ");
     w->in_tuplet = on;
 }
 
@@ -137,79 +234,81 @@ void write_values(ly_writer *w, measure *m, const char *name, int x, int len, bo
         len -= ticks;
         set_tuplet(w, p.tuplet);
         bool tie = is_note && (tie_on || len > 0);
-        std::fprintf(w->fp, "%s%s%s ", name, piece_duration(&p), tie ? "~" : "");
+        put(w, name);
+        put(w, piece_duration(&p));
+        put(w, tie ? "~ " : " ");
     }
 }
 
 // A note is tied to its next piece when that piece sounds in the same written voice: always
 // inside the measure, and across the bar line when the next measure gives it the same number.
-bool tied_on(ly_writer *w, measure *m, const note *n, int voice) {
-    if (!n->l_next)
+bool tied_on(const ly_writer *w, int measure_index, const ly_element &e, int voice) {
+    if (!e.next)
         return false;
-    if (n->l_next->x > 0)
+    if (e.next->x > 0)
         return true;
-    if (!m->next)
+    if (static_cast<size_t>(measure_index + 1) * w->tracks >= w->cells.size())
         return false;
-    voice_slots vs;
-    get_voice_slots(m->next, w->track, &vs);
-    return voice_rank(&vs, n->l_next->voice) == voice;
+    const ly_cell &c = cell_of(w, measure_index + 1, w->track);
+    return voice_rank(&w->slots[c.slots], c.n_slots, e.next->voice) == voice;
 }
 
-void write_element(ly_writer *w, measure *m, const note *n, int voice) {
-    if (n->rest) {
-        write_values(w, m, "r", n->x, n->len, false, false);
+void write_element(ly_writer *w, measure *m, int measure_index, const ly_element &e, int voice) {
+    if (e.rest) {
+        write_values(w, m, "r", e.x, e.len, false, false);
         return;
     }
     int accidental = 0, step = 0, octave = 0;
-    get_pitch7(n->pitch, 0, &accidental, &step, &octave);
-    char name[TEXT_SIZE];
-    std::snprintf(name, sizeof name, "%s%s%s", table_7_to_a[step], get_prefix_output(accidental),
-                  get_octave_output(octave));
-    file_trace("%d,%d,%d \n", n->pitch, octave, step);
-    write_values(w, m, name, n->x, n->len, true, tied_on(w, m, n, voice));
+    get_pitch7(e.pitch, 0, &accidental, &step, &octave);
+    char name[TEXT_SIZE] = "";
+    std::strcat(name, table_7_to_a[step]);
+    std::strcat(name, get_prefix_output(accidental));
+    std::strcat(name, get_octave_output(octave));
+    file_trace("%d,%d,%d \n", e.pitch, octave, step);
+    write_values(w, m, name, e.x, e.len, true, tied_on(w, measure_index, e, voice));
 }
 
-void write_voice_measure(ly_writer *w, measure *m, int voice) {
+// One measure of one voice; a voice the track does not have here rests for the whole measure.
+void write_voice_measure(ly_writer *w, measure *m, int measure_index, int voice) {
     if (m->prev && (m->prev->num != m->num || m->prev->bit != m->bit))
-        std::fprintf(w->fp, "\\time %d/%d ", m->num, m->bit);
-    voice_slots vs;
-    get_voice_slots(m, w->track, &vs);
-    if (voice >= vs.n) {
+        putf(w, "\\time %d/%d ", m->num, m->bit);
+    const ly_cell &c = cell_of(w, measure_index, w->track);
+    if (voice >= c.n_slots) {
         write_values(w, m, "r", 0, m->len, false, false);
     } else {
-        for (note *n = m->notes.head; n; n = n->next)
-            if (n->track == w->track && note_voice(n) == vs.slot[voice]) {
-                write_element(w, m, n, voice);
-                w->counted++;
-            }
+        int begin, end;
+        voice_range(w, c, voice, &begin, &end);
+        for (int k = begin; k < end; k++)
+            write_element(w, m, measure_index, w->elements[k], voice);
+        w->counted += end - begin;
     }
     set_tuplet(w, 0);
-    std::fputs("|\n", w->fp);
+    put(w, "|\n");
 }
 
 // Steps c and d: one staff with its clef, the first time signature and its voices.
 void write_staff(ly_writer *w, const char *clef, const int *voices, int n_voices) {
     measure *first = w->s->measures.head;
-    std::fprintf(w->fp, "\\new Staff<<\\clef %s\n", clef);
-    std::fprintf(w->fp, "\\time\t%d/%d\n", first ? first->num : default_num,
-                 first ? first->bit : default_bit);
+    putf(w, "\\new Staff<<\\clef %s\n", clef);
+    putf(w, "\\time\t%d/%d\n", first ? first->num : default_num, first ? first->bit : default_bit);
     for (int i = 0; i < n_voices; i++) {
         if (i > 0)
-            std::fputs("\\\\\n", w->fp);
-        std::fputs("{", w->fp);
+            put(w, "\\\\\n");
+        put(w, "{");
         w->counted = 0;
-        for (measure *m = w->s->measures.head; m; m = m->next)
-            write_voice_measure(w, m, voices[i]);
-        std::fputs("}\n", w->fp);
+        int index = 0;
+        for (measure *m = first; m; m = m->next, index++)
+            write_voice_measure(w, m, index, voices[i]);
+        put(w, "}\n");
         if (!w->counted)
             break;
     }
-    std::fputs(">>\n", w->fp);
+    put(w, ">>\n");
 }
 
 void write_track(ly_writer *w, int track) {
     w->track = track;
-    assign_staves(average_track_voices(w->s, track));
+    assign_staves(average_track_voices(w));
     write_staff(w, "treble", treble, n_treble);
     write_staff(w, "bass", bass, n_bass);
 }
@@ -228,7 +327,17 @@ const char *_get_duration_output(int length) {
         denominator = u >= NOTATION_SHORTEST ? WHOLE_DENOMINATOR : NOTATION_SHORTEST / u;
         dots = is_dot_length(length);
     }
-    std::snprintf(text, sizeof text, "%d%s", denominator, dots ? "." : "");
+    // Formatted by hand: this runs for every value of every voice.
+    char digits[TEXT_SIZE];
+    int n = 0;
+    for (int d = denominator; d > 0 || n == 0; d /= 10)
+        digits[n++] = static_cast<char>('0' + d % 10);
+    int k = 0;
+    while (n > 0)
+        text[k++] = digits[--n];
+    if (dots)
+        text[k++] = '.';
+    text[k] = '\0';
     return text;
 }
 
@@ -251,23 +360,25 @@ const char *get_prefix_output(int accidental) {
     return "";
 }
 
-int find_voice(measure *m, int track, int voice) {
-    voice_slots vs;
-    get_voice_slots(m, track, &vs);
-    return voice >= 0 && voice < vs.n;
-}
-
 int write_lilypond(const char *path, score *s) {
-    for (measure *m = s->measures.head; m; m = m->next)
-        validate_measure(m);
     output_file out;
     if (!open_output(&out, path))
         return 0;
-    std::setvbuf(out.fp, nullptr, _IOFBF, LY_WRITE_BUFFER);
-    ly_writer w = {out.fp, s, 0, 0, 0};
-    std::fputs(" \\score {\n<<\n", out.fp);
-    for (int t = 0; t < track_num && t < MAX_TRACKS; t++)
+    // The tables keep their capacity from one export to the next.
+    static ly_writer w;
+    w.cells.clear();
+    w.slots.clear();
+    w.bounds.clear();
+    w.elements.clear();
+    w.text.clear();
+    w.s = s;
+    w.tracks = track_num < MAX_TRACKS ? track_num : MAX_TRACKS;
+    w.in_tuplet = 0;
+    validate_and_gather(&w);
+    put(&w, " \\score {\n<<\n");
+    for (int t = 0; t < w.tracks; t++)
         write_track(&w, t);
-    std::fputs(">>\n}\n", out.fp);
+    put(&w, ">>\n}\n");
+    std::fwrite(w.text.data(), 1, w.text.size(), out.fp);
     return finish_output(&out, 1);
 }

@@ -6,7 +6,8 @@
 #include "model/score.h"
 #include "model/voice.h"
 
-// Working tables of the track being written, indexed by the track's own voice number.
+// Working tables of the track being written, indexed by the track's own voice number: a track
+// numbers its voices in each measure from 0, in the order validation opened their slots.
 extern double voice_length[MAX_VOICE_SLOTS];
 extern double average_pitch[MAX_VOICE_SLOTS];
 extern int treble[MAX_VOICE_SLOTS];
@@ -23,10 +24,6 @@ const char *_get_duration_output(int length);
 const char *get_octave_output(int octave);
 // "is" for a sharp, "es" for a flat (double ones as single ones), "" for none.
 const char *get_prefix_output(int accidental);
-
-// 1 when track has a voice numbered voice in m, else 0. A track numbers its voices in each
-// measure from 0 in the order validation opened them; every voice starts at tick 0.
-int find_voice(measure *m, int track, int voice);
 
 // Validates every measure, then writes the score to path (under a temporary name, renamed into
 // place when complete). Returns 1, or 0 when the file cannot be created or written.

@@ -10,6 +10,7 @@ namespace {
 constexpr int PLAIN_FACTOR = 3;     // a plain value is 3 times a power of two
 constexpr int MAX_PLAIN = 768;      // the whole note, the longest value of the vocabulary
 constexpr int MAX_TRIPLET = 512;    // the whole-note triplet value
+constexpr int MAX_DOTTED = 576;     // the dotted half note
 constexpr int SHORTEST_PLAIN = 3;   // the 256th
 constexpr int TRIPLET_SHORTEST = 2; // the 256th triplet value
 constexpr int TUPLET_WRITTEN = 3;   // a triplet value is written as 3/2 of its ticks
@@ -48,10 +49,25 @@ int first_exact_value(int x, int piece) {
     return longest_plain_value(piece - t);
 }
 
+bool is_power_of_two(int v) {
+    return v > 0 && (v & (v - 1)) == 0;
+}
+
+// is_unit_length without the table walk (the writers ask for every value they write): plain
+// 3 x 2^k up to the whole note, dotted 9 x 2^k up to 576, triplet 2^k from 2 to 512.
+bool is_notatable(int ticks) {
+    if (ticks % PLAIN_FACTOR != 0)
+        return is_power_of_two(ticks) && ticks >= TRIPLET_SHORTEST && ticks <= MAX_TRIPLET;
+    int q = ticks / PLAIN_FACTOR;
+    if (is_power_of_two(q))
+        return ticks <= MAX_PLAIN;
+    return q % PLAIN_FACTOR == 0 && is_power_of_two(q / PLAIN_FACTOR) && ticks <= MAX_DOTTED;
+}
+
 } // namespace
 
 int notation_value(int ticks, notation_piece *out) {
-    if (!is_unit_length(ticks))
+    if (!is_notatable(ticks))
         return 0;
     out->ticks = ticks;
     out->dots = 0;

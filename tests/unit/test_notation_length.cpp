@@ -5,6 +5,7 @@
 #include <string>
 
 #include "files/notation_length.h"
+#include "model/length.h"
 
 namespace {
 
@@ -51,6 +52,12 @@ TEST(NotationLength, SingleValues) {
         EXPECT_EQ(notation_value(ticks, &p), 0) << ticks;
 }
 
+TEST(NotationLength, ValuesAreExactlyTheUnitLengths) {
+    notation_piece p;
+    for (int ticks = -4; ticks <= 3 * TICKS_PER_WHOLE; ticks++)
+        ASSERT_EQ(notation_value(ticks, &p), is_unit_length(ticks)) << ticks;
+}
+
 TEST(NotationLength, SplitsAtBeatsAndIntoValues) {
     struct {
         int num, bit, x, len;
@@ -82,8 +89,9 @@ TEST(NotationLength, EverySplitIsExact) {
                 int sum = 0;
                 for (int i = 0; i < n; i++) {
                     sum += p[i].ticks;
-                    if (p[i].ticks != 1)
+                    if (p[i].ticks != 1) {
                         ASSERT_EQ(notation_nominal_ticks(&p[i]), p[i].ticks) << x << " " << len;
+                    }
                 }
                 ASSERT_EQ(sum, len) << sig[0] << "/" << sig[1] << " x " << x;
             }
