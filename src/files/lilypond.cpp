@@ -42,7 +42,15 @@ struct ly_element {
     int16_t voice; // the track's own voice number, NO_VOICE when the element has none
     int8_t track;
     int8_t rest;
-    const note *next; // the next piece of a tied note, null otherwise
+    int8_t tied;     // tied to the next piece, which sounds in the same written voice
+    const note *src; // the element itself, to match the pieces of a note across a bar line
+};
+
+// A piece tied over the bar line, waiting for the next measure to number its continuation.
+struct ly_pending_tie {
+    const note *next; // the continuation
+    int element;      // index of the piece in ly_writer::elements
+    int voice;
 };
 
 // The elements of one track in one measure, grouped by voice, list order kept within a voice.
@@ -55,7 +63,10 @@ struct ly_cell {
 };
 
 struct ly_writer {
-    std::string text; // the whole source, written to the file in one go
+    std::string text;      // the whole source, written to the file in one go
+    std::string rest_text; // the last whole-measure rest and its measure's num and len
+    int rest_num;
+    int rest_len;
     score *s;
     int tracks;
     int track;
@@ -69,7 +80,21 @@ struct ly_writer {
     std::vector<std::vector<int>> track_slots;
     std::vector<std::vector<ly_element>> track_elements;
     std::vector<int> counts;
+    std::vector<ly_pending_tie> pending_ties;      // from the previous measure
+    std::vector<ly_pending_tie> next_pending_ties; // to the next measure
 };
+
+// Writes v (>= 0) in decimal at text; returns the number of characters. Formatted by hand:
+// it runs for every value of every voice.
+int format_count(char *text, int v) {
+    char digits[TEXT_SIZE];
+    int n = 0;
+    for (int d = v; d > 0 || n == 0; d /= 10)
+        digits[n++] = static_cast<char>('0' + d % 10);
+    for (int k = 0; k < n; k++)
+        text[k] = digits[n - 1 - k];
+    return n;
+}
 
 void put(ly_writer *w, const char *text) {
     w->text.append(text);
@@ -117,13 +142,32 @@ void gather_measure(ly_writer *w, measure *m) {
             slots.insert(at, n->voice);
         w->track_elements[n->track].push_back({n->x, n->len, n->pitch,
                                                static_cast<int16_t>(note_voice(n)), n->track,
-                                               static_cast<int8_t>(n->rest), n->l_next});
+                                               static_cast<int8_t>(n->rest), 0, n});
+    }
+}
+
+// A note is tied to its next piece when that piece sounds in the same written voice: always
+// inside the measure (the piece ends before the bar line); across the bar line when the next
+// measure gives the continuation the same voice number, settled when that measure is filed.
+// The pieces are contiguous, so no note outside this measure needs to be read.
+void link_ties(ly_writer *w, const measure *m, int k) {
+    ly_element &e = w->elements[k];
+    const note *n = e.src;
+    if (n->l_prev && n->x == 0)
+        for (const ly_pending_tie &p : w->pending_ties)
+            if (p.next == n && p.voice == e.voice)
+                w->elements[p.element].tied = 1;
+    if (n->l_next && !e.rest) {
+        if (n->x + n->len < m->len)
+            e.tied = 1;
+        else
+            w->next_pending_ties.push_back({n->l_next, k, e.voice});
     }
 }
 
 // Appends the cells of the measure: each track's elements with their voice numbers, grouped
 // by voice (a counting sort, which keeps list order within a voice).
-void file_measure(ly_writer *w) {
+void file_measure(ly_writer *w, const measure *m) {
     for (int t = 0; t < w->tracks; t++) {
         const std::vector<int> &slots = w->track_slots[t];
         std::vector<ly_element> &in = w->track_elements[t];
@@ -148,17 +192,22 @@ void file_measure(ly_writer *w) {
             if (e.voice != NO_VOICE)
                 w->elements[base + w->counts[e.voice]++] = e;
         w->cells.push_back(c);
+        for (int k = base; k < static_cast<int>(w->elements.size()); k++)
+            link_ties(w, m, k);
     }
 }
 
 // Validates every measure and gathers its elements right after, while they are in the cache.
 void validate_and_gather(ly_writer *w) {
+    w->pending_ties.clear();
     w->track_slots.resize(w->tracks);
     w->track_elements.resize(w->tracks);
     for (measure *m = w->s->measures.head; m; m = m->next) {
         validate_measure(m);
         gather_measure(w, m);
-        file_measure(w);
+        w->next_pending_ties.clear();
+        file_measure(w, m);
+        w->pending_ties.swap(w->next_pending_ties);
     }
 }
 
@@ -214,13 +263,32 @@ void set_tuplet(ly_writer *w, int on) {
 }
 
 // A value standing for more ticks than the piece lasts (the lone tick) is scaled down to it.
-const char *piece_duration(const notation_piece *p) {
-    static char text[TEXT_SIZE];
+void format_piece_duration(char *text, const notation_piece *p) {
     int nominal = notation_nominal_ticks(p);
-    if (p->ticks == nominal)
-        return _get_duration_output(p->ticks);
-    std::snprintf(text, sizeof text, "%s*%d/%d", _get_duration_output(p->ticks), p->ticks, nominal);
-    return text;
+    int k = static_cast<int>(std::strlen(_get_duration_output(p->ticks)));
+    std::memcpy(text, _get_duration_output(p->ticks), k);
+    if (p->ticks != nominal) {
+        text[k++] = '*';
+        k += format_count(text + k, p->ticks);
+        text[k++] = '/';
+        k += format_count(text + k, nominal);
+    }
+    text[k] = '\0';
+}
+
+// A piece's value follows from its ticks alone, so the texts of the values up to a whole note
+// are made once.
+const char *piece_duration(const notation_piece *p) {
+    static char cache[TICKS_PER_WHOLE + 1][TEXT_SIZE];
+    static char text[TEXT_SIZE];
+    if (p->ticks < 0 || p->ticks > TICKS_PER_WHOLE) {
+        format_piece_duration(text, p);
+        return text;
+    }
+    char *cached = cache[p->ticks];
+    if (!cached[0])
+        format_piece_duration(cached, p);
+    return cached;
 }
 
 // Writes len ticks from x as values of name: a note's values tied together (the last one too
@@ -240,20 +308,21 @@ void write_values(ly_writer *w, measure *m, const char *name, int x, int len, bo
     }
 }
 
-// A note is tied to its next piece when that piece sounds in the same written voice: always
-// inside the measure, and across the bar line when the next measure gives it the same number.
-bool tied_on(const ly_writer *w, int measure_index, const ly_element &e, int voice) {
-    if (!e.next)
-        return false;
-    if (e.next->x > 0)
-        return true;
-    if (static_cast<size_t>(measure_index + 1) * w->tracks >= w->cells.size())
-        return false;
-    const ly_cell &c = cell_of(w, measure_index + 1, w->track);
-    return voice_rank(&w->slots[c.slots], c.n_slots, e.next->voice) == voice;
+// A whole-measure rest; its text is kept for the following measures of the same length.
+void write_measure_rest(ly_writer *w, measure *m) {
+    if (w->rest_num != m->num || w->rest_len != m->len) {
+        size_t start = w->text.size();
+        write_values(w, m, "r", 0, m->len, false, false);
+        set_tuplet(w, 0);
+        w->rest_text.assign(w->text, start, std::string::npos);
+        w->rest_num = m->num;
+        w->rest_len = m->len;
+        return;
+    }
+    w->text.append(w->rest_text);
 }
 
-void write_element(ly_writer *w, measure *m, int measure_index, const ly_element &e, int voice) {
+void write_element(ly_writer *w, measure *m, const ly_element &e) {
     if (e.rest) {
         write_values(w, m, "r", e.x, e.len, false, false);
         return;
@@ -265,7 +334,7 @@ void write_element(ly_writer *w, measure *m, int measure_index, const ly_element
     std::strcat(name, get_prefix_output(accidental));
     std::strcat(name, get_octave_output(octave));
     file_trace("%d,%d,%d \n", e.pitch, octave, step);
-    write_values(w, m, name, e.x, e.len, true, tied_on(w, measure_index, e, voice));
+    write_values(w, m, name, e.x, e.len, true, e.tied);
 }
 
 // One measure of one voice; a voice the track does not have here rests for the whole measure.
@@ -274,12 +343,12 @@ void write_voice_measure(ly_writer *w, measure *m, int measure_index, int voice)
         putf(w, "\\time %d/%d ", m->num, m->bit);
     const ly_cell &c = cell_of(w, measure_index, w->track);
     if (voice >= c.n_slots) {
-        write_values(w, m, "r", 0, m->len, false, false);
+        write_measure_rest(w, m);
     } else {
         int begin, end;
         voice_range(w, c, voice, &begin, &end);
         for (int k = begin; k < end; k++)
-            write_element(w, m, measure_index, w->elements[k], voice);
+            write_element(w, m, w->elements[k]);
         w->counted += end - begin;
     }
     set_tuplet(w, 0);
@@ -327,14 +396,7 @@ const char *_get_duration_output(int length) {
         denominator = u >= NOTATION_SHORTEST ? WHOLE_DENOMINATOR : NOTATION_SHORTEST / u;
         dots = is_dot_length(length);
     }
-    // Formatted by hand: this runs for every value of every voice.
-    char digits[TEXT_SIZE];
-    int n = 0;
-    for (int d = denominator; d > 0 || n == 0; d /= 10)
-        digits[n++] = static_cast<char>('0' + d % 10);
-    int k = 0;
-    while (n > 0)
-        text[k++] = digits[--n];
+    int k = format_count(text, denominator);
     if (dots)
         text[k++] = '.';
     text[k] = '\0';
@@ -371,6 +433,7 @@ int write_lilypond(const char *path, score *s) {
     w.bounds.clear();
     w.elements.clear();
     w.text.clear();
+    w.rest_num = w.rest_len = -1;
     w.s = s;
     w.tracks = track_num < MAX_TRACKS ? track_num : MAX_TRACKS;
     w.in_tuplet = 0;
