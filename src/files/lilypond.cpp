@@ -29,6 +29,7 @@ namespace {
 constexpr int TEXT_SIZE = 48;
 constexpr int MAX_OCTAVE_MARKS = 16;
 constexpr int PUTF_SIZE = 128;
+constexpr int NAME_CACHE_SIZE = 256; // pitches -128 .. 127
 constexpr int PLAIN_FACTOR = 3;
 constexpr int WHOLE_DENOMINATOR = 1;
 constexpr int NO_VOICE = -1;
@@ -322,6 +323,30 @@ void write_measure_rest(ly_writer *w, measure *m) {
     w->text.append(w->rest_text);
 }
 
+void format_pitch_name(char *name, int pitch) {
+    int accidental = 0, step = 0, octave = 0;
+    get_pitch7(pitch, 0, &accidental, &step, &octave);
+    name[0] = '\0';
+    std::strcat(name, table_7_to_a[step]);
+    std::strcat(name, get_prefix_output(accidental));
+    std::strcat(name, get_octave_output(octave));
+}
+
+// A note's name in C with its absolute octave ("cis'"); the names of the MIDI range are made
+// once.
+const char *pitch_name(int pitch) {
+    static char cache[NAME_CACHE_SIZE][TEXT_SIZE];
+    static char name[TEXT_SIZE];
+    int i = pitch + NAME_CACHE_SIZE / 2;
+    if (i < 0 || i >= NAME_CACHE_SIZE) {
+        format_pitch_name(name, pitch);
+        return name;
+    }
+    if (!cache[i][0])
+        format_pitch_name(cache[i], pitch);
+    return cache[i];
+}
+
 void write_element(ly_writer *w, measure *m, const ly_element &e) {
     if (e.rest) {
         write_values(w, m, "r", e.x, e.len, false, false);
@@ -329,12 +354,8 @@ void write_element(ly_writer *w, measure *m, const ly_element &e) {
     }
     int accidental = 0, step = 0, octave = 0;
     get_pitch7(e.pitch, 0, &accidental, &step, &octave);
-    char name[TEXT_SIZE] = "";
-    std::strcat(name, table_7_to_a[step]);
-    std::strcat(name, get_prefix_output(accidental));
-    std::strcat(name, get_octave_output(octave));
     file_trace("%d,%d,%d \n", e.pitch, octave, step);
-    write_values(w, m, name, e.x, e.len, true, e.tied);
+    write_values(w, m, pitch_name(e.pitch), e.x, e.len, true, e.tied);
 }
 
 // One measure of one voice; a voice the track does not have here rests for the whole measure.
