@@ -189,8 +189,11 @@ std::vector<chord> gather_chords(const measure *m, int track) {
     for (note *n = m->notes.head; n; n = n->next) {
         if (n->rest || n->track != track)
             continue;
+        // Unisons stay in chords of their own, so every tie chain keeps to its voice.
         auto same = [&](const chord &c) {
-            return c.x == n->x && c.len == n->len && staff_of(c.notes[0]) == staff_of(n);
+            return c.x == n->x && c.len == n->len && staff_of(c.notes[0]) == staff_of(n) &&
+                   std::none_of(c.notes.begin(), c.notes.end(),
+                                [n](const note *o) { return o->pitch == n->pitch; });
         };
         auto it = std::find_if(chords.begin(), chords.end(), same);
         if (it == chords.end())
