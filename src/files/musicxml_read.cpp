@@ -62,7 +62,6 @@ struct staged_note {
     int velocity;
     int track;
     int tie_start, tie_stop;
-    int voice; // as written, 0 when not given: a tie stays in its voice where it can
     long s, e; // absolute ticks, once the measures are built
     int dead;  // joined into the note it continues
 };
@@ -410,9 +409,6 @@ int read_note(mxml_reader *r, part_state *p, pugi::xml_node n) {
     s.track = p->track;
     s.tie_start = has_tie(n, "start");
     s.tie_stop = has_tie(n, "stop");
-    double voice = 0;
-    if (number_of(n.child_value("voice"), &voice) && std::fabs(voice) < INT_MAX)
-        s.voice = static_cast<int>(voice);
     r->notes.push_back(s);
     return 1;
 }
@@ -551,18 +547,12 @@ void join_ties(mxml_reader *r) {
         staged_note *n = order[i];
         if (i > 0 && (order[i - 1]->track != n->track || order[i - 1]->pitch != n->pitch))
             open.clear();
-        auto continues = [n](const staged_note *o) {
+        auto continued = std::find_if(open.begin(), open.end(), [n](const staged_note *o) {
             return o->tie_start && o->e == n->s && n->e - o->s <= MAX_NOTE_LEN;
-        };
-        auto continued = std::find_if(open.begin(), open.end(), [&](const staged_note *o) {
-            return continues(o) && o->voice == n->voice;
         });
-        if (continued == open.end())
-            continued = std::find_if(open.begin(), open.end(), continues);
         if (n->tie_stop && continued != open.end()) {
             (*continued)->e = n->e;
             (*continued)->tie_start = n->tie_start;
-            (*continued)->voice = n->voice;
             n->dead = 1;
             continue;
         }
