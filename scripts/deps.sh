@@ -5,9 +5,10 @@
 set -euo pipefail
 
 run_pkgs=(build-essential cmake pkg-config liballegro4-dev zlib1g-dev xfonts-base
-          libfluidsynth-dev timgm6mb-soundfont)
+          libfluidsynth-dev timgm6mb-soundfont libpugixml-dev libzip-dev)
 test_pkgs=(libgtest-dev libbenchmark-dev clang-format xvfb xdotool x11-utils imagemagick
-           python3 python3-mido python3-numpy midicsv openttd-openmsx desktop-file-utils)
+           python3 python3-mido python3-numpy midicsv openttd-openmsx desktop-file-utils
+           musescore3 lilypond gputils)
 
 want=("${run_pkgs[@]}")
 [ "${1:-run}" = test ] && want+=("${test_pkgs[@]}")

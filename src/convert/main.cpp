@@ -1,27 +1,40 @@
-// plinkel-convert: converts score files without a window (.seq and Standard MIDI Files, either
-// way, chosen by the file extensions, and either of them to .wav audio), with the MIDI import
-// grid given on the command line.
+// plinkel-convert: converts score files without a window (.seq, Standard MIDI Files and MusicXML,
+// .mxl too as input; LilyPond, PIC16 tables and .wav audio as output; chosen by the file
+// extensions), with the MIDI import grid on the command line.
 // Silent unless --verbose; exit status 0 on success, 1 with one line on standard error otherwise.
 #include <allegro.h>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <strings.h>
 
 #include "editor/interface.h"
 #include "files/audio_exp.h"
 #include "files/fileio.h"
+#include "files/lilypond.h"
 #include "files/midi_exp.h"
 #include "files/midi_imp.h"
+#include "files/musicxml_read.h"
+#include "files/musicxml_write.h"
+#include "files/pic16.h"
 
 namespace {
 
 constexpr int MESSAGE_SIZE = 1024;
-constexpr int OUTPUT_LINE_EXTRA = 4096; // room for the output path around a message
-constexpr int GRID_STEP = 3;            // the grid is 3 x a power of two
+constexpr int GRID_STEP = 3; // the grid is 3 x a power of two
 
-enum file_kind { KIND_NONE, KIND_SEQ, KIND_MIDI, KIND_WAV };
+enum file_kind {
+    KIND_NONE,
+    KIND_SEQ,
+    KIND_MIDI,
+    KIND_MUSICXML,
+    KIND_MXL,
+    KIND_LY,
+    KIND_ASM,
+    KIND_WAV
+};
 
 char last_message[MESSAGE_SIZE];
 
@@ -46,6 +59,14 @@ file_kind kind_of(const char *path) {
         return KIND_SEQ;
     if (!strcasecmp(dot, ".mid") || !strcasecmp(dot, ".midi"))
         return KIND_MIDI;
+    if (!strcasecmp(dot, ".musicxml") || !strcasecmp(dot, ".xml"))
+        return KIND_MUSICXML;
+    if (!strcasecmp(dot, ".mxl"))
+        return KIND_MXL;
+    if (!strcasecmp(dot, ".ly"))
+        return KIND_LY;
+    if (!strcasecmp(dot, ".asm"))
+        return KIND_ASM;
     if (!strcasecmp(dot, ".wav"))
         return KIND_WAV;
     return KIND_NONE;
@@ -107,58 +128,74 @@ int parse_args(int argc, char **argv, options *o) {
 int read_input(const options &o, file_kind kind) {
     if (kind == KIND_SEQ)
         return readfile(o.input, &g_score);
+    if (kind == KIND_MUSICXML || kind == KIND_MXL)
+        return read_musicxml(o.input, &g_score);
     midi_atom = o.atom;
     return midi_import(o.input, &g_score);
 }
 
-// 1 when written, 0 when the file could not be written, -1 when there was nothing to write
-// (already reported).
-int write_output(const options &o, file_kind kind) {
-    if (kind == KIND_SEQ)
-        return writefile(o.output, &g_score);
-    if (kind == KIND_WAV) {
-        last_message[0] = '\0';
-        if (write_audio(o.output, &g_score))
-            return 1;
-        // A score that cannot be rendered says why instead of "cannot be written".
-        return last_message[0] ? (fail("%s", last_message), -1) : 0;
-    }
-    MIDI *midi = makenew_midi();
-    if (!midi)
-        return 0;
-    // A track that does not fit is reported and the file is written with the others; a file
-    // without any track would hold no music, so nothing is written then.
-    plinkel_midi_write_to_memory(g_score.measures.head, midi, 0);
-    if (!midi_score_tracks(midi)) {
-        destroy_midi(midi);
-        char line[MESSAGE_SIZE + OUTPUT_LINE_EXTRA];
-        std::snprintf(line, sizeof line, "%s: no MIDI track could be written%s%s", o.output,
-                      last_message[0] ? ": " : "", last_message);
-        fail("%s", line);
-        return -1;
-    }
+// A warning of a reader or of the MIDI renderer: the conversion goes on.
+void print_warning() {
     if (last_message[0])
         std::fprintf(stderr, "plinkel-convert: warning: %s\n", last_message);
     last_message[0] = '\0';
-    int ok = export_midi(midi, o.output);
+}
+
+// The MIDI writer: a track that does not fit is reported and the file is written with the
+// others; a file without any track would hold no music, so nothing is written then.
+int write_midi_output(const char *path) {
+    MIDI *midi = makenew_midi();
+    if (!midi)
+        return 0;
+    plinkel_midi_write_to_memory(g_score.measures.head, midi, 0);
+    if (!midi_score_tracks(midi)) {
+        destroy_midi(midi);
+        std::string line = std::string(path) + ": no MIDI track could be written";
+        if (last_message[0])
+            line += std::string(": ") + last_message;
+        remember_message(line.c_str());
+        return 0;
+    }
+    print_warning();
+    int ok = export_midi(midi, path);
     destroy_midi(midi);
     return ok;
 }
 
+// 1 when written; 0 with the reason in last_message, or with none when the file itself could
+// not be written.
+int write_output(const options &o, file_kind kind) {
+    print_warning();
+    switch (kind) {
+    case KIND_SEQ:
+        return writefile(o.output, &g_score);
+    case KIND_MUSICXML:
+        return write_musicxml(o.output, &g_score);
+    case KIND_LY:
+        return write_lilypond(o.output, &g_score);
+    case KIND_ASM:
+        return write_pic16(o.output, &g_score);
+    case KIND_WAV:
+        return write_audio(o.output, &g_score);
+    default:
+        return write_midi_output(o.output);
+    }
+}
+
 int convert(const options &o) {
     file_kind in = kind_of(o.input), out = kind_of(o.output);
-    if (in == KIND_NONE || in == KIND_WAV)
-        return fail("%s: unknown input type (use .seq or .mid)", o.input);
-    if (out == KIND_NONE)
-        return fail("%s: unknown output type (use .seq, .mid or .wav)", o.output);
+    if (in == KIND_NONE || in == KIND_LY || in == KIND_ASM || in == KIND_WAV)
+        return fail("%s: unknown input type (use .seq, .mid, .musicxml or .mxl)", o.input);
+    if (out == KIND_NONE || out == KIND_MXL)
+        return fail("%s: unknown output type (use .seq, .mid, .musicxml, .ly, .asm or .wav)",
+                    o.output);
     init_g_score();
     int status = 0;
     if (!read_input(o, in))
         status = last_message[0] ? fail("%s", last_message) : fail("%s: cannot be read", o.input);
-    else if ((status = write_output(o, out)) != 1)
-        status = status < 0 ? 1 : fail("%s: cannot be written", o.output);
-    else
-        status = 0;
+    else if (!write_output(o, out))
+        status =
+            last_message[0] ? fail("%s", last_message) : fail("%s: cannot be written", o.output);
     destroy_score(&g_score);
     return status;
 }

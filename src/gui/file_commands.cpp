@@ -17,8 +17,12 @@
 #include "files/file_support.h"
 #include "files/audio_exp.h"
 #include "files/fileio.h"
+#include "files/lilypond.h"
 #include "files/midi_exp.h"
 #include "files/midi_imp.h"
+#include "files/musicxml_read.h"
+#include "files/musicxml_write.h"
+#include "files/pic16.h"
 #include "gui/alerts.h"
 #include "gui/dialogs.h"
 #include "gui/edit_commands.h"
@@ -32,7 +36,6 @@ namespace {
 constexpr int REASON_SIZE = 256;
 const char UNTITLED[] = "untitled";
 const char WARNING[] = "warning";
-const char NOT_AVAILABLE[] = "not available yet";
 
 // The MIDI writer: render every track, refuse a file that would hold none.
 int write_midi(const char *file, score *s) {
@@ -139,12 +142,18 @@ int readable(const char *file) {
     return 1;
 }
 
-int is_midi_name(const char *file) {
+// The reader for a file named on the command line, chosen by its extension: MIDI and MusicXML
+// by theirs, anything else is taken for a .seq file.
+score_reader reader_for_name(const char *file) {
     const char *dot = std::strrchr(file, '.');
     const char *slash = std::strrchr(file, '/');
     if (!dot || (slash && dot < slash))
-        return 0;
-    return !strcasecmp(dot, ".mid") || !strcasecmp(dot, ".midi");
+        return readfile;
+    if (!strcasecmp(dot, ".mid") || !strcasecmp(dot, ".midi"))
+        return midi_import;
+    if (!strcasecmp(dot, ".musicxml") || !strcasecmp(dot, ".xml") || !strcasecmp(dot, ".mxl"))
+        return read_musicxml;
+    return readfile;
 }
 
 // open and open midi after the save question: choose, read, replace.
@@ -165,9 +174,11 @@ int open_with(const char *ext, const char *title, const char *filter, score_read
 const file_writer file_writers[FILE_FORMATS] = {
     {".seq", "SAVE SEQ FILE", "seq", "%s.bak", writefile, 1, nullptr},
     {".mid", "SAVE MIDI FILE", "mid", "%s.bak", write_midi, 1, nullptr},
-    {".ly", "SAVE SEQ FILE", "ly", "%s.ly.bak", nullptr, 1, "write lilypond"},
-    {".asm", "SAVE asm FILE", "asm", "%s.asm.bak", nullptr, 0, "write pic16"},
+    {".ly", "SAVE SEQ FILE", "ly", "%s.ly.bak", write_lilypond, 1, "write lilypond"},
+    {".asm", "SAVE asm FILE", "asm", "%s.asm.bak", write_pic16, 0, "write pic16"},
     {".wav", "SAVE WAV FILE", "wav", "%s.bak", write_audio, 0, "write audio"},
+    {".musicxml", "SAVE MUSICXML FILE", "musicxml;xml", "%s.bak", write_musicxml, 0,
+     "write musicxml"},
 };
 
 char *change_ext(const char *src, const char *ext, char *buf, size_t size) {
@@ -193,10 +204,6 @@ int go_save() {
 }
 
 int write_score_as(const file_writer *w, int ask) {
-    if (!w->writer) {
-        warning(NOT_AVAILABLE);
-        return 0;
-    }
     change_ext(filename, w->ext, path, sizeof path);
     if (ask && !select_file(w->title, w->filter))
         return 0;
@@ -271,6 +278,10 @@ int menu_open_midi_file() {
                      do_midi_resolution_dialog);
 }
 
+int menu_open_musicxml_file() {
+    return open_with(".musicxml", "OPEN MUSICXML FILE", "musicxml;xml;mxl", read_musicxml, nullptr);
+}
+
 int menu_new() {
     if (!go_save())
         return 0;
@@ -285,7 +296,7 @@ int menu_new() {
 }
 
 int open_start_file(const char *file) {
-    return load_score(file, is_midi_name(file) ? midi_import : readfile);
+    return load_score(file, reader_for_name(file));
 }
 
 void install_file_messages() {

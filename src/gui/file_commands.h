@@ -13,7 +13,7 @@ constexpr int SELECTOR_MAX_PATH = 511;
 extern char path[PATH_SIZE];        // the file selector's buffer: proposed, then chosen name
 extern char backup_path[PATH_SIZE]; // the backup name of the file being written
 
-// One output format. writer null: the format is not available yet.
+// One output format.
 struct file_writer {
     const char *ext;            // the extension change_ext gives the proposed name, ".seq"
     const char *title;          // the file selector's title
@@ -30,6 +30,7 @@ enum file_format {
     FORMAT_LILYPOND,
     FORMAT_PIC16,
     FORMAT_AUDIO,
+    FORMAT_MUSICXML,
     FILE_FORMATS
 };
 extern const file_writer file_writers[FILE_FORMATS];
@@ -53,6 +54,7 @@ int menu_write_format();
 int menu_new();
 int menu_open_file();
 int menu_open_midi_file();
+int menu_open_musicxml_file();
 int menu_write_file();
 int menu_write_midi_file_as();
 int menu_write_midi_file();
@@ -65,7 +67,7 @@ int menu_write_pic16();
 typedef int (*score_reader)(const char *path, score *s);
 int load_score(const char *file, score_reader read);
 // The file named on the command line: a MIDI file (.mid, .midi) is imported with the current
-// grid, anything else is read as a .seq file.
+// grid, a MusicXML file (.musicxml, .xml, .mxl) is read as such, anything else as a .seq file.
 int open_start_file(const char *file);
 
 // Reader and writer messages are shown as alerts from here on.

@@ -56,6 +56,7 @@ const entry file_entries[] = {
     {"open midi", menu_open_midi_file, nullptr},
     {"write midi as", menu_write_midi_file_as, nullptr},
     {"write midi", menu_write_midi_file, nullptr},
+    {"open musicxml", menu_open_musicxml_file, nullptr},
 };
 
 // The first two texts are rewritten before the menu opens (update_undo_menu).

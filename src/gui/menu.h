@@ -6,7 +6,7 @@
 #include <allegro.h>
 
 constexpr int MAIN_MENU_SIZE = 15;
-constexpr int FILE_MENU_SIZE = 12;
+constexpr int FILE_MENU_SIZE = 16;
 constexpr int EDIT_MENU_SIZE = 17;
 constexpr int OPTION_MENU_SIZE = 3;
 constexpr int PLAY_MENU_SIZE = 7;

@@ -28,7 +28,8 @@ TEST(MenuTree, EveryEntryInItsPlace) {
                                 "tie to previous|untie from previous|go to measure|"
                                 "set note property|set volume|help F1|exit");
     EXPECT_EQ(texts(file_menu), "new|open|write|open midi|write midi as|write midi|"
-                                "write lilypond|write pic16");
+                                "open musicxml|write lilypond|write pic16|write audio|"
+                                "write musicxml");
     EXPECT_EQ(texts(edit_menu), "undo|redo|selection start [|selection end ]|copy C|paste blend V|"
                                 "paste solid Shift+V|delete blend BS|delete solid Shift+BS|"
                                 "insert measures|delete note  Del|set key|transpose|"
@@ -40,7 +41,8 @@ TEST(MenuTree, EveryEntryInItsPlace) {
     EXPECT_EQ(main_menu[0].child, file_menu);
     EXPECT_EQ(main_menu[3].child, play_menu);
     EXPECT_EQ(play_menu[0].proc, play_menu[5].proc);
-    EXPECT_EQ(file_menu[6].dp, &file_writers[FORMAT_LILYPOND]);
+    EXPECT_EQ(file_menu[7].dp, &file_writers[FORMAT_LILYPOND]);
+    EXPECT_EQ(file_menu[10].dp, &file_writers[FORMAT_MUSICXML]);
     for (const MENU *menu : {main_menu, file_menu, edit_menu, option_menu, play_menu})
         for (const MENU *item = menu; item->text; item++)
             EXPECT_TRUE(item->proc || item->child) << item->text;

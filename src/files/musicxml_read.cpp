@@ -1,0 +1,750 @@
+// The MusicXML reader. pugixml parses the text into a tree (no DTD, no external entities);
+// every part is walked into a staging area of measure signatures, notes in ticks within their
+// measure and tempo marks. Only when the whole file has been accepted are the measures built,
+// tie chains joined into whole notes, and the score and the track table replaced.
+#include "files/musicxml_read.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <pugixml.hpp>
+#include <string>
+#include <vector>
+
+#include "files/file_support.h"
+#include "files/musicxml_source.h"
+#include "model/note_order.h"
+#include "model/pitch.h"
+#include "model/tie.h"
+#include "model/voice.h"
+
+namespace {
+
+constexpr int MIDDLE_C_OCTAVE = 4; // MusicXML octave of middle C
+constexpr int MIDDLE_C_KEY = 60;
+constexpr int MIDI_KEY_MAX = 127;
+constexpr int MAX_OCTAVE = 9;
+constexpr int MAX_ALTER = 2;
+constexpr int MAX_TRANSPOSE = 48;
+constexpr int MAX_BEAT_TYPE = 256;
+constexpr int MAX_TEMPO = 10000;
+constexpr int DEFAULT_TEMPO = 120;       // what a score without a tempo mark plays at
+constexpr double FORTE_VELOCITY = 90.0;  // the velocity of dynamics="100"
+constexpr double VOLUME_PERCENT = 100.0; // midi-instrument volume is 0..100
+constexpr int MIDI_CHANNELS = 16;
+constexpr int MIDI_PROGRAMS = 128;
+constexpr int MAX_NOTE_LEN = INT16_MAX; // a whole note's length must fit its 16-bit field
+constexpr double TICK_EPSILON = 1e-6;
+constexpr int MESSAGE_SIZE = 256;
+const char STEP_LETTERS[] = "CDEFGAB";
+
+struct instrument_def {
+    std::string id;
+    int unpitched; // MIDI key of a percussion sound, -1 when none
+};
+
+struct part_def {
+    std::string id;
+    int channel = -1; // 1..16 as written, -1 when not given
+    int program = -1; // 1..128 as written
+    double volume = -1;
+    std::vector<instrument_def> instruments;
+};
+
+struct staged_note {
+    int measure;
+    double start, end; // ticks from the start of the MusicXML measure
+    int pitch;
+    int pos_y, accidental, spelled; // the written spelling, when spelled is set
+    int velocity;
+    int track;
+    int tie_start, tie_stop;
+    long s, e; // absolute ticks, once the measures are built
+    int dead;  // joined into the note it continues
+};
+
+struct tempo_mark {
+    int measure;
+    double at;
+    int value;
+    long tick;
+};
+
+enum key_source { KEY_NONE, KEY_TRANSPOSED, KEY_CONCERT };
+
+struct measure_info {
+    int num = 0, bit = 0, key = 0;
+    int has_time = 0;
+    key_source key_from = KEY_NONE;
+    double content = 0; // the furthest any part reached in it
+};
+
+// The walk through one part.
+struct part_state {
+    int track;
+    const part_def *def;
+    int index; // of the measure being read
+    double divisions = 1;
+    double cursor = 0, last_start = 0, reached = 0;
+    int transpose = 0;
+    double velocity = FORTE_VELOCITY;
+};
+
+struct mxml_reader {
+    const char *path;
+    std::vector<part_def> defs;
+    std::vector<measure_info> measures;
+    std::vector<staged_note> notes;
+    std::vector<tempo_mark> tempos;
+    int parts = 0, parts_left_out = 0, rounded = 0;
+    int start_tempo = DEFAULT_TEMPO;
+    track_info_t tracks[MAX_TRACKS];
+    measure_list staged;
+    std::vector<long> starts; // absolute tick of each MusicXML measure
+};
+
+int refuse(mxml_reader *r, const part_state *p, const char *why) {
+    if (p)
+        file_message("%s: part %d, measure %d: %s", r->path, p->track + 1, p->index + 1, why);
+    else
+        file_message("%s: %s", r->path, why);
+    return 0;
+}
+
+// A whole text that is one finite number (blanks around it allowed).
+int number_of(const char *text, double *out) {
+    char *end = nullptr;
+    errno = 0;
+    double v = std::strtod(text, &end);
+    if (end == text)
+        return 0;
+    while (*end == ' ' || *end == '\t' || *end == '\n' || *end == '\r')
+        end++;
+    if (*end || !std::isfinite(v))
+        return 0;
+    *out = v;
+    return 1;
+}
+
+int int_of(const char *text, int lo, int hi, int *out) {
+    double v;
+    if (!number_of(text, &v) || v < lo || v > hi || v != std::floor(v))
+        return 0;
+    *out = static_cast<int>(v);
+    return 1;
+}
+
+// Elements and attributes cost the parser memory; a file holding too many is refused before
+// parsing, which keeps the tree of any accepted file well below a few hundred megabytes.
+long count_markup(const std::vector<char> &text) {
+    long n = 0;
+    for (char c : text)
+        n += c == '<' || c == '=';
+    return n;
+}
+
+// --- the part list ---
+
+void read_midi_instrument(part_def *d, pugi::xml_node mi) {
+    int v;
+    double vol;
+    if (d->channel < 0 && int_of(mi.child_value("midi-channel"), 1, MIDI_CHANNELS, &v))
+        d->channel = v;
+    if (d->program < 0 && int_of(mi.child_value("midi-program"), 1, MIDI_PROGRAMS, &v))
+        d->program = v;
+    if (d->volume < 0 && number_of(mi.child_value("volume"), &vol) && vol >= 0 &&
+        vol <= VOLUME_PERCENT)
+        d->volume = vol;
+    if (int_of(mi.child_value("midi-unpitched"), 1, MIDI_PROGRAMS, &v))
+        d->instruments.push_back({mi.attribute("id").value(), v - 1});
+}
+
+void read_part_list(mxml_reader *r, pugi::xml_node root) {
+    for (pugi::xml_node sp : root.child("part-list").children("score-part")) {
+        part_def d;
+        d.id = sp.attribute("id").value();
+        for (pugi::xml_node mi : sp.children("midi-instrument"))
+            read_midi_instrument(&d, mi);
+        r->defs.push_back(d);
+    }
+}
+
+const part_def *find_def(const mxml_reader *r, const char *id) {
+    for (const part_def &d : r->defs)
+        if (d.id == id)
+            return &d;
+    return nullptr;
+}
+
+// --- attributes ---
+
+// Converts a duration element's value to ticks; a missing element gives 0.
+int read_ticks(mxml_reader *r, part_state *p, pugi::xml_node parent, const char *name,
+               double *ticks) {
+    *ticks = 0;
+    pugi::xml_node d = parent.child(name);
+    if (!d)
+        return 1;
+    double v;
+    if (!number_of(d.child_value(), &v) || v < 0)
+        return refuse(r, p, "a duration is not a positive number");
+    *ticks = v * TICKS_PER_QUARTER / p->divisions;
+    if (*ticks > MUSICXML_MAX_TICKS)
+        return refuse(r, p, "a duration is too long");
+    return 1;
+}
+
+// Shifts a key by a transposition of the given semitones: 7 fifths per semitone, modulo 12,
+// the result taken in the range of key signatures.
+int concert_key(int fifths, int semitones) {
+    int k = fifths +
+            ((semitones * 7) % SEMITONES_PER_OCTAVE + SEMITONES_PER_OCTAVE) % SEMITONES_PER_OCTAVE;
+    while (k > KEY_ACCIDENTALS - 1)
+        k -= SEMITONES_PER_OCTAVE;
+    return k < -KEY_ACCIDENTALS ? k + SEMITONES_PER_OCTAVE : k;
+}
+
+int read_key(mxml_reader *r, part_state *p, pugi::xml_node key) {
+    pugi::xml_node f = key.child("fifths");
+    int fifths;
+    if (!f)
+        return 1; // a non-traditional key keeps the one in force
+    if (!int_of(f.child_value(), -KEY_ACCIDENTALS, KEY_ACCIDENTALS, &fifths))
+        return refuse(r, p, "key signature out of range");
+    measure_info &mi = r->measures[p->index];
+    key_source from = p->transpose ? KEY_TRANSPOSED : KEY_CONCERT;
+    if (from > mi.key_from) {
+        mi.key = p->transpose ? concert_key(fifths, p->transpose) : fifths;
+        mi.key_from = from;
+    }
+    return 1;
+}
+
+// Beats may be a sum ("3+2").
+int read_beats(const char *text, int *out) {
+    int sum = 0;
+    std::string s(text);
+    size_t at = 0;
+    while (at <= s.size()) {
+        size_t plus = s.find('+', at);
+        std::string term = s.substr(at, plus == std::string::npos ? std::string::npos : plus - at);
+        int v;
+        if (!int_of(term.c_str(), 1, INT16_MAX, &v) || sum + v > INT16_MAX)
+            return 0;
+        sum += v;
+        if (plus == std::string::npos)
+            break;
+        at = plus + 1;
+    }
+    *out = sum;
+    return 1;
+}
+
+int read_time(mxml_reader *r, part_state *p, pugi::xml_node time) {
+    if (time.child("senza-misura") || !time.child("beats"))
+        return 1;
+    int num, bit;
+    if (!read_beats(time.child_value("beats"), &num) ||
+        !int_of(time.child_value("beat-type"), 1, MAX_BEAT_TYPE, &bit))
+        return refuse(r, p, "time signature out of range");
+    long len = static_cast<long>(num) * TICKS_PER_WHOLE / bit;
+    if (len < 1 || len > INT16_MAX)
+        return refuse(r, p, "measure length out of range");
+    measure_info &mi = r->measures[p->index];
+    if (!mi.has_time) {
+        mi.num = num;
+        mi.bit = bit;
+        mi.has_time = 1;
+    }
+    return 1;
+}
+
+int read_attributes(mxml_reader *r, part_state *p, pugi::xml_node a) {
+    if (pugi::xml_node d = a.child("divisions")) {
+        double v;
+        if (!number_of(d.child_value(), &v) || v <= 0)
+            return refuse(r, p, "divisions must be a positive number");
+        p->divisions = v;
+    }
+    if (pugi::xml_node t = a.child("transpose")) {
+        int chromatic = 0, octaves = 0;
+        if (!int_of(t.child_value("chromatic"), -MAX_TRANSPOSE, MAX_TRANSPOSE, &chromatic) ||
+            (t.child("octave-change") && !int_of(t.child_value("octave-change"), -4, 4, &octaves)))
+            return refuse(r, p, "transposition out of range");
+        p->transpose = chromatic + SEMITONES_PER_OCTAVE * octaves;
+    }
+    for (pugi::xml_node k : a.children("key"))
+        if (!read_key(r, p, k))
+            return 0;
+    for (pugi::xml_node t : a.children("time"))
+        if (!read_time(r, p, t))
+            return 0;
+    return 1;
+}
+
+// --- sounds: tempo and dynamics ---
+
+void read_sound(mxml_reader *r, part_state *p, pugi::xml_node sound, double at) {
+    double v;
+    if (number_of(sound.attribute("tempo").value(), &v) && v >= 1 && v <= MAX_TEMPO)
+        r->tempos.push_back({p->index, at, static_cast<int>(std::lround(v)), 0});
+    if (number_of(sound.attribute("dynamics").value(), &v) && v >= 0)
+        p->velocity = v * FORTE_VELOCITY / 100.0;
+}
+
+int read_direction(mxml_reader *r, part_state *p, pugi::xml_node d) {
+    double at = p->cursor;
+    if (pugi::xml_node off = d.child("offset")) {
+        double v;
+        if (!number_of(off.child_value(), &v) || std::fabs(v) > MUSICXML_MAX_TICKS)
+            return refuse(r, p, "a direction offset is not a number");
+        at = std::max(0.0, at + v * TICKS_PER_QUARTER / p->divisions);
+    }
+    for (pugi::xml_node s : d.children("sound"))
+        read_sound(r, p, s, at);
+    return 1;
+}
+
+// --- notes ---
+
+int unpitched_key(const part_def *def, pugi::xml_node n) {
+    if (!def)
+        return -1;
+    const char *id = n.child("instrument").attribute("id").value();
+    for (const instrument_def &i : def->instruments)
+        if (i.id == id)
+            return i.unpitched;
+    return def->instruments.size() == 1 ? def->instruments[0].unpitched : -1;
+}
+
+// A step letter and an octave, as <pitch> and <unpitched> write them.
+int read_step_octave(const char *step_text, const char *octave_text, int *step, int *octave) {
+    const char *at = step_text[0] ? std::strchr(STEP_LETTERS, step_text[0]) : nullptr;
+    if (!at || step_text[1] || !int_of(octave_text, 0, MAX_OCTAVE, octave))
+        return 0;
+    *step = static_cast<int>(at - STEP_LETTERS);
+    return 1;
+}
+
+int read_pitch(mxml_reader *r, part_state *p, pugi::xml_node n, staged_note *s) {
+    int step, octave;
+    s->spelled = 0;
+    if (pugi::xml_node pitch = n.child("pitch")) {
+        double alter = 0;
+        if (!read_step_octave(pitch.child_value("step"), pitch.child_value("octave"), &step,
+                              &octave) ||
+            (pitch.child("alter") && !number_of(pitch.child_value("alter"), &alter)) ||
+            std::fabs(alter) > MAX_ALTER)
+            return refuse(r, p, "a pitch lacks its step or octave, or is out of range");
+        s->accidental = static_cast<int>(std::lround(alter));
+        s->pos_y = (octave - MIDDLE_C_OCTAVE) * STEPS_PER_OCTAVE + step;
+        s->pitch = table_8_12[step] + SEMITONES_PER_OCTAVE * (octave - MIDDLE_C_OCTAVE) +
+                   s->accidental + p->transpose;
+        s->spelled = p->transpose == 0;
+    } else if (pugi::xml_node un = n.child("unpitched")) {
+        int key = unpitched_key(p->def, n);
+        if (key >= 0)
+            s->pitch = key - MIDDLE_C_KEY;
+        else if (read_step_octave(un.child_value("display-step"), un.child_value("display-octave"),
+                                  &step, &octave))
+            s->pitch = table_8_12[step] + SEMITONES_PER_OCTAVE * (octave - MIDDLE_C_OCTAVE);
+        else
+            return refuse(r, p, "an unpitched note has no sound");
+    } else {
+        return refuse(r, p, "a note has no pitch");
+    }
+    if (s->pitch + MIDDLE_C_KEY < 0 || s->pitch + MIDDLE_C_KEY > MIDI_KEY_MAX)
+        return refuse(r, p, "a pitch is outside the MIDI range");
+    return 1;
+}
+
+int has_tie(pugi::xml_node n, const char *type) {
+    for (pugi::xml_node t : n.children("tie"))
+        if (!std::strcmp(t.attribute("type").value(), type))
+            return 1;
+    if (n.child("tie"))
+        return 0;
+    for (pugi::xml_node nt : n.children("notations"))
+        for (pugi::xml_node t : nt.children("tied"))
+            if (!std::strcmp(t.attribute("type").value(), type))
+                return 1;
+    return 0;
+}
+
+int velocity_of(part_state *p, pugi::xml_node n) {
+    double v = p->velocity, d;
+    if (number_of(n.attribute("dynamics").value(), &d) && d >= 0)
+        v = d * FORTE_VELOCITY / 100.0;
+    return std::clamp(static_cast<int>(std::lround(v)), 1, MIDI_KEY_MAX);
+}
+
+int read_note(mxml_reader *r, part_state *p, pugi::xml_node n) {
+    if (n.child("grace"))
+        return 1; // grace notes take no time of their own
+    double dur;
+    if (!read_ticks(r, p, n, "duration", &dur))
+        return 0;
+    double start = p->cursor;
+    if (n.child("chord")) {
+        start = p->last_start;
+    } else {
+        p->last_start = p->cursor;
+        p->cursor += dur;
+        p->reached = std::max(p->reached, p->cursor);
+    }
+    if (p->cursor > MUSICXML_MAX_TICKS)
+        return refuse(r, p, "the measure is too long");
+    if (n.child("rest") || n.child("cue") || dur <= 0)
+        return 1;
+    staged_note s{};
+    if (!read_pitch(r, p, n, &s))
+        return 0;
+    s.measure = p->index;
+    s.start = start;
+    s.end = start + dur;
+    s.velocity = velocity_of(p, n);
+    s.track = p->track;
+    s.tie_start = has_tie(n, "start");
+    s.tie_stop = has_tie(n, "stop");
+    r->notes.push_back(s);
+    return 1;
+}
+
+int move_cursor(mxml_reader *r, part_state *p, pugi::xml_node e, int sign) {
+    double d;
+    if (!read_ticks(r, p, e, "duration", &d))
+        return 0;
+    p->cursor = std::max(0.0, p->cursor + sign * d);
+    p->reached = std::max(p->reached, p->cursor);
+    if (p->cursor > MUSICXML_MAX_TICKS)
+        return refuse(r, p, "the measure is too long");
+    return 1;
+}
+
+int read_measure_child(mxml_reader *r, part_state *p, pugi::xml_node e) {
+    const char *name = e.name();
+    if (!std::strcmp(name, "note"))
+        return read_note(r, p, e);
+    if (!std::strcmp(name, "backup"))
+        return move_cursor(r, p, e, -1);
+    if (!std::strcmp(name, "forward"))
+        return move_cursor(r, p, e, 1);
+    if (!std::strcmp(name, "attributes"))
+        return read_attributes(r, p, e);
+    if (!std::strcmp(name, "direction"))
+        return read_direction(r, p, e);
+    if (!std::strcmp(name, "sound"))
+        read_sound(r, p, e, p->cursor);
+    return 1;
+}
+
+int read_part(mxml_reader *r, pugi::xml_node part) {
+    part_state p;
+    p.track = r->parts;
+    p.def = find_def(r, part.attribute("id").value());
+    p.index = 0;
+    for (pugi::xml_node m : part.children("measure")) {
+        if (p.index >= MUSICXML_MAX_MEASURES)
+            return refuse(r, &p, "too many measures");
+        if (static_cast<int>(r->measures.size()) <= p.index)
+            r->measures.emplace_back();
+        p.cursor = p.last_start = p.reached = 0;
+        for (pugi::xml_node e : m.children())
+            if (!read_measure_child(r, &p, e))
+                return 0;
+        measure_info &mi = r->measures[p.index];
+        mi.content = std::max(mi.content, p.reached);
+        p.index++;
+    }
+    return 1;
+}
+
+// --- building the score ---
+
+// A measure whose content differs from its time signature (a pickup, say) gets the simplest
+// signature of exactly that length, so every later measure keeps its place.
+void fit_measure(measure *m, long actual) {
+    for (int bit = 1; bit <= MAX_BEAT_TYPE; bit *= 2)
+        if (actual * bit % TICKS_PER_WHOLE == 0) {
+            long num = actual * bit / TICKS_PER_WHOLE;
+            if (num <= INT16_MAX)
+                set_measure(m, static_cast<int>(num), bit, m->key);
+            return;
+        }
+}
+
+measure *append_copy(measure_list *list, int num, int bit, int key) {
+    measure *m = new_measure();
+    _append_measure_list(list, m);
+    set_measure(m, num, bit, key);
+    return m;
+}
+
+void build_measures(mxml_reader *r, const measure *fresh) {
+    int num = fresh->num, bit = fresh->bit, key = fresh->key;
+    long at = 0;
+    if (r->measures.empty())
+        r->measures.emplace_back();
+    for (const measure_info &mi : r->measures) {
+        if (mi.has_time) {
+            num = mi.num;
+            bit = mi.bit;
+        }
+        if (mi.key_from != KEY_NONE)
+            key = mi.key;
+        measure *m = append_copy(&r->staged, num, bit, key);
+        long actual = std::lround(mi.content);
+        if (actual > 0 && actual != m->len)
+            fit_measure(m, actual);
+        r->starts.push_back(at);
+        at += m->len;
+    }
+}
+
+long round_tick(double v, int *rounded) {
+    long t = std::lround(v);
+    if (std::fabs(v - t) > TICK_EPSILON)
+        *rounded = 1;
+    return t;
+}
+
+void place_in_time(mxml_reader *r) {
+    for (staged_note &n : r->notes) {
+        int rounded = 0;
+        double base = static_cast<double>(r->starts[n.measure]);
+        n.s = round_tick(base + n.start, &rounded);
+        n.e = round_tick(base + n.end, &rounded);
+        if (n.e <= n.s)
+            n.e = n.s + 1;
+        r->rounded += rounded;
+    }
+    for (tempo_mark &t : r->tempos)
+        t.tick = std::lround(r->starts[t.measure] + t.at);
+}
+
+// A note whose tie stops, following a note of the same track and pitch whose tie starts and
+// that ends where it begins, becomes part of that note, as long as the whole length fits.
+void join_ties(mxml_reader *r) {
+    std::vector<staged_note *> order;
+    for (staged_note &n : r->notes)
+        order.push_back(&n);
+    std::stable_sort(order.begin(), order.end(), [](const staged_note *a, const staged_note *b) {
+        if (a->track != b->track)
+            return a->track < b->track;
+        if (a->pitch != b->pitch)
+            return a->pitch < b->pitch;
+        if (a->s != b->s)
+            return a->s < b->s;
+        return a->tie_stop > b->tie_stop; // the continuation before a new note on its tick
+    });
+    // Notes of the group (one track and pitch) that may still be continued: several can sound
+    // at once in different voices.
+    std::vector<staged_note *> open;
+    for (size_t i = 0; i < order.size(); i++) {
+        staged_note *n = order[i];
+        if (i > 0 && (order[i - 1]->track != n->track || order[i - 1]->pitch != n->pitch))
+            open.clear();
+        auto continued = std::find_if(open.begin(), open.end(), [n](const staged_note *o) {
+            return o->tie_start && o->e == n->s && n->e - o->s <= MAX_NOTE_LEN;
+        });
+        if (n->tie_stop && continued != open.end()) {
+            (*continued)->e = n->e;
+            (*continued)->tie_start = n->tie_start;
+            n->dead = 1;
+            continue;
+        }
+        open.erase(std::remove_if(open.begin(), open.end(),
+                                  [n](const staged_note *o) { return o->e < n->s; }),
+                   open.end());
+        open.push_back(n);
+    }
+}
+
+note *make_note(const staged_note &sn, measure *m, long mstart) {
+    note *n = new_note();
+    n->x = static_cast<int32_t>(sn.s - mstart);
+    long len = std::min<long>(sn.e - sn.s, MAX_NOTE_LEN);
+    n->len = n->total_len = static_cast<int16_t>(len);
+    n->track = static_cast<int8_t>(sn.track);
+    n->volume = static_cast<uint8_t>(sn.velocity);
+    if (sn.spelled) {
+        set_note_pos(m->key, n, sn.pos_y, sn.accidental, 0);
+    } else {
+        n->pitch = static_cast<int16_t>(sn.pitch);
+        get_note_pos_y(m, n);
+    }
+    return n;
+}
+
+// The measure holding tick t, walking on from *m (starting at *mstart) and appending measures
+// at the end as needed. Null when that would exceed the measure limit.
+measure *measure_at(mxml_reader *r, measure **m, long *mstart, long t) {
+    while (t >= *mstart + (*m)->len) {
+        if (!(*m)->next) {
+            if (r->staged.num >= MUSICXML_MAX_MEASURES)
+                return nullptr;
+            append_copy(&r->staged, (*m)->num, (*m)->bit, (*m)->key);
+        }
+        *mstart += (*m)->len;
+        *m = (*m)->next;
+    }
+    return *m;
+}
+
+int place_notes(mxml_reader *r) {
+    std::vector<const staged_note *> order;
+    for (const staged_note &n : r->notes)
+        if (!n.dead)
+            order.push_back(&n);
+    std::stable_sort(order.begin(), order.end(), [](const staged_note *a, const staged_note *b) {
+        return a->s != b->s ? a->s < b->s : a->pitch < b->pitch;
+    });
+    measure *m = r->staged.head;
+    long mstart = 0;
+    for (const staged_note *sn : order) {
+        if (!measure_at(r, &m, &mstart, sn->s))
+            return refuse(r, nullptr, "too many measures");
+        insert_note_sorted_from_tail(m, make_note(*sn, m, mstart));
+    }
+    return 1;
+}
+
+// Tempo marks on the same tick (every part may repeat them) give one event; a mark at the very
+// start is the score's starting tempo.
+void place_tempos(mxml_reader *r) {
+    std::stable_sort(r->tempos.begin(), r->tempos.end(),
+                     [](const tempo_mark &a, const tempo_mark &b) { return a.tick < b.tick; });
+    measure *m = r->staged.head;
+    long mstart = 0;
+    for (const tempo_mark &t : r->tempos) {
+        if (t.tick == 0) {
+            r->start_tempo = t.value;
+            continue;
+        }
+        while (m && t.tick >= mstart + m->len) {
+            mstart += m->len;
+            m = m->next;
+        }
+        if (!m)
+            return;
+        int x = static_cast<int>(t.tick - mstart);
+        if (m->m_events.tail && m->m_events.tail->x == x) {
+            m->m_events.tail->value = t.value;
+            continue;
+        }
+        m_event *e = new_m_event();
+        e->type = EVENT_TEMPO;
+        e->x = x;
+        e->value = t.value;
+        _append_m_event_list(&m->m_events, e);
+    }
+}
+
+void commit(mxml_reader *r, score *s) {
+    destroy_score(s);
+    s->measures = r->staged;
+    s->ref_measure = s->cursor_measure = s->measures.head;
+    default_tempo = r->start_tempo;
+    track_num = r->parts;
+    for (int i = 0; i < MAX_TRACKS; i++)
+        track_info[i] = r->tracks[i];
+    score_expand_by_measure(s);
+    for (measure *m = s->measures.head; m; m = m->next)
+        validate_measure(m);
+}
+
+// Channel, program and volume of a part's first MIDI instrument; the rest as a new track.
+void set_track(track_info_t *ti, int track, const part_def *d) {
+    ti->channel = static_cast<int16_t>(track < PERCUSSION_CHANNEL ? track : track + 1);
+    ti->patch = 0;
+    ti->volume = MIDI_KEY_MAX;
+    if (d && d->channel > 0)
+        ti->channel = static_cast<int16_t>(d->channel - 1);
+    if (d && d->program > 0)
+        ti->patch = static_cast<int16_t>(d->program - 1);
+    if (ti->channel == PERCUSSION_CHANNEL)
+        ti->patch = PERCUSSION_PATCH;
+    if (d && d->volume >= 0)
+        ti->volume = static_cast<int32_t>(std::lround(d->volume * MIDI_KEY_MAX / VOLUME_PERCENT));
+    ti->remove = ti->mute = ti->vol_changed = 0;
+    ti->active = 1;
+}
+
+int read_parts(mxml_reader *r, pugi::xml_node root) {
+    read_part_list(r, root);
+    for (pugi::xml_node part : root.children("part")) {
+        if (r->parts >= MUSICXML_MAX_PARTS) {
+            r->parts_left_out++;
+            continue;
+        }
+        if (!read_part(r, part))
+            return 0;
+        set_track(&r->tracks[r->parts], r->parts, find_def(r, part.attribute("id").value()));
+        r->parts++;
+    }
+    if (r->parts == 0)
+        return refuse(r, nullptr, "the score has no parts");
+    return 1;
+}
+
+int parse_and_stage(mxml_reader *r, std::vector<char> *text, const measure *fresh) {
+    if (count_markup(*text) > MUSICXML_MAX_MARKUP)
+        return refuse(r, nullptr, "too many elements");
+    pugi::xml_document doc;
+    pugi::xml_parse_result res =
+        doc.load_buffer_inplace(text->data(), text->size(), pugi::parse_default);
+    if (!res) {
+        char why[MESSAGE_SIZE];
+        std::snprintf(why, sizeof why, "not well-formed XML at byte %ld (%s)",
+                      static_cast<long>(res.offset), res.description());
+        return refuse(r, nullptr, why);
+    }
+    pugi::xml_node root = doc.child("score-partwise");
+    if (!root)
+        return refuse(r, nullptr,
+                      doc.child("score-timewise") ? "timewise MusicXML is not supported"
+                                                  : "not a MusicXML score");
+    if (!read_parts(r, root))
+        return 0;
+    build_measures(r, fresh);
+    place_in_time(r);
+    join_ties(r);
+    if (!place_notes(r))
+        return 0;
+    place_tempos(r);
+    return 1;
+}
+
+void tell_adjustments(const mxml_reader *r) {
+    if (r->parts_left_out && r->rounded)
+        file_message("%s: %d parts beyond the first %d left out; %d notes rounded to whole ticks",
+                     r->path, r->parts_left_out, MUSICXML_MAX_PARTS, r->rounded);
+    else if (r->parts_left_out)
+        file_message("%s: %d parts beyond the first %d left out", r->path, r->parts_left_out,
+                     MUSICXML_MAX_PARTS);
+    else if (r->rounded)
+        file_message("%s: %d notes rounded to whole ticks", r->path, r->rounded);
+}
+
+} // namespace
+
+int read_musicxml(const char *path, score *s) {
+    mxml_reader r;
+    r.path = path;
+    std::copy(track_info, track_info + MAX_TRACKS, r.tracks);
+    init_measure_list(&r.staged);
+    std::vector<char> text;
+    const char *why = nullptr;
+    if (!load_musicxml_text(path, &text, &why))
+        return refuse(&r, nullptr, why);
+    if (!parse_and_stage(&r, &text, s->measures.head)) {
+        _destroy_measure_list(&r.staged, destroy_measure);
+        return 0;
+    }
+    commit(&r, s);
+    tell_adjustments(&r);
+    return 1;
+}

@@ -1,0 +1,438 @@
+// The MusicXML writer. Each measure of each part is laid out afresh for notation: the pieces
+// of the track go to the treble or the bass staff by pitch, pieces of equal start and length
+// form chords, chords are dealt to voices (a tie continuation keeps its voice), and each voice
+// is written from the start of the measure to its end, gaps as rests, every length split into
+// notatable values by split_notation_length, triplet values bracketed as 3:2 tuplets.
+#include "files/musicxml_write.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <numeric>
+#include <unordered_map>
+#include <vector>
+
+#include "files/file_support.h"
+#include "files/gm_names.h"
+#include "files/notation_length.h"
+#include "model/pitch.h"
+#include "playback/sound.h"
+
+namespace {
+
+constexpr int WRITE_BUFFER = 1 << 16;
+constexpr int MIDDLE_C_OCTAVE = 4;
+constexpr int TREBLE = 1, BASS = 2, STAVES = 2;
+constexpr double FORTE_VELOCITY = 90.0; // the velocity of dynamics="100"
+constexpr double VOLUME_PERCENT = 100.0;
+constexpr int MIDI_DATA_RANGE = 127;
+constexpr int MAX_BEAT_TYPE = 256;
+constexpr int TUPLET_GROUP = 3;  // triplet values add up to plain ticks in threes
+constexpr int TUPLET_ACTUAL = 3; // three values in the time of two (or of one)
+
+const char STEP_LETTERS[] = "CDEFGAB";
+
+// Notes sounding together in one staff: pieces of equal start and length.
+struct chord {
+    int x, len;
+    std::vector<note *> notes; // ascending pitch
+};
+
+struct voice_line {
+    int staff;
+    int end; // where its last chord ends
+    std::vector<chord *> chords;
+};
+
+// One written value of a voice: a rest, or piece k of count of a chord.
+struct item {
+    notation_piece p;
+    chord *c; // null for a rest
+    int k, count;
+    int tuplet_start, tuplet_stop;
+};
+
+struct writer {
+    FILE *fp;
+    score *s;
+    std::vector<int> tracks;
+    std::unordered_map<const note *, int> voice_of; // piece -> voice index in its staff
+};
+
+const char *type_name(int denominator) {
+    switch (denominator) {
+    case 1:
+        return "whole";
+    case 2:
+        return "half";
+    case 4:
+        return "quarter";
+    case 8:
+        return "eighth";
+    case 16:
+        return "16th";
+    case 32:
+        return "32nd";
+    case 64:
+        return "64th";
+    case 128:
+        return "128th";
+    default:
+        return "256th";
+    }
+}
+
+int staff_of(const note *n) {
+    return n->pitch >= 0 ? TREBLE : BASS;
+}
+
+// --- the head of the file ---
+
+void write_header(writer *w) {
+    std::fprintf(w->fp, "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"no\"?>\n"
+                        "<!DOCTYPE score-partwise PUBLIC \"-//Recordare//DTD MusicXML 3.1 "
+                        "Partwise//EN\" \"http://www.musicxml.org/dtds/partwise.dtd\">\n"
+                        "<score-partwise version=\"3.1\">\n"
+                        "  <identification><encoding><software>plinkel</software></encoding>"
+                        "</identification>\n");
+}
+
+void write_part_list(writer *w) {
+    std::fprintf(w->fp, "  <part-list>\n");
+    for (size_t i = 0; i < w->tracks.size(); i++) {
+        const track_info_t &ti = track_info[w->tracks[i]];
+        const char *name = gm_instrument_name(ti.patch);
+        int program = ti.patch >= 0 && ti.patch < PERCUSSION_PATCH ? ti.patch + 1 : 1;
+        int volume = static_cast<int>(std::lround(std::clamp(ti.volume, 0, MIDI_DATA_RANGE) *
+                                                  VOLUME_PERCENT / MIDI_DATA_RANGE));
+        std::fprintf(w->fp,
+                     "    <score-part id=\"P%zu\">\n      <part-name>%s</part-name>\n"
+                     "      <score-instrument id=\"P%zu-I1\"><instrument-name>%s"
+                     "</instrument-name></score-instrument>\n"
+                     "      <midi-instrument id=\"P%zu-I1\"><midi-channel>%d</midi-channel>"
+                     "<midi-program>%d</midi-program><volume>%d</volume></midi-instrument>\n"
+                     "    </score-part>\n",
+                     i + 1, name, i + 1, name, i + 1, midi_channel(ti.channel) + 1, program,
+                     volume);
+    }
+    std::fprintf(w->fp, "  </part-list>\n");
+}
+
+// --- attributes and tempo marks ---
+
+// The time signature of m as beats and beat type: num/bit when that is exact, else the
+// measure's length as a fraction of a whole note.
+void time_signature(const measure *m, int *beats, int *beat_type) {
+    *beats = m->num;
+    *beat_type = m->bit;
+    int power_of_two = m->bit > 0 && (m->bit & (m->bit - 1)) == 0;
+    if (power_of_two && m->bit <= MAX_BEAT_TYPE && m->num * TICKS_PER_WHOLE % m->bit == 0)
+        return;
+    int g = std::gcd(static_cast<int>(m->len), TICKS_PER_WHOLE);
+    *beats = m->len / g;
+    *beat_type = TICKS_PER_WHOLE / g;
+}
+
+void write_attributes(writer *w, const measure *m, const measure *prev) {
+    int first = prev == nullptr;
+    int new_key = first || prev->key != m->key;
+    int new_time = first || prev->num != m->num || prev->bit != m->bit || prev->len != m->len;
+    if (!new_key && !new_time)
+        return;
+    std::fprintf(w->fp, "      <attributes>\n");
+    if (first)
+        std::fprintf(w->fp, "        <divisions>%d</divisions>\n", MUSICXML_DIVISIONS);
+    if (new_key)
+        std::fprintf(w->fp, "        <key><fifths>%d</fifths></key>\n", m->key);
+    if (new_time) {
+        int beats, beat_type;
+        time_signature(m, &beats, &beat_type);
+        std::fprintf(w->fp, "        <time><beats>%d</beats><beat-type>%d</beat-type></time>\n",
+                     beats, beat_type);
+    }
+    if (first)
+        std::fprintf(w->fp,
+                     "        <staves>%d</staves>\n"
+                     "        <clef number=\"1\"><sign>G</sign><line>2</line></clef>\n"
+                     "        <clef number=\"2\"><sign>F</sign><line>4</line></clef>\n",
+                     STAVES);
+    std::fprintf(w->fp, "      </attributes>\n");
+}
+
+void write_tempo(writer *w, int x, int tempo) {
+    std::fprintf(w->fp,
+                 "      <direction placement=\"above\"><direction-type><metronome>"
+                 "<beat-unit>quarter</beat-unit><per-minute>%d</per-minute></metronome>"
+                 "</direction-type>",
+                 tempo);
+    if (x > 0)
+        std::fprintf(w->fp, "<offset sound=\"yes\">%d</offset>", x);
+    std::fprintf(w->fp, "<staff>1</staff><sound tempo=\"%d\"/></direction>\n", tempo);
+}
+
+// Tempo marks go with the first part. The first measure always states the starting tempo.
+void write_tempos(writer *w, const measure *m, int first_measure) {
+    int at_zero = 0;
+    for (const m_event *e = m->m_events.head; e; e = e->next)
+        at_zero |= e->type == EVENT_TEMPO && e->x == 0;
+    if (first_measure && !at_zero)
+        write_tempo(w, 0, default_tempo);
+    for (const m_event *e = m->m_events.head; e; e = e->next)
+        if (e->type == EVENT_TEMPO && e->value > 0)
+            write_tempo(w, e->x, e->value);
+}
+
+// --- laying out one track of one measure ---
+
+std::vector<chord> gather_chords(const measure *m, int track) {
+    std::vector<chord> chords;
+    for (note *n = m->notes.head; n; n = n->next) {
+        if (n->rest || n->track != track)
+            continue;
+        // Unisons stay in chords of their own, so every tie chain keeps to its voice.
+        auto same = [&](const chord &c) {
+            return c.x == n->x && c.len == n->len && staff_of(c.notes[0]) == staff_of(n) &&
+                   std::none_of(c.notes.begin(), c.notes.end(),
+                                [n](const note *o) { return o->pitch == n->pitch; });
+        };
+        auto it = std::find_if(chords.begin(), chords.end(), same);
+        if (it == chords.end())
+            chords.push_back({n->x, n->len, {n}});
+        else
+            it->notes.push_back(n);
+    }
+    return chords;
+}
+
+// The voice a chord continues (the voice of its first note's previous piece), or -1.
+int continued_voice(writer *w, const chord &c) {
+    for (const note *n : c.notes)
+        if (n->l_prev) {
+            auto it = w->voice_of.find(n->l_prev);
+            if (it != w->voice_of.end())
+                return it->second;
+        }
+    return -1;
+}
+
+// Deals the chords of one staff to voices: a continued tie keeps its voice when that voice is
+// free, otherwise the first free voice takes the chord, and a new voice opens when none is.
+std::vector<voice_line> deal_voices(writer *w, std::vector<chord> &chords, int staff) {
+    std::vector<voice_line> voices;
+    for (chord &c : chords) {
+        if (staff_of(c.notes[0]) != staff)
+            continue;
+        int v = continued_voice(w, c);
+        if (v < 0 || v >= static_cast<int>(voices.size()) || voices[v].end > c.x) {
+            v = 0;
+            while (v < static_cast<int>(voices.size()) && voices[v].end > c.x)
+                v++;
+        }
+        while (static_cast<int>(voices.size()) <= v)
+            voices.push_back({staff, 0, {}});
+        voices[v].chords.push_back(&c);
+        voices[v].end = c.x + c.len;
+        for (const note *n : c.notes)
+            w->voice_of[n] = v;
+    }
+    if (voices.empty())
+        voices.push_back({staff, 0, {}});
+    return voices;
+}
+
+void append_split(measure *m, int x, int len, chord *c, std::vector<item> *items) {
+    notation_piece p[NOTATION_MAX_PIECES];
+    int count = split_notation_length(m, x, len, p, NOTATION_MAX_PIECES);
+    for (int k = 0; k < count; k++)
+        items->push_back({p[k], c, k, count, 0, 0});
+}
+
+// How many of a value go into the time of how many: 3 in 2 for a triplet value, 3 in 1 for the
+// single tick (a 256th scaled down to a third), 0 for a plain or dotted value.
+int tuplet_normal(const notation_piece &p) {
+    if (p.ticks != notation_nominal_ticks(&p))
+        return 1;
+    return p.tuplet ? 2 : 0;
+}
+
+// Brackets runs of values of one tuplet kind: a bracket closes where its values add up to
+// plain ticks, or at its last value when another kind of value follows first.
+void mark_tuplets(std::vector<item> *items) {
+    int open = -1, sum = 0;
+    for (size_t i = 0; i < items->size(); i++) {
+        item &it = (*items)[i];
+        int kind = tuplet_normal(it.p);
+        if (open >= 0 && kind != tuplet_normal((*items)[open].p)) {
+            (*items)[i - 1].tuplet_stop = 1;
+            open = -1;
+        }
+        if (!kind)
+            continue;
+        if (open < 0) {
+            open = static_cast<int>(i);
+            sum = 0;
+            it.tuplet_start = 1;
+        }
+        sum += it.p.ticks;
+        if (sum % TUPLET_GROUP == 0) {
+            it.tuplet_stop = 1;
+            open = -1;
+        }
+    }
+    if (open >= 0)
+        items->back().tuplet_stop = 1;
+}
+
+std::vector<item> voice_items(measure *m, const voice_line &v) {
+    std::vector<item> items;
+    int at = 0;
+    for (chord *c : v.chords) {
+        if (c->x > at)
+            append_split(m, at, c->x - at, nullptr, &items);
+        append_split(m, c->x, c->len, c, &items);
+        at = c->x + c->len;
+    }
+    if (at < m->len)
+        append_split(m, at, m->len - at, nullptr, &items);
+    mark_tuplets(&items);
+    return items;
+}
+
+// --- writing notes ---
+
+void write_pitch(writer *w, const note *n) {
+    int step, level;
+    get_mod_level(n->pos.y, STEPS_PER_OCTAVE, &step, &level);
+    std::fprintf(w->fp, "<pitch><step>%c</step>", STEP_LETTERS[step]);
+    if (n->accidental)
+        std::fprintf(w->fp, "<alter>%d</alter>", n->accidental);
+    std::fprintf(w->fp, "<octave>%d</octave></pitch>", level + MIDDLE_C_OCTAVE);
+}
+
+void write_duration(writer *w, const item &it) {
+    std::fprintf(w->fp, "<duration>%d</duration>", it.p.ticks);
+}
+
+void write_tail(writer *w, const item &it, int voice, int staff, int tie_stop, int tie_start,
+                int first_of_chord) {
+    std::fprintf(w->fp, "<voice>%d</voice><type>%s</type>", voice, type_name(it.p.denominator));
+    if (it.p.dots)
+        std::fprintf(w->fp, "<dot/>");
+    if (int normal = tuplet_normal(it.p))
+        std::fprintf(w->fp,
+                     "<time-modification><actual-notes>%d</actual-notes>"
+                     "<normal-notes>%d</normal-notes></time-modification>",
+                     TUPLET_ACTUAL, normal);
+    std::fprintf(w->fp, "<staff>%d</staff>", staff);
+    int tuplet = first_of_chord && (it.tuplet_start || it.tuplet_stop);
+    if (tie_stop || tie_start || tuplet) {
+        std::fprintf(w->fp, "<notations>");
+        if (tie_stop)
+            std::fprintf(w->fp, "<tied type=\"stop\"/>");
+        if (tie_start)
+            std::fprintf(w->fp, "<tied type=\"start\"/>");
+        if (first_of_chord && it.tuplet_start)
+            std::fprintf(w->fp, "<tuplet type=\"start\" bracket=\"yes\"/>");
+        if (first_of_chord && it.tuplet_stop)
+            std::fprintf(w->fp, "<tuplet type=\"stop\"/>");
+        std::fprintf(w->fp, "</notations>");
+    }
+    std::fprintf(w->fp, "</note>\n");
+}
+
+void write_rest(writer *w, const item &it, int voice, int staff) {
+    std::fprintf(w->fp, "      <note><rest/>");
+    write_duration(w, it);
+    write_tail(w, it, voice, staff, 0, 0, 1);
+}
+
+void write_chord(writer *w, const item &it, int voice, int staff) {
+    for (size_t i = 0; i < it.c->notes.size(); i++) {
+        const note *n = it.c->notes[i];
+        double dynamics = n->volume * VOLUME_PERCENT / FORTE_VELOCITY;
+        std::fprintf(w->fp, "      <note dynamics=\"%.2f\">", dynamics);
+        if (i > 0)
+            std::fprintf(w->fp, "<chord/>");
+        write_pitch(w, n);
+        write_duration(w, it);
+        int tie_stop = it.k > 0 || n->l_prev;
+        int tie_start = it.k < it.count - 1 || n->l_next;
+        if (tie_stop)
+            std::fprintf(w->fp, "<tie type=\"stop\"/>");
+        if (tie_start)
+            std::fprintf(w->fp, "<tie type=\"start\"/>");
+        write_tail(w, it, voice, staff, tie_stop, tie_start, i == 0);
+    }
+}
+
+void write_voice(writer *w, measure *m, const voice_line &v, int number) {
+    if (v.chords.empty()) {
+        std::fprintf(w->fp,
+                     "      <note><rest measure=\"yes\"/><duration>%d</duration>"
+                     "<voice>%d</voice><staff>%d</staff></note>\n",
+                     m->len, number, v.staff);
+        return;
+    }
+    for (const item &it : voice_items(m, v)) {
+        if (it.c)
+            write_chord(w, it, number, v.staff);
+        else
+            write_rest(w, it, number, v.staff);
+    }
+}
+
+void write_track_measure(writer *w, measure *m, int track) {
+    std::vector<chord> chords = gather_chords(m, track);
+    std::vector<voice_line> voices = deal_voices(w, chords, TREBLE);
+    std::vector<voice_line> bass = deal_voices(w, chords, BASS);
+    voices.insert(voices.end(), bass.begin(), bass.end());
+    for (size_t i = 0; i < voices.size(); i++) {
+        if (i > 0)
+            std::fprintf(w->fp, "      <backup><duration>%d</duration></backup>\n", m->len);
+        write_voice(w, m, voices[i], static_cast<int>(i) + 1);
+    }
+}
+
+void write_part(writer *w, size_t index) {
+    std::fprintf(w->fp, "  <part id=\"P%zu\">\n", index + 1);
+    w->voice_of.clear();
+    int number = 1;
+    const measure *prev = nullptr;
+    for (measure *m = w->s->measures.head; m; prev = m, m = m->next, number++) {
+        std::fprintf(w->fp, "    <measure number=\"%d\">\n", number);
+        write_attributes(w, m, prev);
+        if (index == 0)
+            write_tempos(w, m, prev == nullptr);
+        write_track_measure(w, m, w->tracks[index]);
+        if (!m->next)
+            std::fprintf(w->fp, "      <barline location=\"right\"><bar-style>light-heavy"
+                                "</bar-style></barline>\n");
+        std::fprintf(w->fp, "    </measure>\n");
+    }
+    std::fprintf(w->fp, "  </part>\n");
+}
+
+} // namespace
+
+int write_musicxml(const char *path, score *s) {
+    writer w;
+    w.s = s;
+    for (int t = 0; t < track_num && t < MAX_TRACKS; t++)
+        if (track_shown(t))
+            w.tracks.push_back(t);
+    if (w.tracks.empty()) {
+        file_message("%s: no track is shown, nothing to write", path);
+        return 0;
+    }
+    output_file out;
+    if (!open_output(&out, path))
+        return 0;
+    w.fp = out.fp;
+    std::setvbuf(w.fp, nullptr, _IOFBF, WRITE_BUFFER);
+    write_header(&w);
+    write_part_list(&w);
+    for (size_t i = 0; i < w.tracks.size(); i++)
+        write_part(&w, i);
+    std::fprintf(w.fp, "</score-partwise>\n");
+    return finish_output(&out, 1);
+}

@@ -1,0 +1,128 @@
+// Notatable durations: get_clipped_len cuts a length at the beats of its measure; a piece it
+// leaves whole that is still not one value (a 5/4 whole-measure rest, a compound import
+// length) is split further into plain, dotted and triplet values that add up to it exactly.
+#include "files/notation_length.h"
+
+#include "model/length.h"
+
+namespace {
+
+constexpr int PLAIN_FACTOR = 3;     // a plain value is 3 times a power of two
+constexpr int MAX_PLAIN = 768;      // the whole note, the longest value of the vocabulary
+constexpr int MAX_TRIPLET = 512;    // the whole-note triplet value
+constexpr int MAX_DOTTED = 576;     // the dotted half note
+constexpr int SHORTEST_PLAIN = 3;   // the 256th
+constexpr int TRIPLET_SHORTEST = 2; // the 256th triplet value
+constexpr int TUPLET_WRITTEN = 3;   // a triplet value is written as 3/2 of its ticks
+constexpr int TUPLET_ACTUAL = 2;
+
+// The longest plain or dotted value not above len, a multiple of 3 of at least 3.
+int longest_plain_value(int len) {
+    int v = PLAIN_FACTOR * get_max_power2(len / PLAIN_FACTOR);
+    if (v > MAX_PLAIN)
+        v = MAX_PLAIN;
+    int dotted = v + v / 2;
+    if (v >= 2 * SHORTEST_PLAIN && dotted <= len && is_unit_length(dotted))
+        return dotted;
+    return v;
+}
+
+// The triplet value that leaves a multiple of 3 when taken from len (len not a multiple of 3,
+// at least 2): the longest power of two up to MAX_TRIPLET with len's remainder modulo 3.
+int triplet_part(int len) {
+    int t = get_max_power2(len < MAX_TRIPLET ? len : MAX_TRIPLET);
+    while (t >= TRIPLET_SHORTEST && t % PLAIN_FACTOR != len % PLAIN_FACTOR)
+        t /= 2;
+    return t;
+}
+
+// The first value of an exact split of a piece that is not one value. Off the plain grid the
+// triplet part comes first, so the rest of the piece lands back on it.
+int first_exact_value(int x, int piece) {
+    if (piece < TRIPLET_SHORTEST)
+        return piece;
+    if (piece % PLAIN_FACTOR == 0)
+        return longest_plain_value(piece);
+    int t = triplet_part(piece);
+    if (x % PLAIN_FACTOR != 0 || t == piece)
+        return t;
+    return longest_plain_value(piece - t);
+}
+
+bool is_power_of_two(int v) {
+    return v > 0 && (v & (v - 1)) == 0;
+}
+
+// is_unit_length without the table walk (the writers ask for every value they write): plain
+// 3 x 2^k up to the whole note, dotted 9 x 2^k up to 576, triplet 2^k from 2 to 512.
+bool is_notatable(int ticks) {
+    if (ticks % PLAIN_FACTOR != 0)
+        return is_power_of_two(ticks) && ticks >= TRIPLET_SHORTEST && ticks <= MAX_TRIPLET;
+    int q = ticks / PLAIN_FACTOR;
+    if (is_power_of_two(q))
+        return ticks <= MAX_PLAIN;
+    return q % PLAIN_FACTOR == 0 && is_power_of_two(q / PLAIN_FACTOR) && ticks <= MAX_DOTTED;
+}
+
+} // namespace
+
+int notation_value(int ticks, notation_piece *out) {
+    if (!is_notatable(ticks))
+        return 0;
+    out->ticks = ticks;
+    out->dots = 0;
+    out->tuplet = ticks % PLAIN_FACTOR != 0;
+    int written = ticks;
+    if (out->tuplet) {
+        written = ticks * TUPLET_WRITTEN / TUPLET_ACTUAL;
+    } else if (is_dot_length(ticks)) {
+        out->dots = 1;
+        written = ticks * 2 / 3;
+    }
+    out->denominator = MAX_PLAIN / written;
+    return 1;
+}
+
+int notation_nominal_ticks(const notation_piece *p) {
+    int ticks = MAX_PLAIN / p->denominator;
+    if (p->dots)
+        ticks += ticks / 2;
+    if (p->tuplet)
+        ticks = ticks * TUPLET_ACTUAL / TUPLET_WRITTEN;
+    return ticks;
+}
+
+int first_notation_piece(measure *m, int x, int len, notation_piece *out) {
+    if (len < 1)
+        return 0;
+    int clipped = 0;
+    int piece = get_clipped_len(m, x, len, &clipped);
+    if (notation_value(piece, out))
+        return piece;
+    // A lone tick means no beat of the measure fits here; the remainder as a whole may still
+    // split exactly without one (5 ticks are a 256th and a 256th triplet).
+    if (piece == 1)
+        piece = len;
+    if (notation_value(piece, out))
+        return piece;
+    int value = first_exact_value(x, piece);
+    if (!notation_value(value, out)) {
+        // Only a single tick gets here: the shortest value, scaled down by the caller.
+        *out = {NOTATION_SHORTEST, 0, 0, value};
+    }
+    return value;
+}
+
+int split_notation_length(measure *m, int x, int len, notation_piece *out, int max) {
+    int n = 0;
+    while (len > 0) {
+        notation_piece p;
+        int ticks = first_notation_piece(m, x, len, &p);
+        if (n == max)
+            return -1;
+        out[n++] = p;
+        x += ticks;
+        len -= ticks;
+    }
+    return n;
+}

@@ -1,0 +1,134 @@
+#!/bin/bash
+# Scores travel to and from MuseScore 3 through plinkel-convert's MusicXML: MuseScore plays our
+# MusicXML with the notes of our own MIDI export, we play MuseScore's MusicXML with the notes of
+# its MIDI export, .seq -> .musicxml -> .seq keeps every note, and hostile files are refused
+# within bounds. MuseScore starts slowly, so its conversions run as two batch jobs.
+set -euo pipefail
+conv="${PLINKEL_PREFIX:?}/bin/plinkel-convert"
+tools="${PLINKEL_SOURCE_DIR:?}/tests/tools"
+songs_dir=/usr/share/games/openttd/baseset/openmsx
+# A subset of the real songs (overlapping unisons, drums, both directions) keeps the run near
+# a minute and a half on a busy machine; MUSICXML_SONGS names others.
+songs=${MUSICXML_SONGS:-"coconut_run2 train_filled_with_cash 5432gone_redfarn"}
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+cd "$work"
+unset DISPLAY
+export QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR="$work"
+command -v mscore3 >/dev/null || { echo "FAIL: mscore3 missing (scripts/deps.sh test)"; exit 1; }
+fails=0
+passes=0
+check() {
+    if "$@"; then passes=$((passes + 1)); else echo "FAILED: $*"; fails=$((fails + 1)); fi
+}
+
+# Generated scores: chords, voices, ties across bar lines, dotted and triplet values, odd
+# lengths, double accidentals, key, time and tempo changes, two tracks.
+cat > gen1.seq <<'SEQ'
+vudiz 25
+tempo 96
+num_track 2
+track 0 0 0 -1
+track 1 1 33 -1
+m 0 4 4
+n 0 0 0 192 0 127
+n 0 2 0 192 0 100
+n 192 4 1 240 0 100
+n 480 -3 0 1152 1 90
+n 0 -10 -1 128 1 90
+n 128 -10 -1 128 1 90
+n 256 -9 0 128 1 90
+n 576 8 2 98 0 80
+m -2 3 4
+n 96 6 -1 96 0 127
+n 100 1 0 767 0 60
+t 288 72
+m 3 6 8
+n 0 5 0 50 0 127
+n 96 -7 0 130 1 127
+m 0 5 4
+n 0 0 0 960 1 127
+SEQ
+check "$conv" gen1.seq gen1.musicxml
+check "$conv" gen1.seq gen1.pl.mid
+
+for s in $songs; do
+    check "$conv" --grid 48 "$songs_dir/$s.mid" "$s.seq"
+    check "$conv" "$s.seq" "$s.musicxml"
+    check "$conv" "$s.seq" "$s.pl.mid"
+done
+
+# One batch: MuseScore plays our files, and writes MusicXML of the original songs.
+{
+    echo '['
+    echo '{"in": "gen1.musicxml", "out": "gen1.ms.mid"}'
+    for s in $songs; do
+        echo ",{\"in\": \"$s.musicxml\", \"out\": \"$s.ms.mid\"}"
+        echo ",{\"in\": \"$songs_dir/$s.mid\", \"out\": \"$s.ms.musicxml\"}"
+    done
+    echo ']'
+} > job1.json
+check nice mscore3 -j job1.json > job1.log 2>&1
+# MuseScore reports no error while reading any of our files (it does on some of its own).
+errors_reading_ours=$(awk '/^convert </ { ours = ($0 ~ /\.musicxml>/) } ours && /[Ee]rror/' job1.log)
+check test -z "$errors_reading_ours"
+
+for name in gen1 $songs; do
+    echo "== $name: MuseScore plays our MusicXML"
+    check /usr/bin/python3 "$tools/compare_midi.py" "$name.pl.mid" "$name.ms.mid"
+done
+
+# Second batch: MuseScore's own MIDI of its MusicXML, against what we make of that file.
+{
+    echo '['
+    first=1
+    for s in $songs; do
+        [ $first = 1 ] || echo ','
+        first=0
+        echo "{\"in\": \"$s.ms.musicxml\", \"out\": \"$s.ref.mid\"}"
+    done
+    echo ']'
+} > job2.json
+check nice mscore3 -j job2.json > job2.log 2>&1
+for s in $songs; do
+    echo "== $s: we play MuseScore's MusicXML"
+    check "$conv" "$s.ms.musicxml" "$s.back.mid"
+    check /usr/bin/python3 "$tools/compare_midi.py" --onset-ticks 1 "$s.back.mid" "$s.ref.mid"
+done
+
+# .seq -> .musicxml -> .seq: the same measures and notes (position, spelling, whole length
+# across ties, track, velocity).
+notes_of() { awk '/^m /{m++; print m, $0} /^n /{print m, $0}' "$1" | sort; }
+for name in gen1 $songs; do
+    check "$conv" "$name.musicxml" "$name.back.seq"
+    check test "$(notes_of "$name.seq")" = "$(notes_of "$name.back.seq")"
+done
+
+# Hostile files: refused with one line naming the file, or read, within 300 MB of memory;
+# no output is left behind on refusal.
+/usr/bin/python3 - <<'PY'
+open('deep.musicxml', 'w').write('<score-partwise>' + '<a>' * 2000000 + '</score-partwise>')
+open('huge.musicxml', 'w').write('<score-partwise><part-list><score-part id="P1"/></part-list>'
+    '<part id="P1"><measure><attributes><divisions>1e-300</divisions></attributes><note>'
+    '<pitch><step>C</step><octave>4</octave></pitch><duration>1</duration></note></measure>'
+    '</part></score-partwise>')
+open('long.musicxml', 'w').write('<score-partwise><work><work-title>' + 'x' * (10 << 20) +
+    '</work-title></work><part-list><score-part id="P1"/></part-list><part id="P1"><measure>'
+    '<note><pitch><step>C</step><octave>4</octave></pitch><duration>1</duration></note>'
+    '</measure></part></score-partwise>')
+PY
+bounded() { (ulimit -v 307200; timeout 60 "$conv" "$@"); }
+for f in deep huge; do
+    set +e
+    err=$(bounded "$f.musicxml" "$f.seq" 2>&1)
+    status=$?
+    set -e
+    check test "$status" = 1
+    check grep -q "$f.musicxml" <<<"$err"
+    check test ! -e "$f.seq"
+done
+check bounded long.musicxml long.seq
+check grep -q '^n 0 0 0 192' long.seq
+
+echo "$passes passed, $fails failed"
+test "$fails" = 0

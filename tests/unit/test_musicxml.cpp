@@ -1,0 +1,359 @@
+// MusicXML: seeded random scores written and read back with the same notes, spelling and ties;
+// what the reader makes of hand-written files (voices, ties, transposition, percussion,
+// pickups, rounding, tempo); and files it must refuse without touching the score.
+#include <random>
+#include <zip.h>
+
+#include "file_test_util.h"
+#include "files/musicxml_read.h"
+#include "files/musicxml_source.h"
+#include "files/musicxml_write.h"
+#include "invariants.h"
+
+namespace {
+
+class MusicXml : public FileTest {};
+
+std::vector<std::string> sorted(std::vector<std::string> v) {
+    std::sort(v.begin(), v.end());
+    return v;
+}
+
+std::vector<std::string> signatures(score *s) {
+    std::vector<std::string> out;
+    for (measure *m = s->measures.head; m; m = m->next)
+        out.push_back(std::to_string(m->num) + "/" + std::to_string(m->bit) + " k" +
+                      std::to_string(m->key));
+    return out;
+}
+
+// Notes on several tracks of varying signatures and keys, crossing bar lines, in chords, with
+// lengths that need dots, triplets, ties and single ticks, and spellings off the key.
+void make_score(std::mt19937 &rng, int measures, int notes, int tracks) {
+    const int sigs[][2] = {{4, 4}, {3, 4}, {6, 8}, {5, 4}, {2, 2}, {7, 8}};
+    measure *m = g_score.measures.head;
+    for (int i = 0; i < measures; i++) {
+        if (i > 0)
+            m = append_measure(4, 4, 0);
+        const int *sig = sigs[rng() % 6];
+        set_measure(m, sig[0], sig[1], static_cast<int>(rng() % 15) - 7);
+        if (rng() % 3 == 0)
+            add_tempo(m, static_cast<int>(rng() % (m->len / 12)) * 12 + 12, 40 + rng() % 160);
+    }
+    const int lengths[] = {12, 24,  48, 96,  192, 288, 384, 576, 768, 1152,
+                           64, 128, 36, 240, 98,  50,  767, 1,   5,   130};
+    for (int i = 0; i < notes; i++) {
+        measure *t = get_measure_by_pos(&g_score, static_cast<int>(rng() % measures));
+        int x = rng() % 4 ? static_cast<int>(rng() % (t->len / 12)) * 12
+                          : static_cast<int>(rng() % t->len);
+        note *n = add_note(t, x, static_cast<int>(rng() % 60) - 30, lengths[rng() % 20],
+                           static_cast<int>(rng() % tracks), 1 + static_cast<int>(rng() % 127));
+        if (rng() % 5 == 0)
+            set_note_pos(t->key, n, n->pos.y, static_cast<int>(rng() % 5) - 2, 0);
+    }
+    track_num = tracks;
+    for (int i = 0; i < tracks; i++) {
+        int channel = static_cast<int>(rng() % 15); // channel 9 would make it percussion
+        track_info[i].channel = static_cast<int16_t>(channel < 9 ? channel : channel + 1);
+        track_info[i].patch = static_cast<int16_t>(rng() % 128);
+        track_info[i].active = 1;
+    }
+    default_tempo = 30 + static_cast<int>(rng() % 200);
+    expand_and_validate(&g_score);
+}
+
+TEST_F(MusicXml, RandomScoresComeBackWithTheirNotesSpellingAndTies) {
+    for (unsigned seed = 1; seed <= 16; seed++) {
+        SCOPED_TRACE(seed);
+        std::mt19937 rng(seed);
+        make_score(rng, 2 + seed % 6, 10 + 4 * seed, 1 + seed % 5);
+        std::vector<std::string> notes = sorted(first_pieces(&g_score));
+        std::vector<std::string> sigs = signatures(&g_score);
+        int tempo = default_tempo, tracks = track_num;
+        track_info_t written[MAX_TRACKS];
+        std::copy(track_info, track_info + MAX_TRACKS, written);
+        ASSERT_EQ(write_musicxml(path("r.musicxml").c_str(), &g_score), 1);
+
+        destroy_score(&g_score);
+        init_g_score();
+        ASSERT_EQ(read_musicxml(path("r.musicxml").c_str(), &g_score), 1);
+        EXPECT_TRUE(score_invariants(&g_score));
+        EXPECT_EQ(sorted(first_pieces(&g_score)), notes);
+        EXPECT_EQ(signatures(&g_score), sigs);
+        EXPECT_EQ(default_tempo, tempo);
+        ASSERT_EQ(track_num, tracks);
+        for (int i = 0; i < tracks; i++) {
+            EXPECT_EQ(track_info[i].channel, written[i].channel);
+            EXPECT_EQ(track_info[i].patch, written[i].patch);
+        }
+        EXPECT_TRUE(captured_messages().empty());
+        destroy_score(&g_score);
+        init_g_score();
+    }
+}
+
+TEST_F(MusicXml, WritesOnlyShownTracksAndRefusesWhenNoneIs) {
+    add_note(g_score.measures.head, 0, 0, 192, 0);
+    add_note(g_score.measures.head, 0, 4, 192, 1);
+    track_num = 2;
+    track_info[1].active = 0;
+    expand_and_validate(&g_score);
+    ASSERT_EQ(write_musicxml(path("a.musicxml").c_str(), &g_score), 1);
+    std::string text = read_all(path("a.musicxml"));
+    EXPECT_NE(text.find("<part id=\"P1\">"), std::string::npos);
+    EXPECT_EQ(text.find("<part id=\"P2\">"), std::string::npos);
+    track_info[0].active = 0;
+    EXPECT_EQ(write_musicxml(path("b.musicxml").c_str(), &g_score), 0);
+    EXPECT_EQ(count_files(dir), 1);
+    ASSERT_EQ(captured_messages().size(), 1u);
+    EXPECT_NE(captured_messages()[0].find("b.musicxml"), std::string::npos);
+}
+
+// A partwise score: part-list entries and parts from the given bodies (one string per part,
+// holding its measures).
+std::string partwise(const std::vector<std::string> &parts, const std::string &list_extra = "") {
+    std::string s = "<?xml version=\"1.0\"?>\n<score-partwise version=\"3.1\"><part-list>";
+    for (size_t i = 0; i < parts.size(); i++)
+        s += "<score-part id=\"P" + std::to_string(i + 1) + "\"><part-name>x</part-name>" +
+             (i == 0 ? list_extra : "") + "</score-part>";
+    s += "</part-list>";
+    for (size_t i = 0; i < parts.size(); i++)
+        s += "<part id=\"P" + std::to_string(i + 1) + "\">" + parts[i] + "</part>";
+    return s + "</score-partwise>\n";
+}
+
+const std::string attrs = "<attributes><divisions>2</divisions><key><fifths>0</fifths></key>"
+                          "<time><beats>4</beats><beat-type>4</beat-type></time></attributes>";
+
+std::string note(const std::string &step, int octave, int dur, const std::string &extra = "",
+                 int alter = 0) {
+    std::string a = alter ? "<alter>" + std::to_string(alter) + "</alter>" : "";
+    return "<note><pitch><step>" + step + "</step>" + a + "<octave>" + std::to_string(octave) +
+           "</octave></pitch><duration>" + std::to_string(dur) + "</duration>" + extra + "</note>";
+}
+
+struct read_case {
+    const char *name;
+    std::string text;
+    std::vector<std::string> pieces; // "measure x pitch pos_y acc total track vol", sorted
+    std::vector<std::string> sigs;
+};
+
+// Velocity 90 is what dynamics of 100 % (the default) give.
+std::vector<read_case> read_cases() {
+    const std::string tie_start = "<tie type=\"start\"/>", tie_stop = "<tie type=\"stop\"/>";
+    return {
+        {"divisions, chords, backup and forward",
+         partwise({"<measure>" + attrs + note("C", 4, 2) +
+                   note("E", 4, 2, "", -1).insert(6, "<chord/>") +
+                   "<forward><duration>2</duration></forward>" + note("G", 4, 4) +
+                   "<backup><duration>8</duration></backup>" + note("C", 3, 8) + "</measure>"}),
+         {"0 0 -12 -7 0 768 0 90", "0 0 0 0 0 192 0 90", "0 0 3 2 -1 192 0 90",
+          "0 384 7 4 0 384 0 90"},
+         {"4/4 k0"}},
+        {"a tie across the bar line joins into one note",
+         partwise({"<measure>" + attrs + "<forward><duration>6</duration></forward>" +
+                   note("F", 4, 2, tie_start, 1) + "</measure><measure>" +
+                   note("F", 4, 4, tie_stop, 1) + note("F", 4, 4) + "</measure>"}),
+         {"0 576 6 3 1 576 0 90", "1 384 5 3 0 384 0 90"},
+         {"4/4 k0", "4/4 k0"}},
+        {"a transposing part sounds its concert pitch",
+         partwise({"<measure><attributes><divisions>1</divisions><key><fifths>2</fifths></key>"
+                   "<transpose><chromatic>-2</chromatic></transpose></attributes>" +
+                   note("D", 4, 4) + "</measure>"}),
+         {"0 0 0 0 0 768 0 90"},
+         {"4/4 k0"}},
+        {"percussion sounds its MIDI instrument",
+         partwise({"<measure><attributes><divisions>1</divisions></attributes><note><unpitched>"
+                   "<display-step>C</display-step><display-octave>5</display-octave></unpitched>"
+                   "<duration>1</duration><instrument id=\"P1-I39\"/></note></measure>"},
+                  "<midi-instrument id=\"P1-I39\"><midi-channel>10</midi-channel>"
+                  "<midi-unpitched>39</midi-unpitched></midi-instrument>"),
+         {"0 0 -22 -13 0 192 0 90"},
+         {"1/4 k0"}},
+        {"a pickup measure keeps its own length",
+         partwise({"<measure implicit=\"yes\">" + attrs + note("A", 4, 2) + "</measure><measure>" +
+                   note("B", 4, 8) + "</measure>"}),
+         {"0 0 9 5 0 192 0 90", "1 0 11 6 0 768 0 90"},
+         {"1/4 k0", "4/4 k0"}},
+        {"several parts become tracks, their dynamics velocities",
+         partwise(
+             {"<measure>" + attrs + note("C", 5, 8).insert(5, " dynamics=\"50\"") + "</measure>",
+              "<measure>" + attrs + "<sound dynamics=\"120\"/>" + note("C", 2, 8) + "</measure>"}),
+         {"0 0 -24 -14 0 768 1 108", "0 0 12 7 0 768 0 45"},
+         {"4/4 k0"}},
+    };
+}
+
+TEST_F(MusicXml, ReadsWhatOtherProgramsWrite) {
+    for (const read_case &c : read_cases()) {
+        SCOPED_TRACE(c.name);
+        write_text(path("c.musicxml"), c.text);
+        ASSERT_EQ(read_musicxml(path("c.musicxml").c_str(), &g_score), 1);
+        EXPECT_TRUE(score_invariants(&g_score));
+        EXPECT_EQ(sorted(first_pieces(&g_score)), c.pieces);
+        EXPECT_EQ(signatures(&g_score), c.sigs);
+        EXPECT_TRUE(captured_messages().empty());
+        destroy_score(&g_score);
+        init_g_score();
+    }
+}
+
+TEST_F(MusicXml, QuintupletsAreRoundedAndCounted) {
+    std::string body = "<measure><attributes><divisions>5</divisions></attributes>";
+    for (int i = 0; i < 5; i++)
+        body += note("C", 4, 1);
+    write_text(path("q.musicxml"), partwise({body + "</measure>"}));
+    ASSERT_EQ(read_musicxml(path("q.musicxml").c_str(), &g_score), 1);
+    EXPECT_TRUE(score_invariants(&g_score));
+    EXPECT_EQ(
+        sorted(first_pieces(&g_score)),
+        (std::vector<std::string>{"0 0 0 0 0 38 0 90", "0 115 0 0 0 39 0 90", "0 154 0 0 0 38 0 90",
+                                  "0 38 0 0 0 39 0 90", "0 77 0 0 0 38 0 90"}));
+    ASSERT_EQ(captured_messages().size(), 1u);
+    EXPECT_NE(captured_messages()[0].find("5 notes rounded"), std::string::npos);
+}
+
+TEST_F(MusicXml, TempoMarksBecomeTheStartingTempoAndEvents) {
+    write_text(path("t.musicxml"),
+               partwise({"<measure>" + attrs + "<direction><sound tempo=\"90\"/></direction>" +
+                         "<direction><offset>4</offset><sound tempo=\"60.4\"/></direction>" +
+                         note("C", 4, 8) + "</measure>"}));
+    ASSERT_EQ(read_musicxml(path("t.musicxml").c_str(), &g_score), 1);
+    EXPECT_EQ(default_tempo, 90);
+    EXPECT_EQ(measures_and_events(&g_score),
+              (std::vector<std::string>{"m 4/4 k0 len768", "t 384 60 1"}));
+}
+
+TEST_F(MusicXml, PartsBeyondThirtyOneAreLeftOutWithAMessage) {
+    std::vector<std::string> parts(MUSICXML_MAX_PARTS + 2, "<measure>" + attrs + "</measure>");
+    write_text(path("p.musicxml"), partwise(parts));
+    ASSERT_EQ(read_musicxml(path("p.musicxml").c_str(), &g_score), 1);
+    EXPECT_EQ(track_num, MUSICXML_MAX_PARTS);
+    ASSERT_EQ(captured_messages().size(), 1u);
+    EXPECT_NE(captured_messages()[0].find("2 parts beyond the first 31"), std::string::npos);
+}
+
+// A zip archive holding the given entries.
+void write_zip(const std::string &path, const std::vector<std::pair<std::string, std::string>> &e) {
+    int err = 0;
+    zip_t *z = zip_open(path.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &err);
+    ASSERT_NE(z, nullptr);
+    for (const auto &[name, text] : e) {
+        zip_source_t *src = zip_source_buffer(z, text.data(), text.size(), 0);
+        ASSERT_GE(zip_file_add(z, name.c_str(), src, ZIP_FL_OVERWRITE), 0);
+    }
+    ASSERT_EQ(zip_close(z), 0);
+}
+
+TEST_F(MusicXml, CompressedArchivesAreReadThroughTheirContainer) {
+    std::string score = partwise({"<measure>" + attrs + note("E", 4, 8) + "</measure>"});
+    std::string container = "<container><rootfiles><rootfile full-path=\"s/score.xml\"/>"
+                            "</rootfiles></container>";
+    write_zip(path("a.mxl"), {{"META-INF/container.xml", container}, {"s/score.xml", score}});
+    write_zip(path("b.mxl"), {{"mimetype", "x"}, {"other.musicxml", score}});
+    for (const char *name : {"a.mxl", "b.mxl"}) {
+        SCOPED_TRACE(name);
+        ASSERT_EQ(read_musicxml(path(name).c_str(), &g_score), 1);
+        EXPECT_EQ(first_pieces(&g_score), (std::vector<std::string>{"0 0 4 2 0 768 0 90"}));
+        destroy_score(&g_score);
+        init_g_score();
+    }
+}
+
+struct hostile_case {
+    const char *name;
+    std::string text;
+    const char *reason; // part of the message
+};
+
+std::vector<hostile_case> hostile_cases() {
+    const int deep = 1000000;
+    std::string nest = "<score-partwise>";
+    for (int i = 0; i < deep; i++)
+        nest += "<a>";
+    for (int i = 0; i < deep; i++)
+        nest += "</a>";
+    std::string many = "<score-partwise>";
+    for (long i = 0; i < MUSICXML_MAX_MARKUP; i++)
+        many += "<a/>";
+    auto in_measure = [](const std::string &body) {
+        return partwise({"<measure>" + attrs + body + "</measure>"});
+    };
+    return {
+        {"empty file", "", "not well-formed"},
+        {"not XML", "\x89PNG garbage <<<", "not well-formed"},
+        {"no score", "<opus/>", "not a MusicXML score"},
+        {"timewise", "<score-timewise/>", "timewise"},
+        {"no parts", partwise({}), "no parts"},
+        {"deep nesting", nest + "</score-partwise>", "no parts"},
+        {"too many elements", many + "</score-partwise>", "too many elements"},
+        {"huge duration",
+         in_measure(note("C", 4, 2).replace(note("C", 4, 2).find("2</d"), 1, "1e308")), "too long"},
+        {"zero divisions",
+         partwise({"<measure><attributes><divisions>0</divisions>"
+                   "</attributes></measure>"}),
+         "divisions"},
+        {"huge key",
+         in_measure("<attributes><key><fifths>99999999999</fifths></key>"
+                    "</attributes>"),
+         "key signature"},
+        {"huge time",
+         in_measure("<attributes><time><beats>1000000</beats><beat-type>4"
+                    "</beat-type></time></attributes>"),
+         "time signature"},
+        {"octave out of range", in_measure(note("C", 1000, 2)), "pitch"},
+        {"note without pitch", in_measure("<note><duration>2</duration></note>"), "no pitch"},
+        {"step missing",
+         in_measure("<note><pitch><octave>4</octave></pitch><duration>2"
+                    "</duration></note>"),
+         "step"},
+        {"negative duration", in_measure("<backup><duration>-4</duration></backup>"), "duration"},
+        {"measure beyond reach", in_measure("<forward><duration>20000000</duration></forward>"),
+         "too long"},
+    };
+}
+
+TEST_F(MusicXml, HostileFilesAreRefusedAndChangeNothing) {
+    for (const hostile_case &c : hostile_cases()) {
+        SCOPED_TRACE(c.name);
+        captured_messages().clear();
+        measure *first = g_score.measures.head;
+        track_num = 3;
+        default_tempo = 77;
+        write_text(path("h.musicxml"), c.text);
+        EXPECT_EQ(read_musicxml(path("h.musicxml").c_str(), &g_score), 0);
+        expect_fresh(&g_score, first);
+        EXPECT_EQ(track_num, 3);
+        EXPECT_EQ(default_tempo, 77);
+        ASSERT_EQ(captured_messages().size(), 1u);
+        EXPECT_NE(captured_messages()[0].find("h.musicxml"), std::string::npos);
+        EXPECT_NE(captured_messages()[0].find(c.reason), std::string::npos)
+            << captured_messages()[0];
+    }
+}
+
+TEST_F(MusicXml, OversizedInputIsRefusedBeforeParsing) {
+    std::string big(MUSICXML_MAX_BYTES + 1, ' ');
+    write_text(path("big.musicxml"), big);
+    std::string bomb(MUSICXML_MAX_BYTES + 1, '<');
+    write_zip(path("bomb.mxl"), {{"score.xml", bomb}});
+    for (const char *name : {"big.musicxml", "bomb.mxl", "missing.musicxml"}) {
+        SCOPED_TRACE(name);
+        captured_messages().clear();
+        EXPECT_EQ(read_musicxml(path(name).c_str(), &g_score), 0);
+        ASSERT_EQ(captured_messages().size(), 1u);
+        EXPECT_NE(captured_messages()[0].find(name), std::string::npos);
+    }
+}
+
+TEST_F(MusicXml, TenMegabytesOfOneElementAreRead) {
+    std::string title(10 << 20, 'x');
+    std::string text = partwise({"<measure>" + attrs + note("C", 4, 8) + "</measure>"});
+    text.insert(text.find("<part-list>"), "<work><work-title>" + title + "</work-title></work>");
+    write_text(path("w.musicxml"), text);
+    ASSERT_EQ(read_musicxml(path("w.musicxml").c_str(), &g_score), 1);
+    EXPECT_EQ(first_pieces(&g_score).size(), 1u);
+}
+
+} // namespace
