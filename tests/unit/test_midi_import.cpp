@@ -278,8 +278,8 @@ TEST_F(MidiImport, MeasureLookupAppendsAndWalksBothWays) {
     EXPECT_EQ(start, 0);
     EXPECT_EQ(get_measure_by_x_fast(&g_score, 800, &start), m->prev);
     EXPECT_EQ(start, 768);
-    EXPECT_EQ(get_measure_by_x_fast(&g_score, MIDI_MAX_MEASURES * 768, &start), nullptr);
-    EXPECT_EQ(g_score.measures.num, MIDI_MAX_MEASURES);
+    EXPECT_EQ(get_measure_by_x_fast(&g_score, SCORE_MAX_MEASURES * 768, &start), nullptr);
+    EXPECT_EQ(g_score.measures.num, SCORE_MAX_MEASURES);
 }
 
 // ---- Round trip through our own writer ----
