@@ -1,6 +1,6 @@
 // The configuration file and its small tokenizer. A number token has no sign, a field that is
-// not a number keeps the value of the last number read, and a file that does not start with a
-// quoted string is ignored as a whole.
+// not a number keeps the value of the last number read, a file that does not start with a
+// quoted string is ignored as a whole, and nothing past its first CONFIG_MAX_BYTES is read.
 #include "editor/config.h"
 
 #include <allegro.h>
@@ -30,21 +30,33 @@ void config_defaults() {
     full_screen = 0;
 }
 
+// Characters the tokenizer has read from the file; past CONFIG_MAX_BYTES the file counts as
+// ended, so that a damaged or hostile file is read in bounded time.
+static long config_bytes_read = 0;
+
+static int next_char(FILE *f) {
+    if (config_bytes_read >= CONFIG_MAX_BYTES)
+        return EOF;
+    config_bytes_read++;
+    return fgetc(f);
+}
+
 void config_init_parser(FILE *f) {
     config_yyval = 0;
-    config_tok = fgetc(f);
+    config_bytes_read = 0;
+    config_tok = next_char(f);
 }
 
 void config_blank(FILE *f) {
     while (config_tok == ' ' || config_tok == '\t' || config_tok == '\r' || config_tok == '\n')
-        config_tok = fgetc(f);
+        config_tok = next_char(f);
 }
 
 // Appends the look-ahead to the token text (at most 511 characters are kept) and reads on.
 static void take_char(FILE *f, int *len) {
     if (*len < CONFIG_TEXT_SIZE - 1)
         config_yytext[(*len)++] = static_cast<char>(config_tok);
-    config_tok = fgetc(f);
+    config_tok = next_char(f);
 }
 
 static bool is_ident_start(int c) {
@@ -77,17 +89,17 @@ int config_get_token(FILE *f) {
         config_yyval = static_cast<int>(value);
         config_yytype = CONFIG_NUMBER;
     } else if (config_tok == '"') {
-        config_tok = fgetc(f);
+        config_tok = next_char(f);
         while (config_tok != '"' && config_tok != EOF)
             take_char(f, &len);
         if (config_tok == '"')
-            config_tok = fgetc(f);
+            config_tok = next_char(f);
         config_yytype = CONFIG_STRING;
     } else if (config_tok == EOF) {
         config_yytype = CONFIG_EOF;
     } else {
         config_yytype = config_tok;
-        config_tok = fgetc(f);
+        config_tok = next_char(f);
     }
     config_yytext[len] = '\0';
     return config_yytype;

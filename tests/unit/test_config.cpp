@@ -257,6 +257,26 @@ TEST_F(Tokens, KindsOfTokens) {
     EXPECT_EQ(config_yytype, CONFIG_EOF);
 }
 
+// Whatever the file holds, the tokenizer reads no more than CONFIG_MAX_BYTES of it.
+TEST_F(Tokens, NothingPastTheReadingLimitIsRead) {
+    struct {
+        std::string text;
+        int first; // kind of the first token; the next one is the end
+    } cases[] = {
+        {"\"" + std::string(100000, 'a'), CONFIG_STRING},
+        {"7" + std::string(CONFIG_MAX_BYTES, ' ') + "9", CONFIG_NUMBER},
+        {std::string(100000, '5'), CONFIG_NUMBER},
+    };
+    for (const auto &c : cases) {
+        open(c.text);
+        EXPECT_EQ(config_get_token(f), c.first);
+        EXPECT_EQ(config_get_token(f), CONFIG_EOF);
+        EXPECT_LE(std::ftell(f), CONFIG_MAX_BYTES);
+        std::fclose(f);
+        f = nullptr;
+    }
+}
+
 TEST_F(Tokens, ValueSurvivesOtherTokens) {
     open("7 abc \"s\" ;");
     config_get_token(f);
