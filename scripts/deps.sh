@@ -7,7 +7,7 @@ set -euo pipefail
 
 run_pkgs=(build-essential cmake pkg-config liballegro4-dev zlib1g-dev xfonts-base)
 test_pkgs=(libgtest-dev libbenchmark-dev clang-format xvfb xdotool x11-utils imagemagick
-           python3 python3-mido midicsv openttd-openmsx)
+           python3 python3-mido midicsv openttd-openmsx desktop-file-utils)
 fuzz_pkgs=(clang libclang-rt-14-dev)
 
 want=("${run_pkgs[@]}")

@@ -16,7 +16,8 @@
 namespace {
 
 constexpr int MESSAGE_SIZE = 1024;
-constexpr int GRID_STEP = 3; // the grid is 3 x a power of two
+constexpr int OUTPUT_LINE_EXTRA = 4096; // room for the output path around a message
+constexpr int GRID_STEP = 3;            // the grid is 3 x a power of two
 
 enum file_kind { KIND_NONE, KIND_SEQ, KIND_MIDI };
 
@@ -106,14 +107,25 @@ int read_input(const options &o, file_kind kind) {
     return midi_import(o.input, &g_score);
 }
 
+// 1 when written, 0 when the file could not be written, -1 when there was nothing to write
+// (already reported).
 int write_output(const options &o, file_kind kind) {
     if (kind == KIND_SEQ)
         return writefile(o.output, &g_score);
     MIDI *midi = makenew_midi();
     if (!midi)
         return 0;
-    // A track that does not fit is reported; the file is still written with the others.
+    // A track that does not fit is reported and the file is written with the others; a file
+    // without any track would hold no music, so nothing is written then.
     plinkel_midi_write_to_memory(g_score.measures.head, midi, 0);
+    if (!midi_score_tracks(midi)) {
+        destroy_midi(midi);
+        char line[MESSAGE_SIZE + OUTPUT_LINE_EXTRA];
+        std::snprintf(line, sizeof line, "%s: no MIDI track could be written%s%s", o.output,
+                      last_message[0] ? ": " : "", last_message);
+        fail("%s", line);
+        return -1;
+    }
     if (last_message[0])
         std::fprintf(stderr, "plinkel-convert: warning: %s\n", last_message);
     last_message[0] = '\0';
@@ -132,8 +144,10 @@ int convert(const options &o) {
     int status = 0;
     if (!read_input(o, in))
         status = last_message[0] ? fail("%s", last_message) : fail("%s: cannot be read", o.input);
-    else if (!write_output(o, out))
-        status = fail("%s: cannot be written", o.output);
+    else if ((status = write_output(o, out)) != 1)
+        status = status < 0 ? 1 : fail("%s: cannot be written", o.output);
+    else
+        status = 0;
     destroy_score(&g_score);
     return status;
 }

@@ -76,6 +76,17 @@ BITMAP *cut(BITMAP *picture, int index) {
     return create_sub_bitmap(picture, index * GLYPH_W, 0, GLYPH_W, GLYPH_H);
 }
 
+// Loads the picture in the screen's colour depth. Outside 8-bit modes the library converts
+// the palette picture on loading; it must turn index 0, the background, into the mask colour,
+// or every glyph would be an opaque block hiding the staff lines behind it.
+BITMAP *load_picture(const char *path) {
+    int conversion = get_color_conversion();
+    set_color_conversion(conversion | COLORCONV_KEEP_TRANS);
+    BITMAP *picture = load_pcx(path, the_palette);
+    set_color_conversion(conversion);
+    return picture;
+}
+
 } // namespace
 
 // Background is the bitmap's mask colour: 0 in 8-bit modes, where the picture's palette index 0
@@ -93,7 +104,7 @@ void make_red_bitmap(BITMAP *bitmap) {
 int get_note_font() {
     char path[1024];
     find_data_file("mfont.pcx", path, sizeof(path));
-    BITMAP *picture = load_pcx(path, the_palette);
+    BITMAP *picture = load_picture(path);
     if (!picture)
         return 0;
     if (picture->w < GLYPH_CELLS * GLYPH_W || picture->h < GLYPH_H) {

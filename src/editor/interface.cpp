@@ -21,6 +21,7 @@
 #include "playback/sound.h"
 
 BITMAP *buf = nullptr;
+command_hooks command_layer = {nullptr, nullptr, nullptr};
 int bcol, fcol, scol, green_color, blue_color, gray_color;
 
 // Space kept free at the right and the bottom of the score area, in pixels.
@@ -159,13 +160,16 @@ static int start_screen() {
     return buf ? 0 : 1;
 }
 
-// Steps 11 to 19: the empty score and the editor's own state.
-static void start_editor() {
+// Steps 11 to 19: the empty score and the editor's own state. The first score (a file, or the
+// new-score settings) comes last, when everything its commands touch exists.
+static void start_editor(const char *file) {
     init_g_score();
     edit_mode = 1;
     selected_note = nullptr;
     init_note_length_history();
     font = gui_font();
+    if (command_layer.start)
+        command_layer.start();
     init_measure(&clip_board_measure);
     get_time(1);
     get_time2(&keyboard_tick, 1);
@@ -175,9 +179,13 @@ static void start_editor() {
     cur_position_notes = create_note_p_array(CUR_POSITION_CHUNK);
     n_cur_position_notes = 0;
     init_channel_status();
+    if (command_layer.first_score)
+        command_layer.first_score(file);
 }
 
 static void shut_down() {
+    if (command_layer.stop)
+        command_layer.stop();
     destroy_note_p_array(cur_position_notes);
     cur_position_notes = nullptr;
     destroy_measure(&clip_board_measure);
@@ -190,13 +198,13 @@ static void shut_down() {
     allegro_exit();
 }
 
-int run_editor() {
+int run_editor(const char *file) {
     int status = start_library();
     if (status == 0)
         status = start_screen();
     if (status != 0)
         return status;
-    start_editor();
+    start_editor(file);
     main_loop();
     shut_down();
     return 0;

@@ -24,7 +24,7 @@ const length_key length_key_table[LENGTH_KEYS] = {
     {KEY_8, 6},   {KEY_I, 9},   {KEY_K, 4},   {KEY_9, 3},   {KEY_0, 0},
 };
 
-// The menu module's commands join this table as that module lands.
+// The command layer fills in its own commands before start-up (install_command_layer).
 key_command_fn key_commands[KEY_COMMANDS] = {
     nullptr,          // CMD_HELP
     menu_play_score,  // CMD_PLAY_SCORE

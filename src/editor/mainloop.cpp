@@ -18,6 +18,7 @@
 
 int keyboard_tick = 0;
 int (*confirm_exit)() = nullptr;
+MENU *pop_up_menu = nullptr;
 
 namespace {
 
@@ -52,11 +53,25 @@ void process_left_button() {
         edit_note_at_pointer(&g_score, cursor.x, cursor.y);
 }
 
-// Brings the pointer back; the press is waited out like a click in select mode.
+// Esc that closed a menu, dialog or file selector must not also end the editor.
+void wait_escape_release() {
+    poll_keyboard();
+    while (key[KEY_ESC]) {
+        rest(POLL_SLEEP_MS);
+        poll_keyboard();
+    }
+}
+
+// Brings the pointer back and opens the menu at it; the menu runs its own loop until closed.
 void process_right_button() {
     if (!mouse_visible)
         show_pointer();
-    wait_button_release(2);
+    if (!pop_up_menu) {
+        wait_button_release(2);
+        return;
+    }
+    do_menu(pop_up_menu, cursor.x, cursor.y);
+    wait_escape_release();
 }
 
 void process_event(int event) {

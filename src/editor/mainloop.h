@@ -3,6 +3,8 @@
 // command ends it.
 #pragma once
 
+#include <allegro.h>
+
 enum input_event { INPUT_KEY = 0, INPUT_LEFT_BUTTON = 1, INPUT_RIGHT_BUTTON = 2, INPUT_WHEEL = 3 };
 
 // Clock base reset whenever a key event is taken and by waite_key_up.
@@ -11,6 +13,9 @@ extern int keyboard_tick;
 // Asked when the user wants to leave (Esc or the exit command): non-zero lets the loop end,
 // 0 keeps the editor running. While it is null the loop ends at once.
 extern int (*confirm_exit)();
+// The menu the right button opens at the pointer; while it is null the button only brings the
+// pointer back.
+extern MENU *pop_up_menu;
 
 void main_loop();
 // One turn: draw, show, wait for an event and apply it. Returns 0 when the loop should end.

@@ -330,6 +330,14 @@ int plinkel_midi_write_to_memory(measure *start, MIDI *midi, int mode) {
     return ok;
 }
 
+int midi_score_tracks(const MIDI *midi) {
+    int count = 0;
+    for (int i = 1; i < MIDI_TRACKS; i++)
+        if (midi->track[i].len > 0)
+            count++;
+    return count;
+}
+
 int export_midi(MIDI *midi, const char *path) {
     errno = 0;
     output_file out;

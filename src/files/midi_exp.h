@@ -17,6 +17,9 @@ MIDI *makenew_midi();
 // score track (the object has no slot for it; the other tracks are still rendered and mode 0
 // says so through file_message), or a score too long for MIDI times (nothing rendered).
 int plinkel_midi_write_to_memory(measure *start, MIDI *midi, int mode);
+// How many score tracks a rendered object holds (slot 0, the tempo map, not counted): a file
+// with none holds no music, whatever plinkel_midi_write_to_memory reported.
+int midi_score_tracks(const MIDI *midi);
 // The tempo map (slot 0) and one score track. With write 0 only the byte count is computed
 // and buffer may be null; otherwise buffer must hold that many bytes. Return the byte count.
 int write_meta_event(measure *start, unsigned char *buffer, int write);

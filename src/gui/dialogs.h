@@ -2,8 +2,23 @@
 // measures, the MIDI import grid, volumes, note length and volume, go to measure, key,
 // transposition, tempo of a selection, tie and untie, the edit-sound options, the help window
 // and the track settings. Each returns 1 when done or when it had nothing to do, 0 when the
-// user cancelled.
+// user cancelled or a precondition failed (after saying so).
 #pragma once
+
+#include "gui/dialog_apply.h"
+
+// The text buffers of the dialogs' number fields, shared by every dialog that shows them.
+extern char num_text[FIELD_TEXT_SIZE];
+extern char bit_text[FIELD_TEXT_SIZE];
+extern char volume_text[FIELD_TEXT_SIZE];
+extern char tempo_text[FIELD_TEXT_SIZE];
+extern char track_text[FIELD_TEXT_SIZE];
+
+struct DIALOG;
+// Runs a modal dialog with the focus on record focus and returns the record that closed it (-1
+// for Esc). It returns once Esc is released, so that the Esc that closed a dialog is not taken
+// by the editor as a request to quit.
+int run_dialog(DIALOG *d, int focus);
 
 int menu_set_tempo();
 int menu_track_property();

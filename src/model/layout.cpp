@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cstdlib>
 
-#include "editor/state.h"
+#include "model/view.h"
 #include "model/voice.h"
 
 namespace {

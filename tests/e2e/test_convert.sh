@@ -58,6 +58,12 @@ expect_failure out.seq missing.mid out.seq
 expect_failure out.txt one.seq out.txt
 expect_failure out.seq --grid 2 one.mid out.seq
 expect_failure out.seq --grid 5000 one.mid out.seq
+# A score too long for MIDI times: no track can be written, so neither is a file.
+{
+    printf 'vudiz 25\ntempo 120\nnum_track 1\ntrack 0 0 0 -1\n'
+    for _ in $(seq 4200); do echo 'm 0 42 1'; done
+} > long.seq
+expect_failure long.mid long.seq long.mid
 check test -z "$(ls -A | grep tmp || true)"
 
 echo "$passes passed, $fails failed"

@@ -1,0 +1,286 @@
+// File commands: the save question, the file selector, the overwrite question, safe writing
+// with a backup for every output format, and loading into a fresh score that replaces the
+// open one only when the whole file was read.
+#include "gui/file_commands.h"
+
+#include <allegro.h>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <strings.h>
+#include <sys/stat.h>
+
+#include "editor/interface.h"
+#include "editor/scroll.h"
+#include "editor/state.h"
+#include "editor/strutil.h"
+#include "files/file_support.h"
+#include "files/fileio.h"
+#include "files/midi_exp.h"
+#include "files/midi_imp.h"
+#include "gui/alerts.h"
+#include "gui/dialogs.h"
+#include "gui/edit_commands.h"
+
+char path[PATH_SIZE];
+char backup_path[PATH_SIZE];
+
+namespace {
+
+constexpr int REASON_SIZE = 256;
+const char UNTITLED[] = "untitled";
+const char WARNING[] = "warning";
+const char NOT_AVAILABLE[] = "not available yet";
+
+// The MIDI writer: render every track, refuse a file that would hold none.
+int write_midi(const char *file, score *s) {
+    MIDI *midi = makenew_midi();
+    if (!midi)
+        return 0;
+    plinkel_midi_write_to_memory(s->measures.head, midi, 0);
+    int ok = 0;
+    if (midi_score_tracks(midi))
+        ok = export_midi(midi, file);
+    else
+        errno = EFBIG;
+    destroy_midi(midi);
+    return ok;
+}
+
+// Messages shown through the reader and writer seam, so that a failure the reader already
+// explained is not reported twice.
+int file_messages_shown = 0;
+
+void count_and_show(const char *text) {
+    file_messages_shown++;
+    file_message_alert(text);
+}
+
+// The library's file selector on path; 1 when a file was chosen.
+int select_file(const char *title, const char *filter) {
+    int w = gfx_driver ? SCREEN_W * 3 / 4 : 0;
+    int h = gfx_driver ? SCREEN_H * 3 / 4 : 0;
+    return file_select_ex(title, path, filter, SELECTOR_MAX_PATH, w, h) != 0;
+}
+
+// 1 when a and b name the same file, also when one is relative and the other not (the name
+// given on the command line against the selector's full path).
+int same_file(const char *a, const char *b) {
+    struct stat sa, sb;
+    if (!std::strcmp(a, b))
+        return 1;
+    return stat(a, &sa) == 0 && stat(b, &sb) == 0 && sa.st_dev == sb.st_dev &&
+           sa.st_ino == sb.st_ino;
+}
+
+// 1 when path may be written: it is the open file, it does not exist, or the user agrees.
+int may_overwrite() {
+    if (same_file(path, filename) || !file_exist(path))
+        return 1;
+    return alert(WARNING, "File exists. Overwrite it?", " ", "Yes", "No", 0, 0) == 1;
+}
+
+enum save_answer { NOT_CHANGED, SAVED, DISCARDED, CANCELLED };
+
+// The save question without its effect on edited: "No" leaves the score marked as changed
+// until the caller has really replaced it.
+save_answer ask_to_save() {
+    if (!edited)
+        return NOT_CHANGED;
+    switch (alert3(WARNING, "Score changed.Save?", " ", "Yes", "No", "Cancel", 0, 0, 0)) {
+    case 1:
+        return menu_write_file() ? SAVED : CANCELLED;
+    case 2:
+        return DISCARDED;
+    default:
+        return CANCELLED;
+    }
+}
+
+// What load_score sets aside while a file is read: the open score and the state that a
+// fresh score resets.
+struct kept_score {
+    score s;
+    track_info_t tracks[MAX_TRACKS];
+    int32_t track_count;
+    int tempo;
+    int view_x, view_y;
+};
+
+void keep_score(kept_score *k) {
+    k->s = g_score;
+    std::memcpy(k->tracks, track_info, sizeof k->tracks);
+    k->track_count = track_num;
+    k->tempo = default_tempo;
+    k->view_x = offset_x;
+    k->view_y = offset_y;
+}
+
+void give_back_score(kept_score *k) {
+    destroy_score(&g_score);
+    g_score = k->s;
+    std::memcpy(track_info, k->tracks, sizeof k->tracks);
+    track_num = k->track_count;
+    default_tempo = k->tempo;
+    offset_x = k->view_x;
+    offset_y = k->view_y;
+    update_active_tracks();
+}
+
+int readable(const char *file) {
+    FILE *fp = std::fopen(file, "r");
+    if (!fp) {
+        file_problem("cannot read", file, std::strerror(errno));
+        return 0;
+    }
+    std::fclose(fp);
+    return 1;
+}
+
+int is_midi_name(const char *file) {
+    const char *dot = std::strrchr(file, '.');
+    const char *slash = std::strrchr(file, '/');
+    if (!dot || (slash && dot < slash))
+        return 0;
+    return !strcasecmp(dot, ".mid") || !strcasecmp(dot, ".midi");
+}
+
+// open and open midi after the save question: choose, read, replace.
+int open_with(const char *ext, const char *title, const char *filter, score_reader read,
+              int (*before_read)()) {
+    if (ask_to_save() == CANCELLED)
+        return 0;
+    change_ext(filename, ext, path, sizeof path);
+    if (!select_file(title, filter))
+        return 0;
+    if (before_read && !before_read())
+        return 0;
+    return load_score(path, read);
+}
+
+} // namespace
+
+const file_writer file_writers[FILE_FORMATS] = {
+    {".seq", "SAVE SEQ FILE", "seq", "%s.bak", writefile, 1, nullptr},
+    {".mid", "SAVE MIDI FILE", "mid", "%s.bak", write_midi, 1, nullptr},
+    {".ly", "SAVE SEQ FILE", "ly", "%s.ly.bak", nullptr, 1, "write lilypond"},
+    {".asm", "SAVE asm FILE", "asm", "%s.asm.bak", nullptr, 0, "write pic16"},
+};
+
+char *change_ext(const char *src, const char *ext, char *buf, size_t size) {
+    str_n_cpy(buf, src, size);
+    for (size_t i = std::strlen(buf); i >= 1; i--) {
+        if (buf[i] == '/' || buf[i] == '\\')
+            break;
+        if (buf[i] == '.') {
+            buf[i] = '\0';
+            break;
+        }
+    }
+    return str_n_cat(buf, ext, size);
+}
+
+int go_save() {
+    save_answer answer = ask_to_save();
+    if (answer == CANCELLED)
+        return 0;
+    if (answer == DISCARDED)
+        edited = 0;
+    return 1;
+}
+
+int write_score_as(const file_writer *w, int ask) {
+    if (!w->writer) {
+        warning(NOT_AVAILABLE);
+        return 0;
+    }
+    change_ext(filename, w->ext, path, sizeof path);
+    if (ask && !select_file(w->title, w->filter))
+        return 0;
+    if (!may_overwrite())
+        return 0;
+    backup_name(w->backup_pattern, path, backup_path, sizeof backup_path);
+    char why[REASON_SIZE];
+    if (!write_with_backup(path, w->backup_pattern, w->writer, &g_score, why, sizeof why)) {
+        file_problem("cannot write", path, why);
+        return 0;
+    }
+    str_n_cpy(filename, path, FILENAME_SIZE);
+    if (w->clears_edited)
+        edited = 0;
+    return 1;
+}
+
+int write_midi_file_as(int ask) {
+    return write_score_as(&file_writers[FORMAT_MIDI], ask);
+}
+
+int menu_write_format() {
+    return write_score_as(static_cast<const file_writer *>(active_menu->dp), 1);
+}
+
+int menu_write_file() {
+    return write_score_as(&file_writers[FORMAT_SEQ], 1);
+}
+int menu_write_lilypond() {
+    return write_score_as(&file_writers[FORMAT_LILYPOND], 1);
+}
+int menu_write_pic16() {
+    return write_score_as(&file_writers[FORMAT_PIC16], 1);
+}
+int menu_write_midi_file_as() {
+    return write_midi_file_as(1);
+}
+int menu_write_midi_file() {
+    return write_midi_file_as(!std::strcmp(filename, UNTITLED));
+}
+
+int load_score(const char *file, score_reader read) {
+    if (!readable(file))
+        return 0;
+    kept_score old;
+    keep_score(&old);
+    init_g_score();
+    int shown = file_messages_shown;
+    if (!read(file, &g_score)) {
+        give_back_score(&old);
+        if (file_messages_shown == shown)
+            file_problem("cannot read", file, "the file is not a score plinkel can read");
+        return 0;
+    }
+    destroy_score(&old.s);
+    forget_note_pointers();
+    str_n_cpy(filename, file, FILENAME_SIZE);
+    update_active_tracks();
+    edited = 0;
+    return 1;
+}
+
+int menu_open_file() {
+    return open_with(".seq", "OPEN SEQ FILE", "seq", readfile, nullptr);
+}
+
+int menu_open_midi_file() {
+    return open_with(".mid", "OPEN MIDI FILE", "mid;MID;Mid", midi_import,
+                     do_midi_resolution_dialog);
+}
+
+int menu_new() {
+    if (!go_save())
+        return 0;
+    forget_note_pointers();
+    destroy_score(&g_score);
+    init_g_score();
+    str_n_cpy(filename, UNTITLED, FILENAME_SIZE);
+    new_setting();
+    edited = 0;
+    return 1;
+}
+
+int open_start_file(const char *file) {
+    return load_score(file, is_midi_name(file) ? midi_import : readfile);
+}
+
+void install_file_messages() {
+    file_message_hook = count_and_show;
+}
