@@ -42,10 +42,17 @@ static int _midi_num, _midi_beat, _midi_key, _midi_tempo;
 // Pending note-ons, one queue per key: the head of a queue is the earliest note-on of its key.
 static midi_note_list midi_notes[MIDI_KEYS];
 // Why the file is refused while its events are read; READ_OK while it is not.
-enum read_refusal { READ_OK, READ_TOO_MANY_MEASURES, READ_TOO_MANY_NOTES, READ_TIMES_OUT_OF_RANGE };
+enum read_refusal {
+    READ_OK,
+    READ_TOO_MANY_MEASURES,
+    READ_TOO_MANY_NOTES,
+    READ_TOO_MANY_EVENTS,
+    READ_TIMES_OUT_OF_RANGE
+};
 static read_refusal read_refused;
 // Notes made and note-ons pending, each kept within SCORE_MAX_PIECES while the file is read.
 static int64_t notes_made;
+static int64_t events_made; // tempo events, kept within SCORE_MAX_EVENTS
 static int64_t notes_pending;
 
 midi_note *init_midi_note(midi_note *e) {
@@ -385,6 +392,10 @@ void apply_meta(score *s, int64_t time, int type, const unsigned char *d, int le
         int u = (d[0] << 16) | (d[1] << 8) | d[2];
         if (u == 0)
             return;
+        if (++events_made > SCORE_MAX_EVENTS) {
+            read_refused = READ_TOO_MANY_EVENTS;
+            return;
+        }
         _midi_tempo = MICROSECONDS_PER_MINUTE / u;
         do_meta_event(s, time, meta_tempo_event);
     } else if (type == 0x58 && len >= 2) {
@@ -628,6 +639,8 @@ namespace {
 void report_refusal(const char *path) {
     if (read_refused == READ_TOO_MANY_MEASURES)
         file_message("%s: more than %d measures, the limit of a score", path, SCORE_MAX_MEASURES);
+    else if (read_refused == READ_TOO_MANY_EVENTS)
+        file_message("%s: more than %d tempo events, the limit of a score", path, SCORE_MAX_EVENTS);
     else if (read_refused == READ_TOO_MANY_NOTES)
         file_message("%s: more than %lld notes, the limit of a score", path,
                      static_cast<long long>(SCORE_MAX_PIECES));
@@ -650,7 +663,7 @@ int _midi_read(score *s, const char *path) {
         ti.volume = 0;
     n_track = 0;
     read_refused = READ_OK;
-    notes_made = 0;
+    notes_made = events_made = 0;
     for (int i = 0; i < MIDI_MAX_FILE_TRACKS && !read_refused; i++)
         read_track(s, i);
     clear_pending();
