@@ -55,6 +55,8 @@ def seq_cases(out):
               lambda i: n % (i % 5, i % 50, 1 + (i * 7919) % 32767, i % 32), budget=40000)
     write_seq(out, "seq_overlapping_voices", "m 0 170 4\n",
               lambda i: n % ((i * 7) % 32000, i % 50, 3 + (i * 13) % 3000, i % 32))
+    write_seq(out, "seq_dense_voices_one_track", "m 0 170 4\n",
+              lambda i: n % ((i * 37) % 32000, i % 60 - 30, 1 + (i * 7919) % 32767, 0))
     write_seq(out, "seq_long_lines", "m 0 4 4\n", lambda i: "x" + " 1" * 400 + "\n")
 
 
