@@ -75,6 +75,12 @@ int write_with_backup(const char *path, const char *backup_pattern, score_writer
                       char *why, size_t why_size) {
     char tmp[OUTPUT_PATH_SIZE];
     why[0] = '\0';
+    // A folder under the chosen name would otherwise be moved aside as the "old file".
+    struct stat st;
+    if (stat(path, &st) == 0 && S_ISDIR(st.st_mode)) {
+        set_reason(why, why_size, EISDIR);
+        return 0;
+    }
     errno = 0;
     if (write_protected(path)) {
         set_reason(why, why_size, errno);

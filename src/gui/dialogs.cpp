@@ -167,6 +167,12 @@ int selected_radio() {
 } // namespace
 
 int run_dialog(DIALOG *d, int focus) {
+    // The records' raw colours index the glyph picture's palette, where they are too pale to
+    // read; the dialogs take the editor's own black on white, as its menu and alerts do.
+    for (DIALOG *r = d; r->proc; r++) {
+        r->fg = gui_fg_color;
+        r->bg = gui_bg_color;
+    }
     int closed_by = do_dialog(d, focus);
     poll_keyboard();
     while (key[KEY_ESC]) {

@@ -27,7 +27,7 @@ DIALOG help_box[] = {
      nullptr},
     {nullptr, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, nullptr, nullptr, nullptr},
 };
-constexpr int HELP_TEXT_BOX = 1, HELP_BUTTON = 2;
+constexpr int HELP_TEXT_BOX = 1;
 
 long file_size(std::FILE *fp) {
     if (std::fseek(fp, 0, SEEK_END) != 0)
@@ -74,10 +74,7 @@ void destroy_help() {
     help_box[HELP_TEXT_BOX].dp = empty_text;
 }
 
-// Black text on white, whatever the colour depth the mode has now.
 int menu_help() {
-    help_box[HELP_TEXT_BOX].fg = help_box[HELP_BUTTON].fg = makecol(0, 0, 0);
-    help_box[HELP_TEXT_BOX].bg = makecol(255, 255, 255);
     FONT *editor_font = font;
     if (original_font)
         font = original_font;

@@ -174,9 +174,7 @@ void keep_scroll_position() {
     for (int i = 0; i < rows && i < track_num_copy; i++)
         if (track_info_copy[i].remove || !track_info_copy[i].active)
             gone++;
-    offset_y -= gone * h;
-    if (offset_y < 0)
-        offset_y = 0;
+    offset_y -= gone * h; // never below -h, the lowest the scroll keys allow
 }
 
 // Notes (not rests) of tracks whose volume was set take that volume.

@@ -1,5 +1,6 @@
 // The score model in one include: the list family and data model, note lengths, voices and
-// rests, note layout, pitch spelling, tie chains and the selection.
+// rests, note layout, pitch spelling, tie chains, the selection, the view state, the clipboard
+// and the block edits.
 #pragma once
 
 #include "model/score.h"
@@ -9,3 +10,5 @@
 #include "model/pitch.h"
 #include "model/tie.h"
 #include "model/selection.h"
+#include "model/view.h"
+#include "model/clipboard.h"

@@ -161,6 +161,55 @@ wait_window() {
     sleep 0.5
 }
 
+# 1 when the rectangle $1 (w x h + x + y) of the window as the X server shows it now holds at
+# least $2 black pixels; window_blank: none at all.
+window_shows() {
+    timeout 10 "$IM_IMPORT" -window "$PLINKEL_WINDOW" "$WORK/now.png" 2>/dev/null || return 1
+    [ "$(count_colour "$WORK/now.png" "0 0 0" "$1")" -ge "$2" ]
+}
+window_blank() {
+    timeout 10 "$IM_IMPORT" -window "$PLINKEL_WINDOW" "$WORK/now.png" 2>/dev/null || return 1
+    [ "$(count_colour "$WORK/now.png" "0 0 0" "$1")" -eq 0 ]
+}
+
+# Started without a file, the editor first asks for the settings of the new score. This
+# accepts them as offered (Return presses OK) once the dialog covers the part of a 640 x 480
+# window below the staves, and waits until the score is shown again.
+NEW_SCORE_DIALOG_AREA=600x150+20+280
+NEW_SCORE_DIALOG_INK=100
+accept_new_score() {
+    wait_for "$E2E_TIMEOUT" "the new-score settings" \
+        window_shows "$NEW_SCORE_DIALOG_AREA" "$NEW_SCORE_DIALOG_INK"
+    send_keys Return
+    wait_for "$E2E_TIMEOUT" "the new-score settings to close" \
+        window_blank "$NEW_SCORE_DIALOG_AREA"
+}
+
+# Presses the one button ("Yes") of a warning, once the warning shows in the middle of a
+# 640 x 480 window, and waits until it is gone.
+WARNING_BUTTON_AREA=60x30+290+265
+WARNING_BUTTON_INK=30
+accept_warning() {
+    wait_for "$E2E_TIMEOUT" "the warning" window_shows "$WARNING_BUTTON_AREA" "$WARNING_BUTTON_INK"
+    send_keys Return
+    wait_for "$E2E_TIMEOUT" "the warning to close" window_blank "$WARNING_BUTTON_AREA"
+}
+
+# Leaves with Esc. A changed score makes the editor ask whether to save it first; that is
+# answered No (Right moves the focus from Yes to No). Stores the exit status like wait_exit.
+quit_without_saving() {
+    local tries=$((E2E_TIMEOUT * 2))
+    while plinkel_running; do
+        tries=$((tries - 1))
+        [ "$tries" -gt 0 ] || fail "plinkel still running after ${E2E_TIMEOUT}s of Esc and No"
+        timeout 5 xdotool key Escape 2>/dev/null
+        sleep 0.5
+        plinkel_running && timeout 5 xdotool key Right Return 2>/dev/null
+        sleep 0.5
+    done
+    wait_exit 5
+}
+
 # Sends keys (xdotool key names) to the focused program window.
 send_keys() {
     timeout 10 xdotool key --delay 60 "$@" 2>/dev/null || fail "xdotool key $*"

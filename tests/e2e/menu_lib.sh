@@ -11,6 +11,7 @@ CHILD_ITEM_X=300
 # Main menu entries and the entries of its child menus, counted from 0.
 MAIN_FILE=0
 MAIN_EDIT=1
+MAIN_OPTION=2
 MAIN_PLAY=3
 MAIN_EXIT=13
 FILE_NEW=0
@@ -20,6 +21,7 @@ FILE_OPEN_MIDI=3
 FILE_WRITE_MIDI_AS=4
 EDIT_DELETE_MEASURE=12
 PLAY_BACKGROUND=1
+OPTION_CHANGE_GFX=1
 # Buttons of the three-button save question on a 640 x 480 screen.
 ALERT3_Y=280
 ALERT3_YES_X=209
@@ -61,7 +63,7 @@ hold_key() {
 # by $2 and confirms.
 select_name() {
     local proposed=$1 name=$2 i
-    sleep 0.5
+    wait_selector
     for ((i = 0; i < ${#proposed}; i++)); do
         send_keys BackSpace
     done
@@ -72,12 +74,30 @@ select_name() {
 
 # Answers the three-button save question with Yes, No or Cancel.
 answer_save_question() {
-    sleep 0.5
+    wait_save_question
     case "$1" in
     Yes) mouse_click 1 "$ALERT3_YES_X" "$ALERT3_Y" ;;
     No) mouse_click 1 "$ALERT3_NO_X" "$ALERT3_Y" ;;
     Cancel) mouse_click 1 "$ALERT3_CANCEL_X" "$ALERT3_Y" ;;
     esac
+    sleep 0.3
+}
+
+# Where the Cancel buttons of the file selector and of the save question lie on a 640 x 480
+# screen, and how many black pixels (frame and text) show that they are there.
+SELECTOR_CANCEL=100x20+337+372
+ALERT3_CANCEL=90x30+384+265
+BUTTON_INK=30
+
+wait_selector() { wait_for 10 "the file selector" window_shows "$SELECTOR_CANCEL" "$BUTTON_INK"; }
+wait_save_question() {
+    wait_for 10 "the save question" window_shows "$ALERT3_CANCEL" "$BUTTON_INK"
+}
+
+# Accepts the name the open file selector proposes.
+confirm_selector() {
+    wait_selector
+    send_keys Return
     sleep 0.3
 }
 
@@ -94,8 +114,7 @@ start_plinkel_with() {
 start_new_score() {
     start_plinkel
     wait_window
-    send_keys Return
-    sleep 0.3
+    accept_new_score
 }
 
 # Clicks a note of the current length into column $1 at staff position $2 of the first track.

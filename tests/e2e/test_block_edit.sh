@@ -25,8 +25,7 @@ write_song() {
     if [ "$1" = untitled.seq ]; then
         select_name untitled.seq block.seq
     else
-        sleep 0.5
-        send_keys Return
+        confirm_selector
     fi
     wait_file "$SONG"
 }

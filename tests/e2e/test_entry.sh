@@ -18,11 +18,12 @@ pos_y() { echo $((ORIGIN_Y - STEP * $1)); }
 # Starts a fresh program with the capture driver.
 fresh_editor() {
     if [ -n "$PLINKEL_PID" ]; then
-        press_until_exit Escape
+        quit_without_saving
     fi
     rm -f "$WORK/midi.log"
     start_plinkel
     wait_window
+    accept_new_score
     wait_file "$WORK/midi.log"
 }
 
@@ -135,6 +136,6 @@ click_at 0 0
 play_and_collect 1
 expect_durations "750"
 
-press_until_exit Escape
+quit_without_saving
 expect_status 0
 echo "PASS"

@@ -1,7 +1,9 @@
 #!/bin/bash
 # Glyphs in high-colour modes: with "plinkel.cfg" asking for 16 and then 32 bits per pixel, a
 # quarter note entered on the treble staff leaves the staff lines that cross its cell visible
-# beside its stem and head (the cell's background is transparent, not a white block).
+# beside its stem and head (the cell's background is transparent, not a white block). The same
+# holds after "change graphic mode" in the option menu switches to 15 bits at run time, and
+# the new mode is written to "plinkel.cfg" at exit.
 source "$PLINKEL_E2E_LIB"
 source "$(dirname "${BASH_SOURCE[0]}")/menu_lib.sh"
 
@@ -10,6 +12,32 @@ NOTE_POS=4              # the head on the lowest treble line but one
 LINE_ROWS="108 120"     # treble lines crossed by the note's stem, inside its 16 x 32 cell
 CELL_W=16
 MIN_LINE_PIXELS=14      # of the 16 pixels of a line across the cell
+# In the library's mode selector on a 640 x 480 screen: the "15 bpp" entry and OK.
+SELECTOR_15_BPP_X=230
+SELECTOR_15_BPP_Y=298
+SELECTOR_OK_X=408
+SELECTOR_OK_Y=272
+
+# A note entered now leaves the staff lines crossing its cell visible ($1 names the case).
+expect_lines_beside_note() {
+    local y n
+    click_note "$NOTE_COLUMN" "$NOTE_POS"
+    shot "$WORK/$1.bmp"
+    [ "$(head_ink "$WORK/$1.bmp" "$NOTE_COLUMN" "$NOTE_POS")" -ge 8 ] || fail "$1: no note head"
+    for y in $LINE_ROWS; do
+        n=$(count_colour "$WORK/$1.bmp" "0 0 0" \
+            "${CELL_W}x1+$(($(col_x "$NOTE_COLUMN") - CELL_W / 2))+$y")
+        [ "$n" -ge "$MIN_LINE_PIXELS" ] ||
+            fail "$1: the staff line at y $y is hidden by the note ($n black pixels)"
+    done
+}
+
+# Leaves without saving; plinkel.cfg must then record depth $1.
+expect_depth_recorded() {
+    quit_without_saving
+    expect_status 0
+    grep -q "^\"[^\"]*\" $1 " "$RUN_DIR/plinkel.cfg" || fail "depth $1 was not the mode used"
+}
 
 e2e_init
 start_xvfb
@@ -19,19 +47,18 @@ for depth in 16 32; do
     step "depth $depth"
     printf '"untitled" %d 640 480 0\n' "$depth" >"$RUN_DIR/plinkel.cfg"
     start_new_score
-    click_note "$NOTE_COLUMN" "$NOTE_POS"
-    shot "$WORK/depth$depth.bmp"
-    [ "$(head_ink "$WORK/depth$depth.bmp" "$NOTE_COLUMN" "$NOTE_POS")" -ge 8 ] ||
-        fail "depth $depth: no note head"
-    for y in $LINE_ROWS; do
-        n=$(count_colour "$WORK/depth$depth.bmp" "0 0 0" \
-            "${CELL_W}x1+$(($(col_x "$NOTE_COLUMN") - CELL_W / 2))+$y")
-        [ "$n" -ge "$MIN_LINE_PIXELS" ] ||
-            fail "depth $depth: the staff line at y $y is hidden by the note ($n black pixels)"
-    done
-    hold_key Escape
-    answer_save_question No
-    wait_exit
-    grep -q "^\"[^\"]*\" $depth " "$RUN_DIR/plinkel.cfg" || fail "depth $depth was not the mode used"
+    expect_lines_beside_note "depth$depth"
+    expect_depth_recorded "$depth"
 done
+
+step "change graphic mode to 15 bits"
+rm -f "$RUN_DIR/plinkel.cfg"
+start_new_score
+menu_child "$MAIN_OPTION" "$OPTION_CHANGE_GFX"
+sleep 1
+mouse_click 1 "$SELECTOR_15_BPP_X" "$SELECTOR_15_BPP_Y"
+mouse_click 1 "$SELECTOR_OK_X" "$SELECTOR_OK_Y"
+sleep 1
+expect_lines_beside_note depth15
+expect_depth_recorded 15
 echo PASS

@@ -25,8 +25,7 @@ step "writing again under the same name keeps the old file as song.seq.bak, with
 cp "$SONG" "$WORK/first.seq"
 click_note 1 2
 menu_child "$MAIN_FILE" "$FILE_WRITE"
-sleep 0.5
-send_keys Return
+confirm_selector
 wait_file "$SONG.bak"
 cmp -s "$SONG.bak" "$WORK/first.seq" || fail "song.seq.bak is not the first version"
 wait_for 5 "two notes in song.seq" test "$(seq_notes "$SONG" | wc -l)" = 2
@@ -56,8 +55,7 @@ wait_window
 click_note 2 4
 menu_main "$MAIN_EXIT"
 answer_save_question Yes
-sleep 0.5
-send_keys Return
+confirm_selector
 wait_exit
 expect_status 0
 [ "$(seq_notes "$SONG" | wc -l)" = 3 ] || fail "Yes did not save the third note: $(seq_notes "$SONG")"

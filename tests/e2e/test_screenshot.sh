@@ -8,6 +8,7 @@ sound_config none
 
 start_plinkel
 wait_window
+accept_new_score
 screenshot "$WORK/shot.bmp"
 size=$("$IM_CONVERT" "$WORK/shot.bmp" -format '%w %h' info:- 2>/dev/null)
 [ "$size" = "640 480" ] || fail "screenshot is '$size', expected 640 480"

@@ -276,10 +276,10 @@ TEST_F(ClipboardTest, SolidPasteThenSolidDeleteGivesTheScoreBack) {
         ASSERT_TRUE(score_invariants(&g_score));
         int at = get_measure_x(&g_score, nth(c.at)) + c.at_x;
         notes_t now = notes();
-        for (auto [start, len, pitch, track] : before)
-            if (start >= at)
-                EXPECT_TRUE(std::count(now.begin(), now.end(),
-                                       placed{start + clip_board_length, len, pitch, track}));
+        for (auto [start, len, pitch, track] : before) {
+            placed moved{start + clip_board_length, len, pitch, track};
+            EXPECT_TRUE(start < at || std::count(now.begin(), now.end(), moved)) << start;
+        }
         EXPECT_EQ(g_score.cursor_measure, nullptr);
         select_to(c.at, c.at_x, at + clip_board_length);
         ASSERT_EQ(delete_events_solid(&g_score), 1);

@@ -352,18 +352,21 @@ TEST_F(TrackDialog, OkAppliesDefaultsVolumesAndScroll) {
     validate_measure(nth(0));
     set_tracks_volume(1, 50);
     track_info_copy[0].active = 0;
-    offset_y = 2 * track_height;
+    offset_y = 2 * track_height + 10;
     finish_track_editing("0", 200, 12, 96, 100);
     EXPECT_EQ(default_tempo, 96);
     EXPECT_EQ(default_volume, 100);
     EXPECT_EQ(default_patch, 12);
-    EXPECT_EQ(offset_y, track_height);
+    EXPECT_EQ(offset_y, track_height + 10);
     EXPECT_EQ(n1->volume, 50);
     EXPECT_EQ(n0->volume, 127);
     EXPECT_EQ(track_info[1].volume, 50);
     EXPECT_EQ(track_info[0].active, 0u);
     EXPECT_EQ(n_active_track, 1);
     EXPECT_EQ(edited, 1);
+    offset_y = -track_height / 2; // scrolled above the first track: nothing to keep
+    finish_track_editing("120", 127, 0, 96, 100);
+    EXPECT_EQ(offset_y, -track_height / 2);
     for (note *e = nth(0)->notes.head; e; e = e->next) {
         if (e->rest && e->track == 1)
             EXPECT_NE(e->volume, 50);

@@ -5,6 +5,8 @@
 #include <cstring>
 #include <gtest/gtest.h>
 #include <string>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "editor/state.h"
 #include "editor/strutil.h"
@@ -110,6 +112,16 @@ TEST_F(SafeWrite, MissingDirectoryIsReportedWithItsReason) {
     EXPECT_EQ(write_with_backup(target.c_str(), "%s.bak", writefile, &g_score, why, sizeof why), 0);
     EXPECT_STREQ(why, std::strerror(ENOENT));
     EXPECT_EQ(count_files(dir), 0);
+}
+
+TEST_F(SafeWrite, AFolderUnderTheChosenNameIsLeftAlone) {
+    std::string folder = path("song.seq");
+    ASSERT_EQ(mkdir(folder.c_str(), 0755), 0);
+    char why[128];
+    EXPECT_EQ(write_with_backup(folder.c_str(), "%s.bak", writefile, &g_score, why, sizeof why), 0);
+    EXPECT_STREQ(why, std::strerror(EISDIR));
+    EXPECT_EQ(count_files(dir), 1);
+    EXPECT_EQ(rmdir(folder.c_str()), 0);
 }
 
 // The open score and the command-layer state, saved and restored around each test.
