@@ -6,6 +6,7 @@
 #include <allegro.h>
 #include <cctype>
 #include <climits>
+#include <cstring>
 
 #include "editor/state.h"
 #include "editor/strutil.h"
@@ -136,9 +137,17 @@ void read_config() {
     fclose(f);
 }
 
+// The quoted path field cannot hold a quote or a line break: such a directory (or one the
+// library's text functions turn into one) would shift every number after it on the next start.
+static bool fits_quoted_field(const char *text) {
+    return !std::strpbrk(text, "\"\r\n");
+}
+
 void write_config() {
     char path[511];
     replace_filename(path, filename, "untitled", sizeof(path));
+    if (!fits_quoted_field(path))
+        str_n_cpy(path, "untitled", sizeof(path));
     FILE *f = fopen(config_file_name, "w");
     if (!f)
         return;

@@ -13,6 +13,7 @@
 
 #include "editor/config.h"
 #include "editor/state.h"
+#include "editor/strutil.h"
 
 namespace {
 
@@ -214,6 +215,26 @@ TEST_F(Config, WriteThenReadGivesTheSameMode) {
     read_from(read_file(path));
     expect_mode(8, 1024, 768, 0);
     EXPECT_STREQ(filename, "/a/untitled");
+}
+
+// A directory the quoted field cannot hold is not remembered, so the mode survives the next start
+// (a fuzzed configuration found "\xa2" turned into a quote by the library's text functions).
+TEST_F(Config, PathsTheFieldCannotHoldKeepTheModeIntact) {
+    const char *names[] = {"/home/u/my \"best\"/song.seq", "/a\nb/song.seq", "/c\rd/song.seq",
+                           "\xa2"
+                           "1h/"};
+    for (const char *name : names) {
+        SCOPED_TRACE(name);
+        str_n_cpy(filename, name, FILENAME_SIZE);
+        screen_w = 800;
+        screen_h = 600;
+        full_screen = 0;
+        write_config();
+        EXPECT_EQ(read_file(path), "\"untitled\" 8 800 600 0\n");
+        config_defaults();
+        read_from(read_file(path));
+        expect_mode(8, 800, 600, 0);
+    }
 }
 
 TEST_F(Config, UnwritableFileIsSkippedSilently) {
