@@ -137,15 +137,28 @@ void read_config() {
     fclose(f);
 }
 
-// The quoted path field cannot hold a quote or a line break: such a directory (or one the
-// library's text functions turn into one) would shift every number after it on the next start.
+// The directory part of name (through its last '/') followed by "untitled", or "untitled" alone
+// when that would not fit. Done byte by byte: the library's replace_filename decodes its text as
+// UTF-8 and loops forever on some invalid byte sequences, and a file name is any bytes.
+static void untitled_in_directory_of(const char *name, char *out, size_t size) {
+    static const char untitled[] = "untitled";
+    const char *slash = std::strrchr(name, '/');
+    size_t dir_len = slash ? static_cast<size_t>(slash - name) + 1 : 0;
+    if (dir_len + sizeof untitled > size)
+        dir_len = 0;
+    std::memcpy(out, name, dir_len);
+    std::memcpy(out + dir_len, untitled, sizeof untitled);
+}
+
+// The quoted path field cannot hold a quote or a line break: such a directory would shift every
+// number after it on the next start.
 static bool fits_quoted_field(const char *text) {
     return !std::strpbrk(text, "\"\r\n");
 }
 
 void write_config() {
     char path[511];
-    replace_filename(path, filename, "untitled", sizeof(path));
+    untitled_in_directory_of(filename, path, sizeof(path));
     if (!fits_quoted_field(path))
         str_n_cpy(path, "untitled", sizeof(path));
     FILE *f = fopen(config_file_name, "w");
