@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Installs the Debian packages plinkel needs. Usage: deps.sh [run|test]
+# Installs the Debian packages plinkel needs. Usage: deps.sh [run|test|fuzz]
 #   run  - building and running the editor
 #   test - also what the tests, the validators and the benchmarks need
+#   fuzz - also what the fuzz targets need (scripts/fuzz.sh; not part of the test run)
 set -euo pipefail
 
 run_pkgs=(build-essential cmake pkg-config liballegro4-dev zlib1g-dev xfonts-base
@@ -9,9 +10,13 @@ run_pkgs=(build-essential cmake pkg-config liballegro4-dev zlib1g-dev xfonts-bas
 test_pkgs=(libgtest-dev libbenchmark-dev clang-format xvfb xdotool x11-utils imagemagick
            python3 python3-mido python3-numpy midicsv openttd-openmsx desktop-file-utils
            musescore3 lilypond gputils)
+fuzz_pkgs=(clang libclang-rt-14-dev)
 
 want=("${run_pkgs[@]}")
-[ "${1:-run}" = test ] && want+=("${test_pkgs[@]}")
+case "${1:-run}" in
+test) want+=("${test_pkgs[@]}") ;;
+fuzz) want+=("${test_pkgs[@]}" "${fuzz_pkgs[@]}") ;;
+esac
 
 missing=()
 for p in "${want[@]}"; do

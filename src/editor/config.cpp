@@ -1,11 +1,12 @@
 // The configuration file and its small tokenizer. A number token has no sign, a field that is
-// not a number keeps the value of the last number read, and a file that does not start with a
-// quoted string is ignored as a whole.
+// not a number keeps the value of the last number read, a file that does not start with a
+// quoted string is ignored as a whole, and nothing past its first CONFIG_MAX_BYTES is read.
 #include "editor/config.h"
 
 #include <allegro.h>
 #include <cctype>
 #include <climits>
+#include <cstring>
 
 #include "editor/state.h"
 #include "editor/strutil.h"
@@ -30,21 +31,33 @@ void config_defaults() {
     full_screen = 0;
 }
 
+// Characters the tokenizer has read from the file; past CONFIG_MAX_BYTES the file counts as
+// ended, so that a damaged or hostile file is read in bounded time.
+static long config_bytes_read = 0;
+
+static int next_char(FILE *f) {
+    if (config_bytes_read >= CONFIG_MAX_BYTES)
+        return EOF;
+    config_bytes_read++;
+    return fgetc(f);
+}
+
 void config_init_parser(FILE *f) {
     config_yyval = 0;
-    config_tok = fgetc(f);
+    config_bytes_read = 0;
+    config_tok = next_char(f);
 }
 
 void config_blank(FILE *f) {
     while (config_tok == ' ' || config_tok == '\t' || config_tok == '\r' || config_tok == '\n')
-        config_tok = fgetc(f);
+        config_tok = next_char(f);
 }
 
 // Appends the look-ahead to the token text (at most 511 characters are kept) and reads on.
 static void take_char(FILE *f, int *len) {
     if (*len < CONFIG_TEXT_SIZE - 1)
         config_yytext[(*len)++] = static_cast<char>(config_tok);
-    config_tok = fgetc(f);
+    config_tok = next_char(f);
 }
 
 static bool is_ident_start(int c) {
@@ -77,17 +90,17 @@ int config_get_token(FILE *f) {
         config_yyval = static_cast<int>(value);
         config_yytype = CONFIG_NUMBER;
     } else if (config_tok == '"') {
-        config_tok = fgetc(f);
+        config_tok = next_char(f);
         while (config_tok != '"' && config_tok != EOF)
             take_char(f, &len);
         if (config_tok == '"')
-            config_tok = fgetc(f);
+            config_tok = next_char(f);
         config_yytype = CONFIG_STRING;
     } else if (config_tok == EOF) {
         config_yytype = CONFIG_EOF;
     } else {
         config_yytype = config_tok;
-        config_tok = fgetc(f);
+        config_tok = next_char(f);
     }
     config_yytext[len] = '\0';
     return config_yytype;
@@ -124,9 +137,30 @@ void read_config() {
     fclose(f);
 }
 
+// The directory part of name (through its last '/') followed by "untitled", or "untitled" alone
+// when that would not fit. Done byte by byte: the library's replace_filename decodes its text as
+// UTF-8 and loops forever on some invalid byte sequences, and a file name is any bytes.
+static void untitled_in_directory_of(const char *name, char *out, size_t size) {
+    static const char untitled[] = "untitled";
+    const char *slash = std::strrchr(name, '/');
+    size_t dir_len = slash ? static_cast<size_t>(slash - name) + 1 : 0;
+    if (dir_len + sizeof untitled > size)
+        dir_len = 0;
+    std::memcpy(out, name, dir_len);
+    std::memcpy(out + dir_len, untitled, sizeof untitled);
+}
+
+// The quoted path field cannot hold a quote or a line break: such a directory would shift every
+// number after it on the next start.
+static bool fits_quoted_field(const char *text) {
+    return !std::strpbrk(text, "\"\r\n");
+}
+
 void write_config() {
     char path[511];
-    replace_filename(path, filename, "untitled", sizeof(path));
+    untitled_in_directory_of(filename, path, sizeof(path));
+    if (!fits_quoted_field(path))
+        str_n_cpy(path, "untitled", sizeof(path));
     FILE *f = fopen(config_file_name, "w");
     if (!f)
         return;

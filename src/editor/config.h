@@ -18,6 +18,7 @@ enum config_token {
     CONFIG_NUMBER = 258,
 };
 constexpr int CONFIG_TEXT_SIZE = 512;
+constexpr long CONFIG_MAX_BYTES = 4096; // the tokenizer sees the file as ending here
 
 extern int config_tok;
 extern int config_yytype;

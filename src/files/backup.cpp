@@ -1,11 +1,13 @@
-// The order of a safe save: temporary file, backup, rename into place. A failure at any step
-// leaves the chosen name with its old contents and reports why.
+// The order of a safe save: a file that must not be replaced is refused, then temporary file,
+// backup, rename into place. A failure at any step leaves the chosen name with its old contents
+// and reports why.
 #include "files/backup.h"
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "files/file_support.h"
 
@@ -38,6 +40,23 @@ void make_backup(const char *path, const char *pattern) {
     std::rename(path, backup);
 }
 
+// 1 when path names an existing file that must not be replaced: one the user may not write, or
+// one without any write permission at all. Renaming over a file needs only the directory's
+// permission, and the superuser passes every check, so the file's own mode is honoured here.
+int write_protected(const char *path) {
+    struct stat st;
+    if (stat(path, &st) != 0)
+        return 0;
+    if (access(path, W_OK) != 0)
+        return 1;
+    const mode_t any_write = S_IWUSR | S_IWGRP | S_IWOTH;
+    if (S_ISREG(st.st_mode) && !(st.st_mode & any_write)) {
+        errno = EACCES;
+        return 1;
+    }
+    return 0;
+}
+
 } // namespace
 
 int file_exist(const char *name) {
@@ -60,6 +79,11 @@ int write_with_backup(const char *path, const char *backup_pattern, score_writer
     struct stat st;
     if (stat(path, &st) == 0 && S_ISDIR(st.st_mode)) {
         set_reason(why, why_size, EISDIR);
+        return 0;
+    }
+    errno = 0;
+    if (write_protected(path)) {
+        set_reason(why, why_size, errno);
         return 0;
     }
     errno = 0;

@@ -16,6 +16,7 @@ int file_exist(const char *name);
 void backup_name(const char *pattern, const char *path, char *out, size_t size);
 // Writes s to path with writer, keeping the previous file under its backup name (an older
 // backup is replaced). Returns 1; or 0, with the reason in why, when the file could not be
-// written: path then still holds what it held before.
+// written (a file that is read-only, also for the superuser, is not replaced): path then still
+// holds what it held before.
 int write_with_backup(const char *path, const char *backup_pattern, score_writer writer, score *s,
                       char *why, size_t why_size);

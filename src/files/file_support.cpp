@@ -8,6 +8,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "model/tie.h"
+
 file_message_fn file_message_hook = nullptr;
 int file_trace_on = 1;
 
@@ -33,6 +35,44 @@ void file_trace(const char *fmt, ...) {
     va_start(ap, fmt);
     std::vprintf(fmt, ap);
     va_end(ap);
+}
+
+int file_size_acceptable(const char *path, FILE *fp) {
+    struct stat st;
+    if (fstat(fileno(fp), &st) != 0) {
+        file_message("%s: cannot be read", path);
+        return 0;
+    }
+    if (st.st_size <= SCORE_FILE_MAX_BYTES)
+        return 1;
+    file_message("%s: larger than %ld bytes, the limit of a score file", path,
+                 SCORE_FILE_MAX_BYTES);
+    return 0;
+}
+
+int score_size_acceptable(const char *path, measure *first) {
+    int measures = 0;
+    int64_t events = 0;
+    for (measure *m = first; m; m = m->next) {
+        measures++;
+        events += m->m_events.num;
+    }
+    if (events > SCORE_MAX_EVENTS) {
+        file_message("%s: more than %d tempo events, the limit of a score", path, SCORE_MAX_EVENTS);
+        return 0;
+    }
+    expansion_size size = score_expansion_size(first, SCORE_MAX_PIECES);
+    if (size.pieces > SCORE_MAX_PIECES) {
+        file_message("%s: the notes would be split into more than %lld tied pieces, the limit of "
+                     "a score",
+                     path, static_cast<long long>(SCORE_MAX_PIECES));
+        return 0;
+    }
+    if (static_cast<int64_t>(measures) + size.appended_measures > SCORE_MAX_MEASURES) {
+        file_message("%s: more than %d measures, the limit of a score", path, SCORE_MAX_MEASURES);
+        return 0;
+    }
+    return 1;
 }
 
 int open_output(output_file *out, const char *path) {

@@ -1,10 +1,14 @@
 // What every reader and writer of score files shares: the seam through which they tell the
-// user about a refused file, the switch for diagnostic traces, output written under a temporary
-// name and renamed into place only when complete, and library packfiles over plain stdio files.
+// user about a refused file, the switch for diagnostic traces, the size limits of what a reader
+// accepts, output written under a temporary name and renamed into place only when complete, and
+// library packfiles over plain stdio files.
 #pragma once
 
 #include <allegro.h>
+#include <cstdint>
 #include <cstdio>
+
+#include "model/score.h"
 
 // User messages (a refused file, an old file version, a track that cannot be exported). The
 // editor points file_message_hook at a function that shows an alert; tools without a screen
@@ -18,6 +22,22 @@ void file_message(const char *fmt, ...) __attribute__((format(printf, 1, 2)));
 // file_trace_on is non-zero (the default); the command-line converter clears it unless asked.
 extern int file_trace_on;
 void file_trace(const char *fmt, ...) __attribute__((format(printf, 1, 2)));
+
+// What a reader accepts. Every file is loaded or refused in time and memory that grow with its
+// size up to these ceilings; a file that needs more is refused with a message naming the file
+// and the limit, and the open score stays as it was.
+constexpr long SCORE_FILE_MAX_BYTES = 16L << 20; // larger files are refused unread
+constexpr int SCORE_MAX_MEASURES = 20000;
+constexpr int64_t SCORE_MAX_PIECES = 1000000; // notes once split at bar lines into notatable pieces
+constexpr int SCORE_MAX_EVENTS = 1000000;     // tempo events
+
+// 1 when the open file fp is at most SCORE_FILE_MAX_BYTES long; otherwise refuses path and
+// gives 0.
+int file_size_acceptable(const char *path, FILE *fp);
+// 1 when the whole notes and events of the measures from first on, once split, stay within the
+// measure, piece and event limits; otherwise refuses path and gives 0. Costs at most
+// SCORE_MAX_PIECES steps beyond one walk over the elements.
+int score_size_acceptable(const char *path, measure *first);
 
 // An output file in the making: written at tmp_path beside final_path, then renamed over it.
 constexpr int OUTPUT_PATH_SIZE = 4096;

@@ -1,6 +1,8 @@
 // The .seq reader and writer. The reader parses into a staging area (its own measure list, track
 // table, tempo and track count) and touches the score and the globals only once the whole file
-// has been accepted, so a refused file leaves everything as it was.
+// has been accepted, so a refused file leaves everything as it was. Notes and events are
+// appended as they come and each measure sorted once, and the size of the split score is checked
+// before it is made, so that no file costs more than the reader's limits.
 #include "files/fileio.h"
 
 #include <cerrno>
@@ -52,6 +54,8 @@ struct seq_reader {
     track_info_t tracks[MAX_TRACKS];
     measure_list measures;
     measure *current;
+    int64_t notes; // notes and tempo events read so far, each checked against its limit
+    int64_t events;
 };
 
 // Reads up to max decimal integers separated by blanks; returns how many were read. A number
@@ -72,6 +76,12 @@ int parse_ints(const char *s, int *out, int max) {
 
 int refuse(seq_reader *r, const char *why) {
     file_message("%s: line %d: %s", r->path, r->line_no, why);
+    return 0;
+}
+
+int refuse_limit(seq_reader *r, const char *what, int64_t limit) {
+    file_message("%s: line %d: more than %lld %s, the limit of a score", r->path, r->line_no,
+                 static_cast<long long>(limit), what);
     return 0;
 }
 
@@ -121,6 +131,8 @@ int read_measure(seq_reader *r, const int *v, int count) {
     long len = static_cast<long>(num) * TICKS_PER_WHOLE / bit;
     if (len < 1 || len > INT16_MAX)
         return refuse(r, "measure length out of range");
+    if (r->measures.num >= SCORE_MAX_MEASURES)
+        return refuse_limit(r, "measures", SCORE_MAX_MEASURES);
     measure *m = new_measure();
     _append_measure_list(&r->measures, m);
     set_measure(m, num, bit, key);
@@ -148,13 +160,15 @@ int read_note(seq_reader *r, const int *v, int count) {
     if (!in_range(pos_y, -SEQ_MAX_STAFF_POS, SEQ_MAX_STAFF_POS) || !in_range(acc, -2, 2) ||
         !in_range(volume, 0, 127))
         return refuse(r, "note pitch or velocity out of range");
+    if (++r->notes > SCORE_MAX_PIECES)
+        return refuse_limit(r, "notes", SCORE_MAX_PIECES);
     note *n = new_note();
     n->x = x;
     n->len = n->total_len = static_cast<int16_t>(len);
     n->track = static_cast<int8_t>(track);
     n->volume = static_cast<uint8_t>(volume);
     set_note_pos(m->key, n, pos_y, acc, 0);
-    insert_note_sorted_from_tail(m, n);
+    _append_note_list(&m->notes, n); // sorted once the file has been read
     return 1;
 }
 
@@ -165,11 +179,13 @@ int read_tempo_event(seq_reader *r, const int *v, int count) {
         return refuse(r, "tempo event needs two numbers");
     if (!in_range(v[0], 0, r->current->len - 1))
         return refuse(r, "tempo event outside its measure");
+    if (++r->events > SCORE_MAX_EVENTS)
+        return refuse_limit(r, "tempo events", SCORE_MAX_EVENTS);
     m_event *e = new_m_event();
     e->type = EVENT_TEMPO;
     e->x = v[0];
     e->value = v[1];
-    _insert_sorted_m_event_list(&r->current->m_events, e, m_event_comp);
+    _append_m_event_list(&r->current->m_events, e); // sorted once the file has been read
     return 1;
 }
 
@@ -230,7 +246,9 @@ int read_lines(seq_reader *r, FILE *fp) {
         return refuse(r, "read failed");
     if (!r->measures.head)
         return refuse(r, "no measure in the file");
-    return 1;
+    for (measure *m = r->measures.head; m; m = m->next)
+        sort_measure_elements(m);
+    return score_size_acceptable(r->path, r->measures.head);
 }
 
 // Hands the staged file to the score and the globals, then splits and lays out the measures.
@@ -253,6 +271,10 @@ int readfile(const char *path, score *s) {
     FILE *fp = std::fopen(path, "r");
     if (!fp)
         return 0;
+    if (!file_size_acceptable(path, fp)) {
+        std::fclose(fp);
+        return 0;
+    }
     seq_reader r;
     r.path = path;
     r.line_no = 0;
@@ -263,6 +285,7 @@ int readfile(const char *path, score *s) {
         r.tracks[i] = track_info[i];
     init_measure_list(&r.measures);
     r.current = nullptr;
+    r.notes = r.events = 0;
     int ok = read_lines(&r, fp);
     std::fclose(fp);
     if (!ok) {

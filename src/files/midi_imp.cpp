@@ -29,8 +29,7 @@ constexpr int MAX_SIGNATURE_POWER = 14; // a denominator must fit the 16-bit bit
 constexpr int MAX_KEY = 7;
 constexpr int64_t MAX_SCORE_TICK = INT32_MAX / 4; // room for a note's length beyond its start
 constexpr int VAR_LEN_MAX_BYTES = 4;
-constexpr int MIN_MEASURE_LEN = 24;              // a 1/32 measure; shorter signatures are ignored
-constexpr int64_t MAX_EXPANDED_PIECES = 4000000; // tied pieces the bar lines may cut notes into
+constexpr int MIN_MEASURE_LEN = 24; // a 1/32 measure; shorter signatures are ignored
 
 // Per-track and per-file interpretation state.
 static int channel_to_track[MAX_TRACKS];
@@ -42,8 +41,19 @@ static int recent_measure_x;
 static int _midi_num, _midi_beat, _midi_key, _midi_tempo;
 // Pending note-ons, one queue per key: the head of a queue is the earliest note-on of its key.
 static midi_note_list midi_notes[MIDI_KEYS];
-// Set when the file needs more measures than allowed or its times overflow.
-static int read_refused;
+// Why the file is refused while its events are read; READ_OK while it is not.
+enum read_refusal {
+    READ_OK,
+    READ_TOO_MANY_MEASURES,
+    READ_TOO_MANY_NOTES,
+    READ_TOO_MANY_EVENTS,
+    READ_TIMES_OUT_OF_RANGE
+};
+static read_refusal read_refused;
+// Notes made and note-ons pending, each kept within SCORE_MAX_PIECES while the file is read.
+static int64_t notes_made;
+static int64_t events_made; // tempo events, kept within SCORE_MAX_EVENTS
+static int64_t notes_pending;
 
 midi_note *init_midi_note(midi_note *e) {
     e->next = e->prev = nullptr;
@@ -141,6 +151,10 @@ int _load_midi(const char *path) {
         file_message("%s: cannot be opened", path);
         return 0;
     }
+    if (!file_size_acceptable(path, fp)) {
+        std::fclose(fp);
+        return 0;
+    }
     long file_size = static_cast<long>(st.st_size);
     PACKFILE *f = pack_from_stdio(fp, 1);
     if (!f) {
@@ -227,7 +241,7 @@ measure *get_measure_by_x_fast(score *s, int x, int *start) {
     if (!recent_measure)
         reset_measure_cache(s);
     int ms = recent_measure_x;
-    measure *m = walk_to(s, recent_measure, &ms, x, MIDI_MAX_MEASURES);
+    measure *m = walk_to(s, recent_measure, &ms, x, SCORE_MAX_MEASURES);
     if (!m)
         return nullptr;
     recent_measure = m;
@@ -244,12 +258,12 @@ namespace {
 // must leave room for a note's length; otherwise the file is refused.
 int to_score_ticks(int64_t t) {
     if (t > INT32_MAX) {
-        read_refused = 1;
+        read_refused = READ_TIMES_OUT_OF_RANGE;
         return 0;
     }
     int64_t v = t * TICKS_PER_QUARTER / midi_divisions;
     if (v > MAX_SCORE_TICK) {
-        read_refused = 1;
+        read_refused = READ_TIMES_OUT_OF_RANGE;
         return 0;
     }
     return static_cast<int>(v);
@@ -258,12 +272,18 @@ int to_score_ticks(int64_t t) {
 void clear_pending() {
     for (midi_note_list &l : midi_notes)
         _destroy_midi_note_list(&l, nullptr);
+    notes_pending = 0;
 }
 
 void note_on_process(int64_t time, int key, int velocity) {
+    if (++notes_pending > SCORE_MAX_PIECES) {
+        read_refused = READ_TOO_MANY_NOTES;
+        return;
+    }
     midi_note *p = new_midi_note();
     p->pitch = key - KEY_OF_MIDDLE_C;
-    p->time = time > INT32_MAX ? (read_refused = 1, 0) : static_cast<int>(time);
+    p->time =
+        time > INT32_MAX ? (read_refused = READ_TIMES_OUT_OF_RANGE, 0) : static_cast<int>(time);
     p->velocity = velocity;
     midi_note_list *l = &midi_notes[key];
     // Times only grow along a track, so the new element nearly always belongs at the tail.
@@ -289,6 +309,9 @@ void note_off_process(score *s, int64_t time, int key, int track) {
     int d = clamp_note_len(midi_grid_rule(to_score_ticks(time - p->time), &triplet));
     int velocity = p->velocity;
     _delete_midi_note_list(&midi_notes[key], p, nullptr);
+    notes_pending--;
+    if (!read_refused && ++notes_made > SCORE_MAX_PIECES)
+        read_refused = READ_TOO_MANY_NOTES;
     if (read_refused)
         return;
     int start = 0;
@@ -304,7 +327,7 @@ void note_off_process(score *s, int64_t time, int key, int track) {
         x = at - start;
     }
     if (!m) {
-        read_refused = 1;
+        read_refused = READ_TOO_MANY_MEASURES;
         return;
     }
     note *n = new_note();
@@ -314,7 +337,7 @@ void note_off_process(score *s, int64_t time, int key, int track) {
     n->len = n->total_len = static_cast<int16_t>(d ? d : midi_atom);
     n->x = x;
     n->track = static_cast<int8_t>(track);
-    insert_note_sorted_from_tail(m, n);
+    _append_note_list(&m->notes, n); // every list is sorted once the file has been read
     get_note_pos_y(m, n);
 }
 
@@ -331,7 +354,7 @@ void meta_tempo_event(measure *m, int offset) {
     e->x = offset;
     e->type = EVENT_TEMPO;
     e->value = _midi_tempo;
-    _insert_sorted_m_event_list(&m->m_events, e, m_event_comp);
+    _append_m_event_list(&m->m_events, e); // every list is sorted once the file has been read
 }
 
 void do_meta_event(score *s, int64_t time, void (*applier)(measure *, int)) {
@@ -341,7 +364,7 @@ void do_meta_event(score *s, int64_t time, void (*applier)(measure *, int)) {
     int start = 0;
     measure *m = get_measure_by_x_fast(s, x, &start);
     if (!m) {
-        read_refused = 1;
+        read_refused = READ_TOO_MANY_MEASURES;
         return;
     }
     int offset = sampling(x - start, midi_atom);
@@ -349,7 +372,7 @@ void do_meta_event(score *s, int64_t time, void (*applier)(measure *, int)) {
         m = get_measure_by_x_fast(s, start + offset, &start);
         offset = 0;
         if (!m) {
-            read_refused = 1;
+            read_refused = READ_TOO_MANY_MEASURES;
             return;
         }
     }
@@ -369,6 +392,10 @@ void apply_meta(score *s, int64_t time, int type, const unsigned char *d, int le
         int u = (d[0] << 16) | (d[1] << 8) | d[2];
         if (u == 0)
             return;
+        if (++events_made > SCORE_MAX_EVENTS) {
+            read_refused = READ_TOO_MANY_EVENTS;
+            return;
+        }
         _midi_tempo = MICROSECONDS_PER_MINUTE / u;
         do_meta_event(s, time, meta_tempo_event);
     } else if (type == 0x58 && len >= 2) {
@@ -581,7 +608,7 @@ void settle_elements(score *s) {
                 append_measure(s, m);
             n->next = n->prev = nullptr;
             n->x -= m->len;
-            insert_note_sorted_from_tail(m->next, n);
+            _append_note_list(&m->next->notes, n);
             get_note_pos_y(m->next, n);
             n = next;
         }
@@ -595,29 +622,36 @@ void settle_elements(score *s) {
                 append_measure(s, m);
             e->next = e->prev = nullptr;
             e->x -= m->len;
-            _insert_sorted_m_event_list(&m->next->m_events, e, m_event_comp);
+            _append_m_event_list(&m->next->m_events, e);
             e = next;
         }
     }
 }
 
-// Splitting long notes over short measures could make a run-away number of tied pieces; such a
-// file is refused instead. Each note makes at most len / shortest measure + 2 pieces.
-int too_many_pieces(score *s) {
-    int shortest = INT16_MAX;
-    for (measure *m = s->measures.head; m; m = m->next)
-        if (m->len < shortest)
-            shortest = m->len;
-    int64_t pieces = 0;
-    for (measure *m = s->measures.head; m; m = m->next)
-        for (note *n = m->notes.head; n; n = n->next)
-            pieces += n->len / shortest + 2;
-    return pieces > MAX_EXPANDED_PIECES;
+} // namespace
+
+int midi_read(score *s) {
+    return _midi_read(s, "MIDI file");
+}
+
+namespace {
+
+void report_refusal(const char *path) {
+    if (read_refused == READ_TOO_MANY_MEASURES)
+        file_message("%s: more than %d measures, the limit of a score", path, SCORE_MAX_MEASURES);
+    else if (read_refused == READ_TOO_MANY_EVENTS)
+        file_message("%s: more than %d tempo events, the limit of a score", path, SCORE_MAX_EVENTS);
+    else if (read_refused == READ_TOO_MANY_NOTES)
+        file_message("%s: more than %lld notes, the limit of a score", path,
+                     static_cast<long long>(SCORE_MAX_PIECES));
+    else
+        file_message("%s: events later than tick %lld, the limit of a score", path,
+                     static_cast<long long>(MAX_SCORE_TICK));
 }
 
 } // namespace
 
-int midi_read(score *s) {
+int _midi_read(score *s, const char *path) {
     for (midi_buffer &b : mbuf) {
         b.cur = b.data;
         b.time = b.data ? 0 : MIDI_TIME_END;
@@ -628,14 +662,21 @@ int midi_read(score *s) {
     for (track_info_t &ti : track_info)
         ti.volume = 0;
     n_track = 0;
-    read_refused = 0;
+    read_refused = READ_OK;
+    notes_made = events_made = 0;
     for (int i = 0; i < MIDI_MAX_FILE_TRACKS && !read_refused; i++)
         read_track(s, i);
     clear_pending();
     recent_measure = nullptr;
-    if (read_refused || too_many_pieces(s))
+    if (read_refused) {
+        report_refusal(path);
         return 0;
+    }
     settle_elements(s);
+    for (measure *m = s->measures.head; m; m = m->next)
+        sort_measure_elements(m);
+    if (!score_size_acceptable(path, s->measures.head))
+        return 0;
     score_expand_by_measure(s);
     for (measure *m = s->measures.head; m; m = m->next)
         validate_measure(m);
@@ -667,14 +708,11 @@ int midi_import(const char *path, score *s) {
     int num = first ? first->num : default_num;
     int bit = first ? first->bit : default_bit;
     int key = first ? first->key : default_key;
-    int ok = midi_read(s);
+    int ok = _midi_read(s, path);
     destroy_mbuf();
     if (!ok) {
         restore_fresh_score(s, num, bit, key);
         std::memcpy(track_info, saved, sizeof saved);
-        file_message("%s: too long to import (more than %d measures, times out of range or "
-                     "too many tied pieces)",
-                     path, MIDI_MAX_MEASURES);
         return 0;
     }
     file_trace("read succeeded.\n");

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 
+#include "files/file_support.h"
 #include "model/list.h"
 #include "model/score.h"
 
@@ -25,7 +26,6 @@ PLINKEL_LIST_FAMILY(midi_note, "midi_imp")
 int midi_note_comp(midi_note *a, midi_note *b);
 
 constexpr int MIDI_MAX_FILE_TRACKS = 32;
-constexpr int MIDI_MAX_MEASURES = 20000; // an import needing more measures is refused
 constexpr int MIDI_ATOM_MAX = 256;
 constexpr int MIDI_TIME_END = 0x7fffffff;
 // A tempo meta event holds microseconds per quarter note; the score counts quarters per minute.
@@ -49,14 +49,16 @@ extern midi_buffer mbuf[MIDI_MAX_FILE_TRACKS];
 
 // Reads the MIDI file at path into s, which must be freshly initialised (init_g_score).
 // Returns 1 on success, with track_num set to the number of channels met (at least 1).
-// Returns 0, with s and the track table as they were and a message through file_message, when
-// the file cannot be loaded, its events would need more than MIDI_MAX_MEASURES measures, or
-// its times overflow.
+// Returns 0, with s and the track table as they were and a message through file_message naming
+// the file and the reason, when the file cannot be loaded or would exceed a limit of a score
+// (SCORE_FILE_MAX_BYTES, SCORE_MAX_MEASURES, SCORE_MAX_PIECES, SCORE_MAX_EVENTS) or its times
+// overflow.
 int midi_import(const char *path, score *s);
 // Loads the header and every track chunk into mbuf. Returns 1, or 0 (buffers freed).
 int _load_midi(const char *path);
-// Interprets the loaded buffers into s. Returns 1, or 0 when the file needs too many measures
-// or its times overflow (s then holds what was read so far).
+// Interprets the loaded buffers into s. Returns 1, or 0 when the file exceeds a limit of a score
+// or its times overflow (s then holds what was read so far); the message names path.
+int _midi_read(score *s, const char *path);
 int midi_read(score *s);
 // Frees every track buffer.
 void destroy_mbuf();
@@ -70,7 +72,7 @@ int sampling(int a, int b);
 // key signature, when x lies beyond the end); its start tick goes to *start.
 measure *get_measure_by_x(score *s, int x, int *start);
 // The same, searching from the measure of the last lookup. Null when the score would need more
-// than MIDI_MAX_MEASURES measures.
+// than SCORE_MAX_MEASURES measures.
 measure *get_measure_by_x_fast(score *s, int x, int *start);
 // Points the lookup cache of get_measure_by_x_fast at the first measure of s.
 void reset_measure_cache(score *s);

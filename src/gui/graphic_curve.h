@@ -79,7 +79,7 @@ void graphic_apply_stroke(int x1, int y1, int x2, int y2);
 // Deletes every tempo event of every measure.
 void destroy_all_tempo_m_event_list(score *s);
 // Replaces the score's tempo events by the working list, appending measures where an event
-// lies beyond the end. Events that would need more than MIDI_MAX_MEASURES measures are
+// lies beyond the end. Events that would need more than SCORE_MAX_MEASURES measures are
 // dropped. The appended measures are validated.
 void graphic_save_m_event(score *s);
 // Recycles every working event.

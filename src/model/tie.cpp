@@ -22,6 +22,20 @@ note *new_piece_of(measure *m, const note *n, int x, int len) {
     return p;
 }
 
+// How a new piece enters its measure's note list: sorted at once (an edit), or appended and
+// sorted with the whole list afterwards (a whole score, where one sorted insertion after another
+// would cost the square of the pieces that meet at one tick).
+enum piece_placement { PLACE_SORTED, PLACE_APPENDED };
+
+void place_piece(measure *m, note *after, note *piece, piece_placement placement) {
+    if (placement == PLACE_APPENDED)
+        _append_note_list(&m->notes, piece);
+    else if (after)
+        insert_note_sorted_after(m, after, piece);
+    else
+        _insert_sorted_note_list(&m->notes, piece, note_comp);
+}
+
 // Validates m and the count measures after it, as far as the score goes.
 void validate_reach(measure *m, int count) {
     for (int i = 0; m && i <= count; i++, m = m->next)
@@ -36,7 +50,7 @@ bool crosses_bar_line(const measure *m, const note *piece) {
 
 // Cuts piece at the bar line of m and continues it at the start of the next measure
 // (appended when m is the last one). Returns the new piece and its measure.
-note *split_at_bar_line(score *s, measure **m, note *piece) {
+note *split_at_bar_line(score *s, measure **m, note *piece, piece_placement placement) {
     int overhang = piece->x + piece->len - (*m)->len;
     piece->len = static_cast<int16_t>((*m)->len - piece->x);
     if (!(*m)->next)
@@ -44,7 +58,7 @@ note *split_at_bar_line(score *s, measure **m, note *piece) {
     *m = (*m)->next;
     note *tail_piece = new_piece_of(*m, piece, 0, overhang);
     _l_link_note(piece, tail_piece);
-    _insert_sorted_note_list(&(*m)->notes, tail_piece, note_comp);
+    place_piece(*m, nullptr, tail_piece, placement);
     return tail_piece;
 }
 
@@ -84,11 +98,11 @@ note *next_piece(measure **m, const note *piece) {
 
 // Splits the chain from n at every bar line it crosses, appending measures at the end of the
 // score; returns the number of following measures it reaches. Total lengths are left as they are.
-int split_at_bar_lines(score *s, measure *m, note *n) {
+int split_at_bar_lines(score *s, measure *m, note *n, piece_placement placement) {
     int count = 0;
     for (note *piece = n; piece;) {
         if (crosses_bar_line(m, piece)) {
-            piece = split_at_bar_line(s, &m, piece);
+            piece = split_at_bar_line(s, &m, piece, placement);
             count++;
             continue;
         }
@@ -102,7 +116,7 @@ int split_at_bar_lines(score *s, measure *m, note *n) {
 
 // Clips one piece to its first notatable value; a remainder, when there is one, is inserted
 // after it in m and linked as its successor.
-void clip_piece(measure *m, note *piece) {
+void clip_piece(measure *m, note *piece, piece_placement placement) {
     int whole = piece->len;
     if (whole <= 0)
         return;
@@ -113,8 +127,51 @@ void clip_piece(measure *m, note *piece) {
     if (!clipped || whole <= value)
         return;
     note *tail_piece = new_piece_of(m, piece, piece->x + value, whole - value);
-    insert_note_sorted_after(m, piece, tail_piece);
+    place_piece(m, piece, tail_piece, placement);
     _l_link_note(piece, tail_piece);
+}
+
+void clip_chain(measure *m, note *n, piece_placement placement) {
+    for (note *piece = n; piece; piece = next_piece(&m, piece))
+        clip_piece(m, piece, placement);
+    update_note_list(n);
+}
+
+// The pieces clip_piece makes of whole ticks from x in m.
+int64_t clipped_pieces(measure *m, int x, int whole) {
+    int64_t count = 0;
+    while (whole > 0) {
+        count++;
+        int clipped = 0;
+        int value = get_clipped_len(m, x, whole, &clipped);
+        if (!clipped || whole <= value || value <= 0)
+            break;
+        x += value;
+        whole -= value;
+    }
+    return count;
+}
+
+// The pieces a whole note of len ticks from x in m becomes, counted up to budget; *beyond gets
+// the measures it would append past the last one (which inherit the last one's signature).
+int64_t note_pieces(measure *m, int x, int len, int64_t budget, int *beyond) {
+    int64_t count = 0;
+    *beyond = 0;
+    for (;;) {
+        int room = m->len - x;
+        if (room <= 0)
+            return count + 1;
+        int segment = len < room ? len : room;
+        count += clipped_pieces(m, x, segment);
+        len -= segment;
+        if (len <= 0 || count > budget)
+            return count;
+        if (m->next)
+            m = m->next;
+        else
+            ++*beyond;
+        x = 0;
+    }
 }
 
 } // namespace
@@ -186,7 +243,7 @@ int get_total_len(note *piece) {
 }
 
 int __note_expand_by_measure(score *s, measure *m, note *n) {
-    int count = split_at_bar_lines(s, m, n);
+    int count = split_at_bar_lines(s, m, n, PLACE_SORTED);
     update_note_list(n);
     return count;
 }
@@ -194,9 +251,7 @@ int __note_expand_by_measure(score *s, measure *m, note *n) {
 int note_expand_by_note(measure *m, note *n) {
     if (!n || n->rest)
         return 0;
-    for (note *piece = n; piece; piece = next_piece(&m, piece))
-        clip_piece(m, piece);
-    update_note_list(n);
+    clip_chain(m, n, PLACE_SORTED);
     return 1;
 }
 
@@ -204,7 +259,7 @@ int _note_expand_by_measure(score *s, measure *m, note *n, int validate) {
     if (!n || n->rest)
         return 0;
     // The clipping below recomputes the total lengths of the whole chain.
-    int count = split_at_bar_lines(s, m, n);
+    int count = split_at_bar_lines(s, m, n, PLACE_SORTED);
     note_expand_by_note(m, n);
     if (validate)
         validate_reach(m, count);
@@ -235,14 +290,33 @@ int measure_expand_by_measure(score *s, measure *m) {
 
 // A chain is expanded from its first piece, which reaches all of it; its later pieces, met again
 // further on, are notatable already, and going over the rest of the chain from each of them would
-// make a long note over many short measures cost the square of its pieces.
+// make a long note over many short measures cost the square of its pieces. New pieces are
+// appended and every list sorted once at the end.
 int score_expand_by_measure(score *s) {
     int count = 0;
     for (measure *m = s->measures.head; m; m = m->next, count++)
         for (note *n = m->notes.head; n; n = n->next)
-            if (!n->l_prev)
-                _note_expand_by_measure(s, m, n, 0);
+            if (!n->rest && !n->l_prev) {
+                split_at_bar_lines(s, m, n, PLACE_APPENDED);
+                clip_chain(m, n, PLACE_APPENDED);
+            }
+    for (measure *m = s->measures.head; m; m = m->next)
+        sort_note_list(&m->notes);
     return count;
+}
+
+expansion_size score_expansion_size(measure *first, int64_t max_pieces) {
+    expansion_size size = {0, 0};
+    for (measure *m = first; m && size.pieces <= max_pieces; m = m->next)
+        for (note *n = m->notes.head; n && size.pieces <= max_pieces; n = n->next) {
+            if (n->rest || n->l_prev)
+                continue;
+            int beyond = 0;
+            size.pieces += note_pieces(m, n->x, n->len, max_pieces - size.pieces, &beyond);
+            if (beyond > size.appended_measures)
+                size.appended_measures = beyond;
+        }
+    return size;
 }
 
 int note_compress_by_measure(measure *m, note *n) {

@@ -36,6 +36,15 @@ int measure_expand_by_measure(score *s, measure *m);
 // Expands every measure of the score. Returns the number of measures afterwards.
 int score_expand_by_measure(score *s);
 
+// What score_expand_by_measure would make of the whole notes from first on, found without
+// making it: the pieces of all notes and the measures it would append at the end. Counting
+// stops once pieces passes max_pieces, so the cost stays within max_pieces steps.
+struct expansion_size {
+    int64_t pieces;
+    int appended_measures;
+};
+expansion_size score_expansion_size(measure *first, int64_t max_pieces);
+
 // Compression.
 // Joins the chain from n onward back into n; returns the number of following measures the
 // chain reached (0 for a rest).

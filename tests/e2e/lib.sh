@@ -33,12 +33,27 @@ fail() {
 
 step() { echo "--- $*"; }
 
+# Reports of the address, leak and undefined-behaviour sanitizers, when the installed program
+# was built with them, land in $WORK/sanitizer.PID; any such report fails the test.
+sanitizer_reports() {
+    local f found=1
+    for f in "$WORK"/sanitizer.*; do
+        [ -s "$f" ] || continue
+        echo "FAIL: sanitizer report $(basename "$f"):" >&2
+        head -60 "$f" >&2
+        found=0
+    done
+    return $found
+}
+
 e2e_cleanup() {
+    local status=$?
     if [ -n "$PLINKEL_PID" ] && kill -0 "$PLINKEL_PID" 2>/dev/null; then
         kill "$PLINKEL_PID" 2>/dev/null
         sleep 0.3
         kill -9 "$PLINKEL_PID" 2>/dev/null
     fi
+    [ -n "$WORK" ] && sanitizer_reports && status=1
     if [ -n "$XVFB_PID" ]; then
         kill "$XVFB_PID" 2>/dev/null
         wait "$XVFB_PID" 2>/dev/null
@@ -46,6 +61,7 @@ e2e_cleanup() {
     if [ -n "$WORK" ] && [ -z "${E2E_KEEP:-}" ]; then
         rm -rf "$WORK"
     fi
+    exit "$status"
 }
 
 # Creates the scratch directories and a shim xmessage: the library shows its message boxes
@@ -57,6 +73,8 @@ e2e_init() {
     trap 'exit 130' INT TERM
     RUN_DIR="$WORK/run"
     mkdir -p "$RUN_DIR" "$WORK/bin" "$WORK/home"
+    export ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=1}:log_path=$WORK/sanitizer"
+    export UBSAN_OPTIONS="${UBSAN_OPTIONS:-print_stacktrace=1}:log_path=$WORK/sanitizer"
     cat >"$WORK/bin/xmessage" <<EOF
 #!/bin/sh
 printf '%s\n' "\$*" >>"$WORK/xmessage.log"

@@ -152,3 +152,41 @@ inline void expect_fresh(score *s, measure *first) {
     EXPECT_EQ(first->bit, default_bit);
     EXPECT_EQ(first->len, 768);
 }
+
+// Standard MIDI Files built byte by byte: a header of the given length and the track chunks.
+typedef std::vector<unsigned char> bytes;
+
+inline void put32(bytes &b, uint32_t v) {
+    for (int s = 24; s >= 0; s -= 8)
+        b.push_back(static_cast<unsigned char>(v >> s));
+}
+
+inline bytes smf(int format, int division, const std::vector<bytes> &tracks, int header_len = 6) {
+    bytes b = {'M', 'T', 'h', 'd'};
+    put32(b, static_cast<uint32_t>(header_len));
+    b.push_back(0), b.push_back(static_cast<unsigned char>(format));
+    b.push_back(0), b.push_back(static_cast<unsigned char>(tracks.size()));
+    b.push_back(static_cast<unsigned char>(division >> 8));
+    b.push_back(static_cast<unsigned char>(division));
+    for (int i = 6; i < header_len; i++)
+        b.push_back(0xEE);
+    for (const bytes &t : tracks) {
+        b.insert(b.end(), {'M', 'T', 'r', 'k'});
+        put32(b, static_cast<uint32_t>(t.size()));
+        b.insert(b.end(), t.begin(), t.end());
+    }
+    return b;
+}
+
+inline const bytes END = {0x00, 0xFF, 0x2F, 0x00};
+
+inline bytes cat(std::initializer_list<bytes> parts) {
+    bytes out;
+    for (const bytes &p : parts)
+        out.insert(out.end(), p.begin(), p.end());
+    return out;
+}
+
+inline void write_bytes(const std::string &path, const bytes &b) {
+    write_text(path, std::string(b.begin(), b.end()));
+}

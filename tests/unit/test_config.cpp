@@ -13,6 +13,7 @@
 
 #include "editor/config.h"
 #include "editor/state.h"
+#include "editor/strutil.h"
 
 namespace {
 
@@ -216,6 +217,39 @@ TEST_F(Config, WriteThenReadGivesTheSameMode) {
     EXPECT_STREQ(filename, "/a/untitled");
 }
 
+// Whatever bytes the working file name holds, the line written keeps the mode for the next start:
+// a directory the quoted field cannot hold is not remembered, and bytes that are no UTF-8 are
+// kept as they are (both found by fuzzing: the library's replace_filename turned "\xa2" into a
+// quote and looped forever on "\xff\xab").
+TEST_F(Config, AnyFileNameKeepsTheModeIntact) {
+    struct {
+        const char *name, *written;
+    } cases[] = {
+        {"/home/u/my \"best\"/song.seq", "\"untitled\" 8 800 600 0\n"},
+        {"/a\nb/song.seq", "\"untitled\" 8 800 600 0\n"},
+        {"/c\rd/song.seq", "\"untitled\" 8 800 600 0\n"},
+        {"\xa2"
+         "1h/",
+         "\"\xa2"
+         "1h/untitled\" 8 800 600 0\n"},
+        {")k\xab\xab\\\\/\xff\xff\xff 12\x96\xfd/s.seq",
+         "\")k\xab\xab\\\\/\xff\xff\xff 12\x96\xfd/untitled\" 8 800 600 0\n"},
+        {"/h/\xc3\xa9t\xc3\xa9/s.seq", "\"/h/\xc3\xa9t\xc3\xa9/untitled\" 8 800 600 0\n"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        str_n_cpy(filename, c.name, FILENAME_SIZE);
+        screen_w = 800;
+        screen_h = 600;
+        full_screen = 0;
+        write_config();
+        EXPECT_EQ(read_file(path), c.written);
+        config_defaults();
+        read_from(read_file(path));
+        expect_mode(8, 800, 600, 0);
+    }
+}
+
 TEST_F(Config, UnwritableFileIsSkippedSilently) {
     std::string missing_dir = std::string(dir) + "/no/such/dir/plinkel.cfg";
     config_file_name = missing_dir.c_str();
@@ -255,6 +289,26 @@ TEST_F(Tokens, KindsOfTokens) {
     EXPECT_EQ(config_get_token(f), CONFIG_EOF);
     EXPECT_EQ(config_get_token(f), CONFIG_EOF);
     EXPECT_EQ(config_yytype, CONFIG_EOF);
+}
+
+// Whatever the file holds, the tokenizer reads no more than CONFIG_MAX_BYTES of it.
+TEST_F(Tokens, NothingPastTheReadingLimitIsRead) {
+    struct {
+        std::string text;
+        int first; // kind of the first token; the next one is the end
+    } cases[] = {
+        {"\"" + std::string(100000, 'a'), CONFIG_STRING},
+        {"7" + std::string(CONFIG_MAX_BYTES, ' ') + "9", CONFIG_NUMBER},
+        {std::string(100000, '5'), CONFIG_NUMBER},
+    };
+    for (const auto &c : cases) {
+        open(c.text);
+        EXPECT_EQ(config_get_token(f), c.first);
+        EXPECT_EQ(config_get_token(f), CONFIG_EOF);
+        EXPECT_LE(std::ftell(f), CONFIG_MAX_BYTES);
+        std::fclose(f);
+        f = nullptr;
+    }
 }
 
 TEST_F(Tokens, ValueSurvivesOtherTokens) {

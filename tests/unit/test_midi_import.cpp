@@ -10,43 +10,6 @@
 
 namespace {
 
-typedef std::vector<unsigned char> bytes;
-
-void put32(bytes &b, uint32_t v) {
-    for (int s = 24; s >= 0; s -= 8)
-        b.push_back(static_cast<unsigned char>(v >> s));
-}
-
-bytes smf(int format, int division, const std::vector<bytes> &tracks, int header_len = 6) {
-    bytes b = {'M', 'T', 'h', 'd'};
-    put32(b, static_cast<uint32_t>(header_len));
-    b.push_back(0), b.push_back(static_cast<unsigned char>(format));
-    b.push_back(0), b.push_back(static_cast<unsigned char>(tracks.size()));
-    b.push_back(static_cast<unsigned char>(division >> 8));
-    b.push_back(static_cast<unsigned char>(division));
-    for (int i = 6; i < header_len; i++)
-        b.push_back(0xEE);
-    for (const bytes &t : tracks) {
-        b.insert(b.end(), {'M', 'T', 'r', 'k'});
-        put32(b, static_cast<uint32_t>(t.size()));
-        b.insert(b.end(), t.begin(), t.end());
-    }
-    return b;
-}
-
-const bytes END = {0x00, 0xFF, 0x2F, 0x00};
-
-bytes cat(std::initializer_list<bytes> parts) {
-    bytes out;
-    for (const bytes &p : parts)
-        out.insert(out.end(), p.begin(), p.end());
-    return out;
-}
-
-void write_bytes(const std::string &path, const bytes &b) {
-    write_text(path, std::string(b.begin(), b.end()));
-}
-
 class MidiImport : public FileTest {
   protected:
     int saved_atom = 4;
@@ -278,8 +241,8 @@ TEST_F(MidiImport, MeasureLookupAppendsAndWalksBothWays) {
     EXPECT_EQ(start, 0);
     EXPECT_EQ(get_measure_by_x_fast(&g_score, 800, &start), m->prev);
     EXPECT_EQ(start, 768);
-    EXPECT_EQ(get_measure_by_x_fast(&g_score, MIDI_MAX_MEASURES * 768, &start), nullptr);
-    EXPECT_EQ(g_score.measures.num, MIDI_MAX_MEASURES);
+    EXPECT_EQ(get_measure_by_x_fast(&g_score, SCORE_MAX_MEASURES * 768, &start), nullptr);
+    EXPECT_EQ(g_score.measures.num, SCORE_MAX_MEASURES);
 }
 
 // ---- Round trip through our own writer ----
