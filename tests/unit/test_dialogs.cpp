@@ -368,8 +368,9 @@ TEST_F(TrackDialog, OkAppliesDefaultsVolumesAndScroll) {
     finish_track_editing("120", 127, 0, 96, 100);
     EXPECT_EQ(offset_y, -track_height / 2);
     for (note *e = nth(0)->notes.head; e; e = e->next) {
-        if (e->rest && e->track == 1)
+        if (e->rest && e->track == 1) {
             EXPECT_NE(e->volume, 50);
+        }
     }
 }
 
