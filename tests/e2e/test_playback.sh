@@ -1,7 +1,7 @@
 #!/bin/bash
 # Hearing the score: the listening strip above the staves sounds each column once while the
 # pointer sweeps across it and leaves nothing sounding; F5 plays from the first measure on the
-# screen and Q stops it at once, silencing the notes that were sounding.
+# screen and Q or F8 stops it before its end, silencing the notes that were sounding.
 source "$PLINKEL_E2E_LIB"
 source "$(dirname "${BASH_SOURCE[0]}")/midi_notes.sh"
 
@@ -12,6 +12,28 @@ STRIP_Y=10
 col_x() { echo $((ORIGIN_X + 30 * $1)); }
 pos_y() { echo $((ORIGIN_Y - 6 * $1)); }
 
+# Starts playback, presses key $1 once the first note sounds, and checks that playback stopped
+# before the end of the score and left nothing sounding.
+stops_playback() {
+    local mark ons sounding
+    mark=$(wc -l <"$WORK/midi.log")
+    hold_f5
+    wait_for "$E2E_TIMEOUT" "the playback to start" note_ons_after "$mark" 1
+    timeout 5 xdotool keydown "$1" 2>/dev/null || fail "keydown $1"
+    sleep "$STOP_HOLD"
+    timeout 5 xdotool keyup "$1" 2>/dev/null || fail "keyup $1"
+    # The editor answers the screenshot key only once it is back from playing.
+    screenshot "$WORK/after.bmp"
+    wait_for "$E2E_TIMEOUT" "the notes to be released" all_released "$mark"
+    messages_after "$mark" | awk '$2 ~ /^[89]/' >"$NOTES"
+    ons=$(awk '$2 ~ /^9/ && $4 != "00" {print $3}' "$NOTES" | paste -s -d ' ')
+    case "$FULL_SCORE" in
+    "$ons"*) ;;
+    *) fail "playback sounded '$ons', expected the score's beginning: $FULL_SCORE" ;;
+    esac
+    [ "$ons" != "$FULL_SCORE" ] || fail "$1 did not stop playback: the whole score sounded"
+}
+
 e2e_init
 start_xvfb
 sound_config capture
@@ -20,6 +42,19 @@ wait_window
 accept_new_score
 wait_file "$WORK/midi.log"
 NOTES="$WORK/notes.txt"
+FULL_SCORE="3C 40 43 48 3C 3C 3C 3C"
+STOP_HOLD=0.3 # the player looks at the keys only every few passes
+
+# Counts the note-ons logged after line $1; true once there are at least $2.
+note_ons_after() {
+    [ "$(messages_after "$1" | awk '$2 ~ /^9/ && $4 != "00"' | wc -l)" -ge "$2" ]
+}
+
+# True when every note-on logged after line $1 has been switched off again.
+all_released() {
+    [ "$(messages_after "$1" | awk '$2 ~ /^[89]/ {id = $3; if ($2 ~ /^9/ && $4 != "00") n[id]++;
+        else if (n[id] > 0) n[id]--} END {s = 0; for (k in n) s += n[k]; print s}')" = 0 ]
+}
 
 step "four notes, one per column"
 k=0
@@ -35,14 +70,21 @@ mouse_move $(($(col_x 0) - 5)) "$STRIP_Y"
 sleep 0.1
 timeout 5 xdotool mousedown 1
 sleep 0.2
-# Within the first measure only: its last half column already belongs to the next one.
-for ((x = $(col_x 0) - 5; x <= $(col_x 3) + 10; x += 5)); do
-    mouse_move "$x" "$STRIP_Y"
-    sleep 0.05
+# Within the first measure only: its last half column already belongs to the next one. The
+# pointer crosses each column in small steps and waits there until the column has sounded, so
+# a slowly drawing editor still sees it pass.
+x=$(($(col_x 0) - 5))
+for k in 0 1 2 3; do
+    for (( ; x <= $(col_x "$k"); x += 5)); do
+        mouse_move "$x" "$STRIP_Y"
+        sleep 0.05
+    done
+    wait_for "$E2E_TIMEOUT" "column $k to sound" note_ons_after "$mark" $((k + 1))
 done
+mouse_move $(($(col_x 3) + 10)) "$STRIP_Y"
 sleep 0.2
 timeout 5 xdotool mouseup 1
-sleep 0.3
+wait_for "$E2E_TIMEOUT" "the strip to fall silent" all_released "$mark"
 messages_after "$mark" | awk '$2 ~ /^[89]/' >"$NOTES"
 ons=$(awk '$2 ~ /^9/ && $4 != "00" {print $3}' "$NOTES" | paste -s -d ' ')
 [ "$ons" = "3C 40 43 48" ] || fail "the strip sounded '$ons', expected each column once: 3C 40 43 48"
@@ -52,22 +94,14 @@ offs=$(awk '$2 ~ /^8/ || $4 == "00" {print $3}' "$NOTES" | paste -s -d ' ')
 order=$(awk '{print ($2 ~ /^9/ ? "on" : "off")}' "$NOTES" | paste -s -d ' ')
 [ "$order" = "on off on off on off on off" ] || fail "strip messages out of order: $order"
 
-step "Q stops playback"
-mouse_click 1 "$(col_x 4)" "$(pos_y 0)" # a note in the second measure
+step "Q and F8 stop playback"
+# Two measures, eight quarters: playback would run 4 s if nothing stopped it.
+for k in 4 5 6 7; do
+    mouse_click 1 "$(col_x $k)" "$(pos_y 0)"
+done
 sleep 0.3
-mark=$(wc -l <"$WORK/midi.log")
-send_keys F5
-sleep 0.7
-send_keys q
-sleep 0.5
-messages_after "$mark" | awk '$2 ~ /^[89]/' >"$NOTES"
-ons=$(awk '$2 ~ /^9/ && $4 != "00" {print $3}' "$NOTES" | paste -s -d ' ')
-[ "$ons" = "3C 40" ] || fail "after Q at 0.7 s the notes played were '$ons', expected 3C 40"
-sounding=$(awk '{id = $3; if ($2 ~ /^9/ && $4 != "00") n[id]++; else if (n[id] > 0) n[id]--}
-    END {s = 0; for (k in n) s += n[k]; print s}' "$NOTES")
-[ "$sounding" = 0 ] || fail "$sounding notes still sounding after Q"
-# The editor takes input again: the screenshot key answers.
-screenshot "$WORK/after.bmp"
+stops_playback q
+stops_playback F8
 
 quit_without_saving
 expect_status 0
