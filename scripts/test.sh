@@ -25,6 +25,10 @@ export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 status=0
 echo "== unit and end-to-end tests (plain build)"
 ctest --test-dir "$here/build-test" --output-on-failure -j"$jobs" || status=1
+# The LilyPond and MuseScore checks spend their time in those programs, not in ours; the
+# sanitizer pass leaves them to the plain one (the writers and readers they drive run under the
+# sanitizers in the unit tests).
 echo "== unit and end-to-end tests (sanitizer build)"
-ctest --test-dir "$here/build-asan" --output-on-failure -j"$jobs" || status=1
+ctest --test-dir "$here/build-asan" --output-on-failure -j"$jobs" \
+    -E '^e2e\.test_(export_lilypond|musicxml)$' || status=1
 exit $status
