@@ -92,17 +92,16 @@ TEST_F(MusicXml, RandomScoresComeBackWithTheirNotesSpellingAndTies) {
     }
 }
 
-// Two overlapping notes of one pitch and track whose tied pieces cross bar lines: each chain
-// must come back whole, not joined to the other note's pieces.
+// Two overlapping notes of one pitch and track, both written as tied pieces: each chain must
+// come back whole, not joined to the other note's pieces (715/716 was joined crosswise).
 TEST_F(MusicXml, OverlappingUnisonsKeepTheirOwnTies) {
     struct unisons {
         int a_x, a_len, b_x, b_len;
     };
+    // {a_x, a_len, b_x, b_len}: a tied across bar lines or within the measure
     const unisons cases[] = {
-        {576, 384, 672, 480}, // the later note ends later
-        {576, 480, 672, 240}, // the later note ends first
-        {0, 1700, 384, 900},  // chains of three pieces
-        {384, 900, 0, 1700},
+        {576, 384, 672, 480}, {576, 480, 672, 240}, {0, 1700, 384, 900},
+        {384, 900, 0, 1700},  {331, 81, 341, 131},  {715, 23, 716, 35},
     };
     for (const unisons &u : cases) {
         SCOPED_TRACE(u.a_x);
