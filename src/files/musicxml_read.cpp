@@ -31,9 +31,10 @@ constexpr int MAX_ALTER = 2;
 constexpr int MAX_TRANSPOSE = 48;
 constexpr int MAX_BEAT_TYPE = 256;
 constexpr int MAX_TEMPO = 10000;
-constexpr int DEFAULT_TEMPO = 120;       // what a score without a tempo mark plays at
-constexpr double FORTE_VELOCITY = 90.0;  // the velocity of dynamics="100"
-constexpr double VOLUME_PERCENT = 100.0; // midi-instrument volume is 0..100
+constexpr int MAX_VOICE_NUMBER = 1000000; // voice and staff numbers beyond are ignored
+constexpr int DEFAULT_TEMPO = 120;        // what a score without a tempo mark plays at
+constexpr double FORTE_VELOCITY = 90.0;   // the velocity of dynamics="100"
+constexpr double VOLUME_PERCENT = 100.0;  // midi-instrument volume is 0..100
 constexpr int MIDI_CHANNELS = 16;
 constexpr int MIDI_PROGRAMS = 128;
 constexpr int MAX_NOTE_LEN = INT16_MAX; // a whole note's length must fit its 16-bit field
@@ -62,8 +63,9 @@ struct staged_note {
     int velocity;
     int track;
     int tie_start, tie_stop;
-    long s, e; // absolute ticks, once the measures are built
-    int dead;  // joined into the note it continues
+    int voice, staff; // as written, 0 when not given: a tie is joined within its voice first
+    long s, e;        // absolute ticks, once the measures are built
+    int dead;         // joined into the note it continues
 };
 
 struct tempo_mark {
@@ -361,6 +363,14 @@ int read_pitch(mxml_reader *r, part_state *p, pugi::xml_node n, staged_note *s) 
     return 1;
 }
 
+// A voice or staff number as written, 0 when missing or out of range.
+int small_number(const char *text) {
+    double v = 0;
+    if (!number_of(text, &v) || std::fabs(v) > MAX_VOICE_NUMBER || v != std::floor(v))
+        return 0;
+    return static_cast<int>(v);
+}
+
 int has_tie(pugi::xml_node n, const char *type) {
     for (pugi::xml_node t : n.children("tie"))
         if (!std::strcmp(t.attribute("type").value(), type))
@@ -409,6 +419,8 @@ int read_note(mxml_reader *r, part_state *p, pugi::xml_node n) {
     s.track = p->track;
     s.tie_start = has_tie(n, "start");
     s.tie_stop = has_tie(n, "stop");
+    s.voice = small_number(n.child_value("voice"));
+    s.staff = small_number(n.child_value("staff"));
     r->notes.push_back(s);
     return 1;
 }
@@ -527,6 +539,8 @@ void place_in_time(mxml_reader *r) {
 
 // A note whose tie stops, following a note of the same track and pitch whose tie starts and
 // that ends where it begins, becomes part of that note, as long as the whole length fits.
+// Such a note in the same voice and staff is taken first, so overlapping unisons whose chains
+// run in different voices are not joined crosswise.
 void join_ties(mxml_reader *r) {
     std::vector<staged_note *> order;
     for (staged_note &n : r->notes)
@@ -547,12 +561,19 @@ void join_ties(mxml_reader *r) {
         staged_note *n = order[i];
         if (i > 0 && (order[i - 1]->track != n->track || order[i - 1]->pitch != n->pitch))
             open.clear();
-        auto continued = std::find_if(open.begin(), open.end(), [n](const staged_note *o) {
+        auto continues = [n](const staged_note *o) {
             return o->tie_start && o->e == n->s && n->e - o->s <= MAX_NOTE_LEN;
+        };
+        auto continued = std::find_if(open.begin(), open.end(), [&](const staged_note *o) {
+            return continues(o) && o->voice == n->voice && o->staff == n->staff;
         });
+        if (continued == open.end())
+            continued = std::find_if(open.begin(), open.end(), continues);
         if (n->tie_stop && continued != open.end()) {
             (*continued)->e = n->e;
             (*continued)->tie_start = n->tie_start;
+            (*continued)->voice = n->voice;
+            (*continued)->staff = n->staff;
             n->dead = 1;
             continue;
         }

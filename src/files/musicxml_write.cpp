@@ -1,6 +1,6 @@
 // The MusicXML writer. Each measure of each part is laid out afresh for notation: the pieces
 // of the track go to the treble or the bass staff by pitch, pieces of equal start and length
-// form chords, chords are dealt to voices (a tie continuation keeps its voice), and each voice
+// form chords, chords are dealt to voices (a tie chain keeps its voice), and each voice
 // is written from the start of the measure to its end, gaps as rests, every length split into
 // notatable values by split_notation_length, triplet values bracketed as 3:2 tuplets.
 #include "files/musicxml_write.h"
@@ -184,14 +184,24 @@ void write_tempos(writer *w, const measure *m, int first_measure) {
 
 // --- laying out one track of one measure ---
 
-std::vector<chord> gather_chords(const measure *m, int track) {
+// The voice of the piece n continues, or -1.
+int note_continued_voice(const writer *w, const note *n) {
+    if (!n->l_prev)
+        return -1;
+    auto it = w->voice_of.find(n->l_prev);
+    return it == w->voice_of.end() ? -1 : it->second;
+}
+
+std::vector<chord> gather_chords(const writer *w, const measure *m, int track) {
     std::vector<chord> chords;
     for (note *n = m->notes.head; n; n = n->next) {
         if (n->rest || n->track != track)
             continue;
-        // Unisons stay in chords of their own, so every tie chain keeps to its voice.
+        // Unisons stay in chords of their own and a chord only joins pieces continuing one
+        // voice, so every tie chain can keep to its voice.
         auto same = [&](const chord &c) {
             return c.x == n->x && c.len == n->len && staff_of(c.notes[0]) == staff_of(n) &&
+                   note_continued_voice(w, c.notes[0]) == note_continued_voice(w, n) &&
                    std::none_of(c.notes.begin(), c.notes.end(),
                                 [n](const note *o) { return o->pitch == n->pitch; });
         };
@@ -205,35 +215,60 @@ std::vector<chord> gather_chords(const measure *m, int track) {
 }
 
 // The voice a chord continues (the voice of its first note's previous piece), or -1.
-int continued_voice(writer *w, const chord &c) {
+int continued_voice(const writer *w, const chord &c) {
     for (const note *n : c.notes)
-        if (n->l_prev) {
-            auto it = w->voice_of.find(n->l_prev);
-            if (it != w->voice_of.end())
-                return it->second;
-        }
+        if (int v = note_continued_voice(w, n); v >= 0)
+            return v;
     return -1;
 }
 
-// Deals the chords of one staff to voices: a continued tie keeps its voice when that voice is
-// free, otherwise the first free voice takes the chord, and a new voice opens when none is.
+// Puts chord c in voice v when that voice is free at its start, otherwise in the first free
+// voice, opening voices as needed.
+void place_chord(writer *w, std::vector<voice_line> *voices, chord *c, int v, int staff) {
+    if (v < 0 || (v < static_cast<int>(voices->size()) && (*voices)[v].end > c->x)) {
+        v = 0;
+        while (v < static_cast<int>(voices->size()) && (*voices)[v].end > c->x)
+            v++;
+    }
+    while (static_cast<int>(voices->size()) <= v)
+        voices->push_back({staff, 0, {}});
+    (*voices)[v].chords.push_back(c);
+    (*voices)[v].end = c->x + c->len;
+    for (const note *n : c->notes)
+        w->voice_of[n] = v;
+}
+
+// Whether chord c continues a voice that is still free at its start.
+int keeps_free_voice(const writer *w, const std::vector<voice_line> &voices, const chord &c) {
+    int v = continued_voice(w, c);
+    return v >= 0 && (v >= static_cast<int>(voices.size()) || voices[v].end <= c.x);
+}
+
+// Deals the chords of one staff to voices, tick by tick. On each tick the pieces continuing a
+// voice that is free take it first, so neither a new note nor a piece pushed out of its own
+// voice can take it from them; the other chords keep their voice when it is free, otherwise
+// the first free voice takes them, and a new voice opens when none is.
 std::vector<voice_line> deal_voices(writer *w, std::vector<chord> &chords, int staff) {
     std::vector<voice_line> voices;
-    for (chord &c : chords) {
-        if (staff_of(c.notes[0]) != staff)
-            continue;
-        int v = continued_voice(w, c);
-        if (v < 0 || v >= static_cast<int>(voices.size()) || voices[v].end > c.x) {
-            v = 0;
-            while (v < static_cast<int>(voices.size()) && voices[v].end > c.x)
-                v++;
+    std::vector<chord *> own;
+    for (chord &c : chords)
+        if (staff_of(c.notes[0]) == staff)
+            own.push_back(&c);
+    std::stable_sort(own.begin(), own.end(),
+                     [](const chord *a, const chord *b) { return a->x < b->x; });
+    for (size_t i = 0, j; i < own.size(); i = j) {
+        j = i;
+        while (j < own.size() && own[j]->x == own[i]->x)
+            j++;
+        std::vector<chord *> rest;
+        for (size_t k = i; k < j; k++) {
+            if (keeps_free_voice(w, voices, *own[k]))
+                place_chord(w, &voices, own[k], continued_voice(w, *own[k]), staff);
+            else
+                rest.push_back(own[k]);
         }
-        while (static_cast<int>(voices.size()) <= v)
-            voices.push_back({staff, 0, {}});
-        voices[v].chords.push_back(&c);
-        voices[v].end = c.x + c.len;
-        for (const note *n : c.notes)
-            w->voice_of[n] = v;
+        for (chord *c : rest)
+            place_chord(w, &voices, c, continued_voice(w, *c), staff);
     }
     if (voices.empty())
         voices.push_back({staff, 0, {}});
@@ -381,21 +416,38 @@ void write_voice(writer *w, measure *m, const voice_line &v, int number) {
     }
 }
 
-void write_track_measure(writer *w, measure *m, int track) {
-    std::vector<chord> chords = gather_chords(m, track);
-    std::vector<voice_line> voices = deal_voices(w, chords, TREBLE);
+// Treble voices are numbered from 1 and bass voices after the most treble voices of any
+// measure of the part, so a voice keeps its number from measure to measure.
+void write_track_measure(writer *w, measure *m, int track, int bass_first) {
+    std::vector<chord> chords = gather_chords(w, m, track);
+    std::vector<voice_line> treble = deal_voices(w, chords, TREBLE);
     std::vector<voice_line> bass = deal_voices(w, chords, BASS);
-    voices.insert(voices.end(), bass.begin(), bass.end());
-    for (size_t i = 0; i < voices.size(); i++) {
+    for (size_t i = 0; i < treble.size(); i++) {
         if (i > 0)
             std::fprintf(w->fp, "      <backup><duration>%d</duration></backup>\n", m->len);
-        write_voice(w, m, voices[i], static_cast<int>(i) + 1);
+        write_voice(w, m, treble[i], static_cast<int>(i) + 1);
     }
+    for (size_t i = 0; i < bass.size(); i++) {
+        std::fprintf(w->fp, "      <backup><duration>%d</duration></backup>\n", m->len);
+        write_voice(w, m, bass[i], bass_first + static_cast<int>(i));
+    }
+}
+
+// The most treble voices any measure of the track needs, dealt as write_track_measure does.
+int most_treble_voices(writer *w, int track) {
+    size_t most = 1;
+    for (measure *m = w->s->measures.head; m; m = m->next) {
+        std::vector<chord> chords = gather_chords(w, m, track);
+        most = std::max(most, deal_voices(w, chords, TREBLE).size());
+    }
+    w->voice_of.clear();
+    return static_cast<int>(most);
 }
 
 void write_part(writer *w, size_t index) {
     std::fprintf(w->fp, "  <part id=\"P%zu\">\n", index + 1);
     w->voice_of.clear();
+    int bass_first = most_treble_voices(w, w->tracks[index]) + 1;
     int number = 1;
     const measure *prev = nullptr;
     for (measure *m = w->s->measures.head; m; prev = m, m = m->next, number++) {
@@ -403,7 +455,7 @@ void write_part(writer *w, size_t index) {
         write_attributes(w, m, prev);
         if (index == 0)
             write_tempos(w, m, prev == nullptr);
-        write_track_measure(w, m, w->tracks[index]);
+        write_track_measure(w, m, w->tracks[index], bass_first);
         if (!m->next)
             std::fprintf(w->fp, "      <barline location=\"right\"><bar-style>light-heavy"
                                 "</bar-style></barline>\n");

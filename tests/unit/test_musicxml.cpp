@@ -92,6 +92,37 @@ TEST_F(MusicXml, RandomScoresComeBackWithTheirNotesSpellingAndTies) {
     }
 }
 
+// Two overlapping notes of one pitch and track, both written as tied pieces: each chain must
+// come back whole, not joined to the other note's pieces (715/716 was joined crosswise).
+TEST_F(MusicXml, OverlappingUnisonsKeepTheirOwnTies) {
+    struct unisons {
+        int a_x, a_len, b_x, b_len;
+    };
+    // {a_x, a_len, b_x, b_len}: a tied across bar lines or within the measure
+    const unisons cases[] = {
+        {576, 384, 672, 480}, {576, 480, 672, 240}, {0, 1700, 384, 900},
+        {384, 900, 0, 1700},  {331, 81, 341, 131},  {715, 23, 716, 35},
+    };
+    for (const unisons &u : cases) {
+        SCOPED_TRACE(u.a_x);
+        append_measure(4, 4, 0);
+        append_measure(4, 4, 0);
+        add_note(g_score.measures.head, u.a_x, 5, u.a_len, 0, 40);
+        add_note(g_score.measures.head, u.b_x, 5, u.b_len, 0, 100);
+        add_note(g_score.measures.head->next, 0, 2, 96, 0, 70);
+        expand_and_validate(&g_score);
+        std::vector<std::string> notes = sorted(first_pieces(&g_score));
+        ASSERT_EQ(write_musicxml(path("u.musicxml").c_str(), &g_score), 1);
+        destroy_score(&g_score);
+        init_g_score();
+        ASSERT_EQ(read_musicxml(path("u.musicxml").c_str(), &g_score), 1);
+        EXPECT_TRUE(score_invariants(&g_score));
+        EXPECT_EQ(sorted(first_pieces(&g_score)), notes);
+        destroy_score(&g_score);
+        init_g_score();
+    }
+}
+
 TEST_F(MusicXml, WritesOnlyShownTracksAndRefusesWhenNoneIs) {
     add_note(g_score.measures.head, 0, 0, 192, 0);
     add_note(g_score.measures.head, 0, 4, 192, 1);
