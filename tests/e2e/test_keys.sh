@@ -20,11 +20,13 @@ DOT_X=72 # centre of the 3 x 3 dot, at (LEN_X + 2) + 11 .. 13
 DOT_Y=43
 TRIES=3
 
-# Holds a key long enough for the polled key table to see it (xdotool key names, e.g. shift+e).
+# Holds a key long enough for the polled key table to see it (xdotool key names, e.g. shift+e),
+# but briefly: a press the editor misses is noticed and repeated by after(), a press it takes
+# twice (held past a slow picture) is not.
 press() {
     local keys=${1//+/ }
     timeout 5 xdotool keydown $keys 2>/dev/null || fail "keydown $1"
-    sleep 0.2
+    sleep 0.1
     timeout 5 xdotool keyup $(echo $keys | tr ' ' '\n' | tac | tr '\n' ' ') 2>/dev/null ||
         fail "keyup $1"
     sleep 0.15
