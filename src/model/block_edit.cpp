@@ -73,15 +73,9 @@ bool holds_nothing(measure *m) {
     return true;
 }
 
-void forget_measure(score *s, measure *m) {
-    if (s->ref_measure == m)
-        s->ref_measure = nullptr;
-    if (s->cursor_measure == m)
-        s->cursor_measure = nullptr;
-    if (s->select_start == m)
-        s->select_start = nullptr;
-    if (s->select_end == m)
-        s->select_end = nullptr;
+// The score's pointers and the paste end into m, which is about to be deleted.
+void forget_deleted_measure(score *s, measure *m) {
+    forget_measure(s, m, nullptr);
     if (paste_end_measure == m)
         paste_end_measure = nullptr;
 }
@@ -104,7 +98,7 @@ void copy_to_end(score *s, measure *m, int x, measure *rest_of_score) {
 void finish_solid_edit(score *s, measure *cut, int ref_index) {
     measure *end = paste_end_measure;
     if (end && end != cut && paste_end_x == 0 && holds_nothing(end)) {
-        forget_measure(s, end);
+        forget_deleted_measure(s, end);
         _delete_measure_list(&s->measures, end, destroy_measure);
     }
     init_score_select(s);

@@ -62,18 +62,6 @@ note *split_at_bar_line(score *s, measure **m, note *piece, piece_placement plac
     return tail_piece;
 }
 
-// Forgets every pointer of the score into measure m, which is about to be deleted.
-void forget_measure(score *s, measure *m, measure *survivor) {
-    if (s->ref_measure == m)
-        s->ref_measure = survivor;
-    if (s->cursor_measure == m)
-        s->cursor_measure = nullptr;
-    if (s->select_start == m)
-        s->select_start = nullptr;
-    if (s->select_end == m)
-        s->select_end = nullptr;
-}
-
 void delete_notes_from(measure *m, int x) {
     for (note *n = m->notes.head; n;)
         n = n->x >= x ? _delete_note_list(&m->notes, n, nullptr) : n->next;
@@ -175,6 +163,17 @@ int64_t note_pieces(measure *m, int x, int len, int64_t budget, int *beyond) {
 }
 
 } // namespace
+
+void forget_measure(score *s, measure *m, measure *survivor) {
+    if (s->ref_measure == m)
+        s->ref_measure = survivor;
+    if (s->cursor_measure == m)
+        s->cursor_measure = nullptr;
+    if (s->select_start == m)
+        s->select_start = nullptr;
+    if (s->select_end == m)
+        s->select_end = nullptr;
+}
 
 note *_l_start_note(note *piece) {
     while (piece && piece->l_prev)

@@ -55,3 +55,6 @@ int measure_compress_by_measure(measure *m);
 // Cuts the score at tick x of m: chains crossing into m are joined back, everything of m from
 // x on and every later measure is deleted. Returns 1.
 int truncate_measure(score *s, measure *m, int x);
+// Clears every pointer of the score into m, which is about to be deleted; the first measure on
+// screen moves to survivor (null when the caller sets it again).
+void forget_measure(score *s, measure *m, measure *survivor);
