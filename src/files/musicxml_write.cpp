@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <deque>
 #include <numeric>
 #include <unordered_map>
 #include <vector>
@@ -192,26 +193,28 @@ int note_continued_voice(const writer *w, const note *n) {
     return it == w->voice_of.end() ? -1 : it->second;
 }
 
-std::vector<chord> gather_chords(const writer *w, const measure *m, int track) {
-    std::vector<chord> chords;
-    for (note *n = m->notes.head; n; n = n->next) {
-        if (n->rest || n->track != track)
-            continue;
-        // Unisons stay in chords of their own and a chord only joins pieces continuing one
-        // voice, so every tie chain can keep to its voice.
+// Groups the pieces starting on one tick into chords: pieces of equal length continuing the
+// same voice. Unisons stay in chords of their own, so every tie chain can keep to its voice.
+// The pieces before this tick must already be dealt, so that the voices they continue are known.
+void gather_chords(const writer *w, const std::vector<note *> &pieces, std::deque<chord> *store,
+                   std::vector<chord *> *out) {
+    size_t first = store->size();
+    for (note *n : pieces) {
         auto same = [&](const chord &c) {
-            return c.x == n->x && c.len == n->len && staff_of(c.notes[0]) == staff_of(n) &&
+            return c.len == n->len &&
                    note_continued_voice(w, c.notes[0]) == note_continued_voice(w, n) &&
                    std::none_of(c.notes.begin(), c.notes.end(),
                                 [n](const note *o) { return o->pitch == n->pitch; });
         };
-        auto it = std::find_if(chords.begin(), chords.end(), same);
-        if (it == chords.end())
-            chords.push_back({n->x, n->len, {n}});
+        auto it =
+            std::find_if(store->begin() + static_cast<std::ptrdiff_t>(first), store->end(), same);
+        if (it == store->end())
+            store->push_back({n->x, n->len, {n}});
         else
             it->notes.push_back(n);
     }
-    return chords;
+    for (size_t i = first; i < store->size(); i++)
+        out->push_back(&(*store)[i]);
 }
 
 // The voice a chord continues (the voice of its first note's previous piece), or -1.
@@ -244,28 +247,34 @@ int keeps_free_voice(const writer *w, const std::vector<voice_line> &voices, con
     return v >= 0 && (v >= static_cast<int>(voices.size()) || voices[v].end <= c.x);
 }
 
-// Deals the chords of one staff to voices, tick by tick. On each tick the pieces continuing a
-// voice that is free take it first, so neither a new note nor a piece pushed out of its own
-// voice can take it from them; the other chords keep their voice when it is free, otherwise
-// the first free voice takes them, and a new voice opens when none is.
-std::vector<voice_line> deal_voices(writer *w, std::vector<chord> &chords, int staff) {
-    std::vector<voice_line> voices;
-    std::vector<chord *> own;
-    for (chord &c : chords)
-        if (staff_of(c.notes[0]) == staff)
-            own.push_back(&c);
+// Deals the pieces of one staff to voices, tick by tick. On each tick the pieces are gathered
+// into chords, and the chords continuing a voice that is free take it first, so neither a new
+// note nor a piece pushed out of its own voice can take it from them; the other chords keep
+// their voice when it is free, otherwise the first free voice takes them, and a new voice opens
+// when none is. The chords live in store.
+std::vector<voice_line> deal_voices(writer *w, const measure *m, int track, int staff,
+                                    std::deque<chord> *store) {
+    std::vector<note *> own;
+    for (note *n = m->notes.head; n; n = n->next)
+        if (!n->rest && n->track == track && staff_of(n) == staff)
+            own.push_back(n);
     std::stable_sort(own.begin(), own.end(),
-                     [](const chord *a, const chord *b) { return a->x < b->x; });
+                     [](const note *a, const note *b) { return a->x < b->x; });
+    std::vector<voice_line> voices;
     for (size_t i = 0, j; i < own.size(); i = j) {
         j = i;
         while (j < own.size() && own[j]->x == own[i]->x)
             j++;
-        std::vector<chord *> rest;
-        for (size_t k = i; k < j; k++) {
-            if (keeps_free_voice(w, voices, *own[k]))
-                place_chord(w, &voices, own[k], continued_voice(w, *own[k]), staff);
+        std::vector<chord *> chords, rest;
+        gather_chords(w,
+                      std::vector<note *>(own.begin() + static_cast<std::ptrdiff_t>(i),
+                                          own.begin() + static_cast<std::ptrdiff_t>(j)),
+                      store, &chords);
+        for (chord *c : chords) {
+            if (keeps_free_voice(w, voices, *c))
+                place_chord(w, &voices, c, continued_voice(w, *c), staff);
             else
-                rest.push_back(own[k]);
+                rest.push_back(c);
         }
         for (chord *c : rest)
             place_chord(w, &voices, c, continued_voice(w, *c), staff);
@@ -419,9 +428,9 @@ void write_voice(writer *w, measure *m, const voice_line &v, int number) {
 // Treble voices are numbered from 1 and bass voices after the most treble voices of any
 // measure of the part, so a voice keeps its number from measure to measure.
 void write_track_measure(writer *w, measure *m, int track, int bass_first) {
-    std::vector<chord> chords = gather_chords(w, m, track);
-    std::vector<voice_line> treble = deal_voices(w, chords, TREBLE);
-    std::vector<voice_line> bass = deal_voices(w, chords, BASS);
+    std::deque<chord> chords;
+    std::vector<voice_line> treble = deal_voices(w, m, track, TREBLE, &chords);
+    std::vector<voice_line> bass = deal_voices(w, m, track, BASS, &chords);
     for (size_t i = 0; i < treble.size(); i++) {
         if (i > 0)
             std::fprintf(w->fp, "      <backup><duration>%d</duration></backup>\n", m->len);
@@ -437,8 +446,8 @@ void write_track_measure(writer *w, measure *m, int track, int bass_first) {
 int most_treble_voices(writer *w, int track) {
     size_t most = 1;
     for (measure *m = w->s->measures.head; m; m = m->next) {
-        std::vector<chord> chords = gather_chords(w, m, track);
-        most = std::max(most, deal_voices(w, chords, TREBLE).size());
+        std::deque<chord> chords;
+        most = std::max(most, deal_voices(w, m, track, TREBLE, &chords).size());
     }
     w->voice_of.clear();
     return static_cast<int>(most);

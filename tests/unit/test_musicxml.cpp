@@ -96,12 +96,15 @@ TEST_F(MusicXml, RandomScoresComeBackWithTheirNotesSpellingAndTies) {
 // come back whole, not joined to the other note's pieces (715/716 was joined crosswise).
 TEST_F(MusicXml, OverlappingUnisonsKeepTheirOwnTies) {
     struct unisons {
-        int a_x, a_len, b_x, b_len;
+        int a_x, a_len, b_x, b_len, partner_len;
     };
-    // {a_x, a_len, b_x, b_len}: a tied across bar lines or within the measure
+    // {a_x, a_len, b_x, b_len, partner_len}: a tied across bar lines or within the measure; a
+    // partner a third lower starting with a (none when 0) gives b's later pieces a chance to
+    // be mistaken for a's chord
     const unisons cases[] = {
-        {576, 384, 672, 480}, {576, 480, 672, 240}, {0, 1700, 384, 900},
-        {384, 900, 0, 1700},  {331, 81, 341, 131},  {715, 23, 716, 35},
+        {576, 384, 672, 480, 0}, {576, 480, 672, 240, 0}, {0, 1700, 384, 900, 0},
+        {384, 900, 0, 1700, 0},  {331, 81, 341, 131, 0},  {715, 23, 716, 35, 0},
+        {715, 23, 716, 35, 29},  {48, 67, 48, 85, 40},
     };
     for (const unisons &u : cases) {
         SCOPED_TRACE(u.a_x);
@@ -109,6 +112,8 @@ TEST_F(MusicXml, OverlappingUnisonsKeepTheirOwnTies) {
         append_measure(4, 4, 0);
         add_note(g_score.measures.head, u.a_x, 5, u.a_len, 0, 40);
         add_note(g_score.measures.head, u.b_x, 5, u.b_len, 0, 100);
+        if (u.partner_len)
+            add_note(g_score.measures.head, u.a_x, 3, u.partner_len, 0, 40);
         add_note(g_score.measures.head->next, 0, 2, 96, 0, 70);
         expand_and_validate(&g_score);
         std::vector<std::string> notes = sorted(first_pieces(&g_score));
