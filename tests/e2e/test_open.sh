@@ -4,6 +4,7 @@
 # MIDI file we did not write, and the next "write" proposes its name with ".seq"; "plinkel
 # FILE" starts with the file opened; a file that cannot be read is named in an alert and the
 # editor goes on with an empty score. The desktop entry starts it with a file the same way.
+# "write musicxml" and "open musicxml" carry the score out and back in through MusicXML.
 source "$PLINKEL_E2E_LIB"
 source "$(dirname "${BASH_SOURCE[0]}")/menu_lib.sh"
 
@@ -65,6 +66,22 @@ wait_for 10 "an alert in the middle of the window" window_shows 400x100+120+190 
 send_keys Return
 shot "$WORK/empty.bmp"
 [ "$(head_ink "$WORK/empty.bmp" 0 0)" -lt 8 ] || fail "the empty score shows a note"
+press_until_exit Escape
+expect_status 0
+
+step "write musicxml writes the open score; open musicxml brings it back"
+start_plinkel_with song.seq
+wait_window
+menu_child "$MAIN_FILE" "$FILE_WRITE_MUSICXML"
+confirm_selector
+wait_file "$RUN_DIR/song.musicxml"
+[ "$(grep -c '<pitch>' "$RUN_DIR/song.musicxml")" = 3 ] || fail "song.musicxml lacks the notes"
+press_until_exit Escape
+expect_status 0
+start_new_score
+menu_child "$MAIN_FILE" "$FILE_OPEN_MUSICXML"
+select_name untitled.musicxml song.musicxml
+expect_song_notes musicxml_open
 press_until_exit Escape
 expect_status 0
 
