@@ -12,40 +12,14 @@ namespace {
 
 constexpr int TRACKS = 32;
 constexpr int MEASURES = 200;
-constexpr int STEP = 48;
-constexpr int TIED_START = 720; // the last note of each track runs over the bar line
-constexpr int TIED_LEN = 144;
 constexpr int EDIT_MEASURE = MEASURES / 2;
 constexpr int ENTRY_X = 96; // a free spot for an entered note: between two sixteenths
 constexpr int ENTRY_PITCH = 30;
 constexpr int STEPS_HELD = 200;
 constexpr double MEGABYTE = 1024.0 * 1024.0;
 
-void fill_track(measure *m, int track, int base) {
-    for (int x = 0; x < TIED_START; x += STEP) {
-        add_note(m, x, STEP, base + (x / STEP) % 7, track);
-        if (x % 192 == 0 && x < 384) {
-            add_note(m, x, 96, base - 5, track);
-            add_note(m, x, 240, base - 9, track);
-        }
-    }
-    add_note(m, TIED_START, TIED_LEN, base, track);
-}
-
 void build_score() {
-    destroy_score(&g_score);
-    init_score(&g_score);
-    track_num = TRACKS;
-    init_track_info();
-    update_active_tracks();
-    measure *last = nullptr;
-    for (int i = 0; i < MEASURES; i++) {
-        measure *m = new_measure();
-        last = _insert_measure_list(&g_score.measures, last, m);
-        for (int t = 0; t < TRACKS; t++)
-            fill_track(m, t, (t % 4) * 12 - 12);
-    }
-    g_score.ref_measure = g_score.measures.head;
+    build_dense_score(TRACKS, MEASURES);
     score_expand_by_measure(&g_score);
     for (measure *m = g_score.measures.head; m; m = m->next)
         validate_measure(m);
@@ -55,8 +29,8 @@ void build_score() {
 // One note entered as the editor enters it, recorded as an undo step.
 void enter_note(measure *m, int track) {
     undo_begin(&g_score, "enter note");
-    undo_touch_ticks(&g_score, m, ENTRY_X, STEP);
-    note *n = add_note(m, ENTRY_X, STEP, ENTRY_PITCH, track);
+    undo_touch_ticks(&g_score, m, ENTRY_X, DENSE_STEP);
+    note *n = add_note(m, ENTRY_X, DENSE_STEP, ENTRY_PITCH, track);
     _note_expand_by_measure(&g_score, m, n, 1);
     undo_commit(&g_score, 1);
 }
