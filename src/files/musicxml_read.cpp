@@ -476,16 +476,17 @@ int read_part(mxml_reader *r, pugi::xml_node part) {
 
 // --- building the score ---
 
-// A measure whose content differs from its time signature (a pickup, say) gets the simplest
-// signature of exactly that length, so every later measure keeps its place.
-void fit_measure(measure *m, long actual) {
+// Gives m the simplest signature of exactly the given length, when there is one and the
+// length fits a measure. Returns whether it did.
+int fit_measure(measure *m, long actual) {
+    if (actual < 1 || actual > INT16_MAX)
+        return 0;
     for (int bit = 1; bit <= MAX_BEAT_TYPE; bit *= 2)
         if (actual * bit % TICKS_PER_WHOLE == 0) {
-            long num = actual * bit / TICKS_PER_WHOLE;
-            if (num <= INT16_MAX)
-                set_measure(m, static_cast<int>(num), bit, m->key);
-            return;
+            set_measure(m, static_cast<int>(actual * bit / TICKS_PER_WHOLE), bit, m->key);
+            return 1;
         }
+    return 0;
 }
 
 measure *append_copy(measure_list *list, int num, int bit, int key) {
@@ -495,7 +496,28 @@ measure *append_copy(measure_list *list, int num, int bit, int key) {
     return m;
 }
 
-void build_measures(mxml_reader *r, const measure *fresh) {
+// The score measures of one MusicXML measure holding actual ticks: one measure of the
+// signature in force, or, when the content differs from it (a pickup, say), one of exactly that
+// length, so every later measure keeps its place. Content that no single measure can hold
+// spreads over measures of the signature in force, the last one fitted to what is left when
+// it can be. Returns the ticks they cover, 0 when they would exceed the measure limit.
+long append_measures_for(mxml_reader *r, int num, int bit, int key, long actual) {
+    measure *m = append_copy(&r->staged, num, bit, key);
+    if (actual <= 0 || actual == m->len || fit_measure(m, actual))
+        return m->len;
+    long covered = m->len;
+    while (covered < actual) {
+        if (r->staged.num >= MUSICXML_MAX_MEASURES)
+            return 0;
+        measure *more = append_copy(&r->staged, num, bit, key);
+        if (actual - covered < more->len)
+            fit_measure(more, actual - covered);
+        covered += more->len;
+    }
+    return covered;
+}
+
+int build_measures(mxml_reader *r, const measure *fresh) {
     int num = fresh->num, bit = fresh->bit, key = fresh->key;
     long at = 0;
     if (r->measures.empty())
@@ -507,13 +529,13 @@ void build_measures(mxml_reader *r, const measure *fresh) {
         }
         if (mi.key_from != KEY_NONE)
             key = mi.key;
-        measure *m = append_copy(&r->staged, num, bit, key);
-        long actual = std::lround(mi.content);
-        if (actual > 0 && actual != m->len)
-            fit_measure(m, actual);
         r->starts.push_back(at);
-        at += m->len;
+        long covered = append_measures_for(r, num, bit, key, std::lround(mi.content));
+        if (covered == 0)
+            return refuse(r, nullptr, "too many measures");
+        at += covered;
     }
+    return 1;
 }
 
 long round_tick(double v, int *rounded) {
@@ -730,7 +752,8 @@ int parse_and_stage(mxml_reader *r, std::vector<char> *text, const measure *fres
                                                   : "not a MusicXML score");
     if (!read_parts(r, root))
         return 0;
-    build_measures(r, fresh);
+    if (!build_measures(r, fresh))
+        return 0;
     place_in_time(r);
     join_ties(r);
     if (!place_notes(r))

@@ -218,6 +218,17 @@ std::vector<read_case> read_cases() {
               "<measure>" + attrs + "<sound dynamics=\"120\"/>" + note("C", 2, 8) + "</measure>"}),
          {"0 0 -24 -14 0 768 1 108", "0 0 12 7 0 768 0 45"},
          {"4/4 k0"}},
+        {"a measure longer than any score measure spreads over measures of its signature",
+         partwise({"<measure>" + attrs + note("C", 4, 2) +
+                   "<forward><duration>360</duration></forward>" + note("G", 4, 2) +
+                   "</measure><measure>" + note("B", 4, 8) + "</measure>"}),
+         {"0 0 0 0 0 192 0 90", "45 192 7 4 0 192 0 90", "46 0 11 6 0 768 0 90"},
+         [] {
+             std::vector<std::string> sigs(45, "4/4 k0");
+             sigs.push_back("1/2 k0");
+             sigs.push_back("4/4 k0");
+             return sigs;
+         }()},
     };
 }
 
