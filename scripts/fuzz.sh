@@ -2,7 +2,7 @@
 # Runs the libFuzzer targets of the file readers, one after the other, each for a given time.
 # A run that takes longer than TIMEOUT seconds on one input, or grows past RSS_MB of memory,
 # counts as a finding like a crash; findings go to build-fuzz/findings/TARGET/ and the run stops.
-# Usage: scripts/fuzz.sh [SECONDS] [TARGET...]   (targets: seq midi config calc; default all)
+# Usage: scripts/fuzz.sh [SECONDS] [TARGET...]   (targets: seq midi musicxml config calc; default all)
 # Environment: TIMEOUT (default 25; it is wall time, and a shared machine stalls runs), RSS_MB
 # (default 1024), MAX_LEN (largest input tried, default 8192; longer seeds are cut), JOBS
 # (targets run at once, default 1).
@@ -11,7 +11,7 @@ here=$(cd "$(dirname "$0")/.." && pwd)
 seconds=${1:-600}
 shift || true
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(seq midi config calc)
+[ ${#targets[@]} -gt 0 ] || targets=(seq midi musicxml config calc)
 build=$here/build-fuzz
 # A smaller quarantine keeps the sanitizer's own memory well below the fuzzer's limit.
 export ASAN_OPTIONS=${ASAN_OPTIONS:-quarantine_size_mb=64:detect_leaks=1}
