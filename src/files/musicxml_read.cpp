@@ -26,6 +26,9 @@ namespace {
 constexpr int MIDDLE_C_OCTAVE = 4; // MusicXML octave of middle C
 constexpr int MIDDLE_C_KEY = 60;
 constexpr int MIDI_KEY_MAX = 127;
+// MusicXML's octaves run from 0 to 9, but MIDI keys 0 to 11 lie in octave -1 (and a B sharp
+// on key 0 in octave -2), where the writer has to put them; the MIDI range is checked after.
+constexpr int MIN_OCTAVE = -2;
 constexpr int MAX_OCTAVE = 9;
 constexpr int MAX_ALTER = 2;
 constexpr int MAX_TRANSPOSE = 48;
@@ -325,7 +328,7 @@ int unpitched_key(const part_def *def, pugi::xml_node n) {
 // A step letter and an octave, as <pitch> and <unpitched> write them.
 int read_step_octave(const char *step_text, const char *octave_text, int *step, int *octave) {
     const char *at = step_text[0] ? std::strchr(STEP_LETTERS, step_text[0]) : nullptr;
-    if (!at || step_text[1] || !int_of(octave_text, 0, MAX_OCTAVE, octave))
+    if (!at || step_text[1] || !int_of(octave_text, MIN_OCTAVE, MAX_OCTAVE, octave))
         return 0;
     *step = static_cast<int>(at - STEP_LETTERS);
     return 1;

@@ -218,6 +218,11 @@ std::vector<read_case> read_cases() {
               "<measure>" + attrs + "<sound dynamics=\"120\"/>" + note("C", 2, 8) + "</measure>"}),
          {"0 0 -24 -14 0 768 1 108", "0 0 12 7 0 768 0 45"},
          {"4/4 k0"}},
+        {"the lowest MIDI keys lie below octave 0",
+         partwise(
+             {"<measure>" + attrs + note("C", -1, 4) + note("B", -2, 4, "", 1) + "</measure>"}),
+         {"0 0 -60 -35 0 384 0 90", "0 384 -60 -36 1 384 0 90"},
+         {"4/4 k0"}},
         {"a measure longer than any score measure spreads over measures of its signature",
          partwise({"<measure>" + attrs + note("C", 4, 2) +
                    "<forward><duration>360</duration></forward>" + note("G", 4, 2) +
@@ -350,6 +355,7 @@ std::vector<hostile_case> hostile_cases() {
                     "</beat-type></time></attributes>"),
          "time signature"},
         {"octave out of range", in_measure(note("C", 1000, 2)), "pitch"},
+        {"below the lowest MIDI key", in_measure(note("C", -1, 2, "", -1)), "MIDI range"},
         {"note without pitch", in_measure("<note><duration>2</duration></note>"), "no pitch"},
         {"step missing",
          in_measure("<note><pitch><octave>4</octave></pitch><duration>2"
