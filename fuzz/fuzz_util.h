@@ -42,3 +42,6 @@ inline void fuzz_write_file(const std::string &path, const uint8_t *data, size_t
 // A score the editor wrote must load again: writes g_score and reads it back into a fresh
 // score; a refusal is a fault of the writer or the reader, so the run stops there.
 void fuzz_check_round_trip(const std::string &path);
+// The same through another writer and reader.
+void fuzz_check_round_trip(const std::string &path, int (*write)(const char *, score *),
+                           int (*read)(const char *, score *));
