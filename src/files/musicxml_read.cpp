@@ -33,6 +33,8 @@ constexpr int MAX_OCTAVE = 9;
 constexpr int MAX_ALTER = 2;
 constexpr int MAX_TRANSPOSE = 48;
 constexpr int MAX_BEAT_TYPE = 256;
+// Every measure length is a multiple of this many ticks (the shortest beat).
+constexpr int SIGNATURE_GRID = TICKS_PER_WHOLE / MAX_BEAT_TYPE;
 constexpr int MAX_TEMPO = 10000;
 constexpr int MAX_VOICE_NUMBER = 1000000; // voice and staff numbers beyond are ignored
 constexpr int DEFAULT_TEMPO = 120;        // what a score without a tempo mark plays at
@@ -479,17 +481,14 @@ int read_part(mxml_reader *r, pugi::xml_node part) {
 
 // --- building the score ---
 
-// Gives m the simplest signature of exactly the given length, when there is one and the
-// length fits a measure. Returns whether it did.
-int fit_measure(measure *m, long actual) {
-    if (actual < 1 || actual > INT16_MAX)
-        return 0;
+// Gives m the simplest signature of exactly the given length, a multiple of 3 ticks that fits
+// a measure.
+void fit_measure(measure *m, long ticks) {
     for (int bit = 1; bit <= MAX_BEAT_TYPE; bit *= 2)
-        if (actual * bit % TICKS_PER_WHOLE == 0) {
-            set_measure(m, static_cast<int>(actual * bit / TICKS_PER_WHOLE), bit, m->key);
-            return 1;
+        if (ticks * bit % TICKS_PER_WHOLE == 0) {
+            set_measure(m, static_cast<int>(ticks * bit / TICKS_PER_WHOLE), bit, m->key);
+            return;
         }
-    return 0;
 }
 
 measure *append_copy(measure_list *list, int num, int bit, int key) {
@@ -499,22 +498,28 @@ measure *append_copy(measure_list *list, int num, int bit, int key) {
     return m;
 }
 
-// The score measures of one MusicXML measure holding actual ticks: one measure of the
-// signature in force, or, when the content differs from it (a pickup, say), one of exactly that
-// length, so every later measure keeps its place. Content that no single measure can hold
-// spreads over measures of the signature in force, the last one fitted to what is left when
-// it can be. Returns the ticks they cover, 0 when they would exceed the measure limit.
-long append_measures_for(mxml_reader *r, int num, int bit, int key, long actual) {
+// The score measures of one MusicXML measure whose content reaches the given ticks. Content is
+// taken on the 3-tick grid every signature lies on, which also absorbs the stray tick other
+// programs' rounded tuplets leave. Content that differs from the signature in force (a pickup,
+// say) gets a measure of exactly its length, so every later measure keeps its place; content no
+// single measure can hold spreads over measures of the signature in force, the last one fitted
+// to what is left. Returns the ticks they cover, 0 when they would exceed the measure limit.
+long append_measures_for(mxml_reader *r, int num, int bit, int key, double content) {
     measure *m = append_copy(&r->staged, num, bit, key);
-    if (actual <= 0 || actual == m->len || fit_measure(m, actual))
+    long ticks = std::lround(content / SIGNATURE_GRID) * SIGNATURE_GRID;
+    if (ticks <= 0 || ticks == m->len)
         return m->len;
+    if (ticks <= INT16_MAX) {
+        fit_measure(m, ticks);
+        return m->len;
+    }
     long covered = m->len;
-    while (covered < actual) {
+    while (covered < ticks) {
         if (r->staged.num >= MUSICXML_MAX_MEASURES)
             return 0;
         measure *more = append_copy(&r->staged, num, bit, key);
-        if (actual - covered < more->len)
-            fit_measure(more, actual - covered);
+        if (ticks - covered < more->len)
+            fit_measure(more, ticks - covered);
         covered += more->len;
     }
     return covered;
@@ -533,7 +538,7 @@ int build_measures(mxml_reader *r, const measure *fresh) {
         if (mi.key_from != KEY_NONE)
             key = mi.key;
         r->starts.push_back(at);
-        long covered = append_measures_for(r, num, bit, key, std::lround(mi.content));
+        long covered = append_measures_for(r, num, bit, key, mi.content);
         if (covered == 0)
             return refuse(r, nullptr, "too many measures");
         at += covered;
