@@ -396,12 +396,51 @@ int velocity_of(part_state *p, pugi::xml_node n) {
     return std::clamp(static_cast<int>(std::lround(v)), 1, MIDI_KEY_MAX);
 }
 
+// The length in ticks that a note's written value gives: its type, dots and tuplet ratio; 0
+// when it has no type or an unknown one.
+double written_ticks(pugi::xml_node n) {
+    static const struct {
+        const char *name;
+        double ticks;
+    } types[] = {{"maxima", 8.0 * TICKS_PER_WHOLE},  {"long", 4.0 * TICKS_PER_WHOLE},
+                 {"breve", 2.0 * TICKS_PER_WHOLE},   {"whole", TICKS_PER_WHOLE},
+                 {"half", TICKS_PER_WHOLE / 2.0},    {"quarter", TICKS_PER_WHOLE / 4.0},
+                 {"eighth", TICKS_PER_WHOLE / 8.0},  {"16th", TICKS_PER_WHOLE / 16.0},
+                 {"32nd", TICKS_PER_WHOLE / 32.0},   {"64th", TICKS_PER_WHOLE / 64.0},
+                 {"128th", TICKS_PER_WHOLE / 128.0}, {"256th", TICKS_PER_WHOLE / 256.0},
+                 {"512th", TICKS_PER_WHOLE / 512.0}, {"1024th", TICKS_PER_WHOLE / 1024.0}};
+    const char *type = n.child_value("type");
+    double ticks = 0;
+    for (const auto &t : types)
+        if (!std::strcmp(type, t.name))
+            ticks = t.ticks;
+    double add = ticks;
+    for (pugi::xml_node d = n.child("dot"); d && add > 0; d = d.next_sibling("dot")) {
+        add /= 2;
+        ticks += add;
+    }
+    if (pugi::xml_node tm = n.child("time-modification")) {
+        double actual, normal;
+        if (!number_of(tm.child_value("actual-notes"), &actual) ||
+            !number_of(tm.child_value("normal-notes"), &normal) || actual <= 0 || normal <= 0)
+            return 0;
+        ticks = ticks * normal / actual;
+    }
+    return ticks;
+}
+
 int read_note(mxml_reader *r, part_state *p, pugi::xml_node n) {
     if (n.child("grace"))
         return 1; // grace notes take no time of their own
     double dur;
     if (!read_ticks(r, p, n, "duration", &dur))
         return 0;
+    // A tuplet's duration in whole divisions is often rounded; when it is within one division
+    // of what the written value gives, the written value is the exact length, and using it
+    // keeps the rounding from adding up along the measure.
+    double written = written_ticks(n);
+    if (written > 0 && std::fabs(written - dur) <= TICKS_PER_QUARTER / p->divisions)
+        dur = written;
     double start = p->cursor;
     if (n.child("chord")) {
         start = p->last_start;
