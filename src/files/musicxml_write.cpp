@@ -30,6 +30,9 @@ constexpr int MIDI_DATA_RANGE = 127;
 constexpr int MAX_BEAT_TYPE = 256;
 constexpr int TUPLET_GROUP = 3;  // triplet values add up to plain ticks in threes
 constexpr int TUPLET_ACTUAL = 3; // three values in the time of two (or of one)
+// Voices a staff may have in one measure: MuseScore, like most notation programs, keeps four
+// per staff and misplaces the notes of any further voice.
+constexpr int STAFF_VOICES = 4;
 
 const char STEP_LETTERS[] = "CDEFGAB";
 
@@ -37,12 +40,16 @@ const char STEP_LETTERS[] = "CDEFGAB";
 struct chord {
     int x, len;
     std::vector<note *> notes; // ascending pitch
+    // Per note, in a voice written in segments: whether it continues from the segment before
+    // and into the one after (empty otherwise).
+    std::vector<char> tied_in, tied_out;
 };
 
 struct voice_line {
     int staff;
     int end; // where its last chord ends
     std::vector<chord *> chords;
+    int segmented; // holds overlapping chords, written cut at every start and end
 };
 
 // One written value of a voice: a rest, or piece k of count of a chord.
@@ -209,7 +216,7 @@ void gather_chords(const writer *w, const std::vector<note *> &pieces, std::dequ
         auto it =
             std::find_if(store->begin() + static_cast<std::ptrdiff_t>(first), store->end(), same);
         if (it == store->end())
-            store->push_back({n->x, n->len, {n}});
+            store->push_back({n->x, n->len, {n}, {}, {}});
         else
             it->notes.push_back(n);
     }
@@ -225,18 +232,53 @@ int continued_voice(const writer *w, const chord &c) {
     return -1;
 }
 
+// Whether voice v holds a note of c's pitches sounding while c does: a unison a voice written
+// in segments cannot show.
+int holds_unison(const voice_line &v, const chord &c) {
+    for (const chord *o : v.chords)
+        if (o->x < c.x + c.len && c.x < o->x + o->len)
+            for (const note *a : o->notes)
+                for (const note *b : c.notes)
+                    if (a->pitch == b->pitch)
+                        return 1;
+    return 0;
+}
+
+// The voice a chord that finds every voice of a full staff busy shares: the voice it continues,
+// else the one that falls free first, as long as it has no unison with the chord; -1 when none.
+int shared_voice(const std::vector<voice_line> &voices, const chord &c, int preferred) {
+    if (preferred >= 0 && preferred < static_cast<int>(voices.size()) &&
+        !holds_unison(voices[preferred], c))
+        return preferred;
+    int best = -1;
+    for (int v = 0; v < static_cast<int>(voices.size()); v++)
+        if (!holds_unison(voices[v], c) && (best < 0 || voices[v].end < voices[best].end))
+            best = v;
+    return best;
+}
+
 // Puts chord c in voice v when that voice is free at its start, otherwise in the first free
-// voice, opening voices as needed.
+// voice, opening voices as needed. A staff whose voices are all busy and full shares one of them
+// with the chord, and that voice is written in segments.
 void place_chord(writer *w, std::vector<voice_line> *voices, chord *c, int v, int staff) {
     if (v < 0 || (v < static_cast<int>(voices->size()) && (*voices)[v].end > c->x)) {
+        int preferred = v;
         v = 0;
         while (v < static_cast<int>(voices->size()) && (*voices)[v].end > c->x)
             v++;
+        if (v >= STAFF_VOICES) {
+            int shared = shared_voice(*voices, *c, preferred);
+            if (shared >= 0) {
+                v = shared;
+                (*voices)[v].segmented = 1;
+            }
+        }
     }
     while (static_cast<int>(voices->size()) <= v)
-        voices->push_back({staff, 0, {}});
-    (*voices)[v].chords.push_back(c);
-    (*voices)[v].end = c->x + c->len;
+        voices->push_back({staff, 0, {}, 0});
+    voice_line &line = (*voices)[v];
+    line.chords.push_back(c);
+    line.end = std::max(line.end, c->x + c->len);
     for (const note *n : c->notes)
         w->voice_of[n] = v;
 }
@@ -280,7 +322,7 @@ std::vector<voice_line> deal_voices(writer *w, const measure *m, int track, int 
             place_chord(w, &voices, c, continued_voice(w, *c), staff);
     }
     if (voices.empty())
-        voices.push_back({staff, 0, {}});
+        voices.push_back({staff, 0, {}, 0});
     return voices;
 }
 
@@ -327,10 +369,43 @@ void mark_tuplets(std::vector<item> *items) {
         items->back().tuplet_stop = 1;
 }
 
-std::vector<item> voice_items(measure *m, const voice_line &v) {
+// The chords of a voice that holds overlapping ones, cut at every start and end of a note: each
+// segment holds the notes sounding through it, tied to their own parts in the segments around.
+std::vector<chord *> segment_voice(const voice_line &v, std::deque<chord> *store) {
+    std::vector<const note *> notes;
+    std::vector<int> cuts;
+    for (const chord *c : v.chords)
+        for (note *n : c->notes) {
+            notes.push_back(n);
+            cuts.push_back(n->x);
+            cuts.push_back(n->x + n->len);
+        }
+    std::sort(cuts.begin(), cuts.end());
+    cuts.erase(std::unique(cuts.begin(), cuts.end()), cuts.end());
+    std::stable_sort(notes.begin(), notes.end(),
+                     [](const note *a, const note *b) { return a->pitch < b->pitch; });
+    std::vector<chord *> out;
+    for (size_t i = 0; i + 1 < cuts.size(); i++) {
+        int from = cuts[i], to = cuts[i + 1];
+        chord seg{from, to - from, {}, {}, {}};
+        for (const note *n : notes)
+            if (n->x < to && from < n->x + n->len) {
+                seg.notes.push_back(const_cast<note *>(n));
+                seg.tied_in.push_back(n->x < from);
+                seg.tied_out.push_back(n->x + n->len > to);
+            }
+        if (!seg.notes.empty()) {
+            store->push_back(std::move(seg));
+            out.push_back(&store->back());
+        }
+    }
+    return out;
+}
+
+std::vector<item> voice_items(measure *m, const voice_line &v, std::deque<chord> *store) {
     std::vector<item> items;
     int at = 0;
-    for (chord *c : v.chords) {
+    for (chord *c : v.segmented ? segment_voice(v, store) : v.chords) {
         if (c->x > at)
             append_split(m, at, c->x - at, nullptr, &items);
         append_split(m, c->x, c->len, c, &items);
@@ -399,8 +474,9 @@ void write_chord(writer *w, const item &it, int voice, int staff) {
             std::fprintf(w->fp, "<chord/>");
         write_pitch(w, n);
         write_duration(w, it);
-        int tie_stop = it.k > 0 || n->l_prev;
-        int tie_start = it.k < it.count - 1 || n->l_next;
+        int tie_stop = it.k > 0 || n->l_prev || (!it.c->tied_in.empty() && it.c->tied_in[i]);
+        int tie_start =
+            it.k < it.count - 1 || n->l_next || (!it.c->tied_out.empty() && it.c->tied_out[i]);
         if (tie_stop)
             std::fprintf(w->fp, "<tie type=\"stop\"/>");
         if (tie_start)
@@ -409,7 +485,7 @@ void write_chord(writer *w, const item &it, int voice, int staff) {
     }
 }
 
-void write_voice(writer *w, measure *m, const voice_line &v, int number) {
+void write_voice(writer *w, measure *m, const voice_line &v, int number, std::deque<chord> *store) {
     if (v.chords.empty()) {
         std::fprintf(w->fp,
                      "      <note><rest measure=\"yes\"/><duration>%d</duration>"
@@ -417,7 +493,7 @@ void write_voice(writer *w, measure *m, const voice_line &v, int number) {
                      m->len, number, v.staff);
         return;
     }
-    for (const item &it : voice_items(m, v)) {
+    for (const item &it : voice_items(m, v, store)) {
         if (it.c)
             write_chord(w, it, number, v.staff);
         else
@@ -434,11 +510,11 @@ void write_track_measure(writer *w, measure *m, int track, int bass_first) {
     for (size_t i = 0; i < treble.size(); i++) {
         if (i > 0)
             std::fprintf(w->fp, "      <backup><duration>%d</duration></backup>\n", m->len);
-        write_voice(w, m, treble[i], static_cast<int>(i) + 1);
+        write_voice(w, m, treble[i], static_cast<int>(i) + 1, &chords);
     }
     for (size_t i = 0; i < bass.size(); i++) {
         std::fprintf(w->fp, "      <backup><duration>%d</duration></backup>\n", m->len);
-        write_voice(w, m, bass[i], bass_first + static_cast<int>(i));
+        write_voice(w, m, bass[i], bass_first + static_cast<int>(i), &chords);
     }
 }
 
