@@ -1,7 +1,10 @@
 // MusicXML: seeded random scores written and read back with the same notes, spelling and ties;
 // what the reader makes of hand-written files (voices, ties, transposition, percussion,
 // pickups, rounding, tempo); and files it must refuse without touching the score.
+#include <map>
 #include <random>
+#include <regex>
+#include <set>
 #include <zip.h>
 
 #include "file_test_util.h"
@@ -25,6 +28,24 @@ std::vector<std::string> signatures(score *s) {
         out.push_back(std::to_string(m->num) + "/" + std::to_string(m->bit) + " k" +
                       std::to_string(m->key));
     return out;
+}
+
+// The most voices any staff of any measure of any part of a written file holds.
+size_t most_voices_per_staff(const std::string &text) {
+    static const std::regex voice_staff("<voice>(\\d+)</voice>.*?<staff>(\\d+)</staff>");
+    size_t most = 0;
+    size_t at = 0;
+    while ((at = text.find("<measure ", at)) != std::string::npos) {
+        size_t end = text.find("</measure>", at);
+        std::string body = text.substr(at, end - at);
+        std::map<std::string, std::set<std::string>> voices;
+        for (std::sregex_iterator i(body.begin(), body.end(), voice_staff), e; i != e; ++i)
+            voices[(*i)[2]].insert((*i)[1]);
+        for (const auto &v : voices)
+            most = std::max(most, v.second.size());
+        at = end;
+    }
+    return most;
 }
 
 // Notes on several tracks of varying signatures and keys, crossing bar lines, in chords, with
@@ -73,6 +94,7 @@ TEST_F(MusicXml, RandomScoresComeBackWithTheirNotesSpellingAndTies) {
         track_info_t written[MAX_TRACKS];
         std::copy(track_info, track_info + MAX_TRACKS, written);
         ASSERT_EQ(write_musicxml(path("r.musicxml").c_str(), &g_score), 1);
+        EXPECT_LE(most_voices_per_staff(read_all(path("r.musicxml"))), 4u);
 
         destroy_score(&g_score);
         init_g_score();
@@ -264,6 +286,24 @@ TEST_F(MusicXml, QuintupletsAreRoundedAndCounted) {
                                   "0 38 0 0 0 39 0 90", "0 77 0 0 0 38 0 90"}));
     ASSERT_EQ(captured_messages().size(), 1u);
     EXPECT_NE(captured_messages()[0].find("5 notes rounded"), std::string::npos);
+}
+
+// Septuplet 32nds stored as rounded durations (69 of 480 divisions, not 68.57): the written
+// value gives the exact length, so the rounding does not add up and the quarter after them
+// starts on its beat.
+TEST_F(MusicXml, RoundedTupletDurationsTakeTheWrittenValue) {
+    const std::string septuplet = "<type>32nd</type><time-modification><actual-notes>7"
+                                  "</actual-notes><normal-notes>8</normal-notes>"
+                                  "</time-modification>";
+    std::string body = "<measure><attributes><divisions>480</divisions></attributes>";
+    for (int i = 0; i < 7; i++)
+        body += note(i % 2 ? "E" : "C", 4, 69, septuplet);
+    body += note("G", 4, 480, "<type>quarter</type>") + "</measure>";
+    write_text(path("s.musicxml"), partwise({body}));
+    ASSERT_EQ(read_musicxml(path("s.musicxml").c_str(), &g_score), 1);
+    std::vector<std::string> pieces = sorted(first_pieces(&g_score));
+    EXPECT_NE(std::find(pieces.begin(), pieces.end(), "0 165 0 0 0 27 0 90"), pieces.end());
+    EXPECT_NE(std::find(pieces.begin(), pieces.end(), "0 192 7 4 0 192 0 90"), pieces.end());
 }
 
 TEST_F(MusicXml, TempoMarksBecomeTheStartingTempoAndEvents) {
