@@ -1,13 +1,13 @@
 #!/usr/bin/python3
 """Independent comparison of two Standard MIDI Files with mido, in quarter notes.
 
-  compare_midi.py [--onset-ticks N] A.mid B.mid
+  compare_midi.py [--onset-ticks N] [--length-ticks L] A.mid B.mid
 
 Every note of every track and channel (note-ons paired first-in first-out per channel and key)
 becomes (key, onset, length) in quarter notes. The files match when each note of A has a note
 of B with the same key whose onset lies within N score ticks (192 to the quarter; default 0.5,
-that is the same onset) and whose length is within 1 % or one score tick (MuseScore ends every
-note one of its own ticks early), and B has no note left over.
+that is the same onset) and whose length is within 1 % or L score ticks (default 1: MuseScore
+ends every note one of its own ticks early), and B has no note left over.
 
 Unisons that overlap in one track cannot be told apart on a MIDI channel, and the two writers
 render them differently (plinkel ends the sounding note where the same key strikes again,
@@ -21,6 +21,7 @@ from collections import defaultdict, deque
 import mido
 
 SCORE_TICKS = 192.0
+length_ticks = 1.0
 
 
 def is_off(msg):
@@ -47,7 +48,7 @@ def notes_of(path):
 
 
 def length_ok(a, b):
-    return abs(a - b) <= max(0.01 * max(a, b), 1.0 / SCORE_TICKS + 1e-9)
+    return abs(a - b) <= max(0.01 * max(a, b), length_ticks / SCORE_TICKS + 1e-9)
 
 
 def sounding(notes):
@@ -100,10 +101,14 @@ def compare(a, b, onset_tol):
 
 
 def main():
+    global length_ticks
     args = sys.argv[1:]
     onset_ticks = 0.5
-    if args[0] == '--onset-ticks':
-        onset_ticks = float(args[1])
+    while args[0] in ('--onset-ticks', '--length-ticks'):
+        if args[0] == '--onset-ticks':
+            onset_ticks = float(args[1])
+        else:
+            length_ticks = float(args[1])
         args = args[2:]
     total, missing, extra, lengths = compare(notes_of(args[0]), notes_of(args[1]),
                                              onset_ticks / SCORE_TICKS)
