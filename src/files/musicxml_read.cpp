@@ -435,11 +435,13 @@ int read_note(mxml_reader *r, part_state *p, pugi::xml_node n) {
     double dur;
     if (!read_ticks(r, p, n, "duration", &dur))
         return 0;
-    // A tuplet's duration in whole divisions is often rounded; when it is within one division
-    // of what the written value gives, the written value is the exact length, and using it
-    // keeps the rounding from adding up along the measure.
+    // A tuplet's duration in whole divisions is often rounded; when it is less than one
+    // division from what the written value gives, the written value is the exact length, and
+    // using it keeps the rounding from adding up along the measure. A whole-measure rest is
+    // written as a whole whatever the measure's length.
     double written = written_ticks(n);
-    if (written > 0 && std::fabs(written - dur) <= TICKS_PER_QUARTER / p->divisions)
+    if (written > 0 && std::fabs(written - dur) < TICKS_PER_QUARTER / p->divisions &&
+        !n.child("rest").attribute("measure"))
         dur = written;
     double start = p->cursor;
     if (n.child("chord")) {

@@ -240,6 +240,13 @@ std::vector<read_case> read_cases() {
               "<measure>" + attrs + "<sound dynamics=\"120\"/>" + note("C", 2, 8) + "</measure>"}),
          {"0 0 -24 -14 0 768 1 108", "0 0 12 7 0 768 0 45"},
          {"4/4 k0"}},
+        {"a whole-measure rest written as a whole keeps its measure's length",
+         partwise({"<measure><attributes><divisions>1</divisions><time><beats>3</beats>"
+                   "<beat-type>4</beat-type></time></attributes><note><rest measure=\"yes\"/>"
+                   "<duration>3</duration><type>whole</type></note></measure><measure>" +
+                   note("C", 4, 3) + "</measure>"}),
+         {"1 0 0 0 0 576 0 90"},
+         {"3/4 k0", "3/4 k0"}},
         {"the lowest MIDI keys lie below octave 0",
          partwise(
              {"<measure>" + attrs + note("C", -1, 4) + note("B", -2, 4, "", 1) + "</measure>"}),
