@@ -32,7 +32,10 @@ constexpr int MIN_OCTAVE = -2;
 constexpr int MAX_OCTAVE = 9;
 constexpr int MAX_ALTER = 2;
 constexpr int MAX_TRANSPOSE = 48;
-constexpr int MAX_BEAT_TYPE = 256;
+constexpr int MAX_BEAT_TYPE = 256; // the shortest beat a fitted signature uses
+// A signature's beat type may go down to one tick: the writer gives a measure of a beat that
+// is not a power of two (2/5) as its length over the ticks of a whole (307/768).
+constexpr int MAX_TIME_BEAT_TYPE = TICKS_PER_WHOLE;
 // Every measure length is a multiple of this many ticks (the shortest beat).
 constexpr int SIGNATURE_GRID = TICKS_PER_WHOLE / MAX_BEAT_TYPE;
 constexpr int MAX_TEMPO = 10000;
@@ -255,7 +258,7 @@ int read_time(mxml_reader *r, part_state *p, pugi::xml_node time) {
         return 1;
     int num, bit;
     if (!read_beats(time.child_value("beats"), &num) ||
-        !int_of(time.child_value("beat-type"), 1, MAX_BEAT_TYPE, &bit))
+        !int_of(time.child_value("beat-type"), 1, MAX_TIME_BEAT_TYPE, &bit))
         return refuse(r, p, "time signature out of range");
     long len = static_cast<long>(num) * TICKS_PER_WHOLE / bit;
     if (len < 1 || len > INT16_MAX)
@@ -539,17 +542,18 @@ measure *append_copy(measure_list *list, int num, int bit, int key) {
     return m;
 }
 
-// The score measures of one MusicXML measure whose content reaches the given ticks. Content is
-// taken on the 3-tick grid every signature lies on, which also absorbs the stray tick other
-// programs' rounded tuplets leave. Content that differs from the signature in force (a pickup,
-// say) gets a measure of exactly its length, so every later measure keeps its place; content no
-// single measure can hold spreads over measures of the signature in force, the last one fitted
-// to what is left. Returns the ticks they cover, 0 when they would exceed the measure limit.
+// The score measures of one MusicXML measure whose content reaches the given ticks. Content
+// within a stray tick of the signature in force (other programs' rounded tuplets leave one)
+// keeps it; other content is taken on the 3-tick grid of fitted signatures. Content that differs
+// from the signature in force (a pickup, say) gets a measure of exactly its length, so every later
+// measure keeps its place; content no single measure can hold spreads over measures of the
+// signature in force, the last one fitted to what is left. Returns the ticks they cover, 0 when
+// they would exceed the measure limit.
 long append_measures_for(mxml_reader *r, int num, int bit, int key, double content) {
     measure *m = append_copy(&r->staged, num, bit, key);
-    long ticks = std::lround(content / SIGNATURE_GRID) * SIGNATURE_GRID;
-    if (ticks <= 0 || ticks == m->len)
+    if (content <= 0 || std::fabs(content - m->len) < SIGNATURE_GRID)
         return m->len;
+    long ticks = std::max<long>(std::lround(content / SIGNATURE_GRID), 1) * SIGNATURE_GRID;
     if (ticks <= INT16_MAX) {
         fit_measure(m, ticks);
         return m->len;

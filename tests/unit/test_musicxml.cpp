@@ -247,6 +247,12 @@ std::vector<read_case> read_cases() {
                    note("C", 4, 3) + "</measure>"}),
          {"1 0 0 0 0 576 0 90"},
          {"3/4 k0", "3/4 k0"}},
+        {"a measure of a beat that is no power of two, as written back (2/5 as 307/768)",
+         partwise({"<measure><attributes><divisions>192</divisions><time><beats>307</beats>"
+                   "<beat-type>768</beat-type></time></attributes>" +
+                   note("C", 4, 307) + "</measure>"}),
+         {"0 0 0 0 0 307 0 90"},
+         {"307/768 k0"}},
         {"the lowest MIDI keys lie below octave 0",
          partwise(
              {"<measure>" + attrs + note("C", -1, 4) + note("B", -2, 4, "", 1) + "</measure>"}),
