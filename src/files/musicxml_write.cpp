@@ -50,6 +50,7 @@ struct voice_line {
     int end; // where its last chord ends
     std::vector<chord *> chords;
     int segmented; // holds overlapping chords, written cut at every start and end
+    std::unordered_map<int, int> sounding_until; // pitch -> end of its last note here
 };
 
 // One written value of a voice: a rest, or piece k of count of a chord.
@@ -232,15 +233,14 @@ int continued_voice(const writer *w, const chord &c) {
     return -1;
 }
 
-// Whether voice v holds a note of c's pitches sounding while c does: a unison a voice written
-// in segments cannot show.
+// Whether voice v holds a note of c's pitches still sounding where c starts: a unison a voice
+// written in segments cannot show. Chords are placed in the order of their starts.
 int holds_unison(const voice_line &v, const chord &c) {
-    for (const chord *o : v.chords)
-        if (o->x < c.x + c.len && c.x < o->x + o->len)
-            for (const note *a : o->notes)
-                for (const note *b : c.notes)
-                    if (a->pitch == b->pitch)
-                        return 1;
+    for (const note *n : c.notes) {
+        auto it = v.sounding_until.find(n->pitch);
+        if (it != v.sounding_until.end() && it->second > c.x)
+            return 1;
+    }
     return 0;
 }
 
@@ -275,12 +275,15 @@ void place_chord(writer *w, std::vector<voice_line> *voices, chord *c, int v, in
         }
     }
     while (static_cast<int>(voices->size()) <= v)
-        voices->push_back({staff, 0, {}, 0});
+        voices->push_back({staff, 0, {}, 0, {}});
     voice_line &line = (*voices)[v];
     line.chords.push_back(c);
     line.end = std::max(line.end, c->x + c->len);
-    for (const note *n : c->notes)
+    for (const note *n : c->notes) {
         w->voice_of[n] = v;
+        int &until = line.sounding_until[n->pitch];
+        until = std::max(until, c->x + c->len);
+    }
 }
 
 // Whether chord c continues a voice that is still free at its start.
@@ -322,7 +325,7 @@ std::vector<voice_line> deal_voices(writer *w, const measure *m, int track, int 
             place_chord(w, &voices, c, continued_voice(w, *c), staff);
     }
     if (voices.empty())
-        voices.push_back({staff, 0, {}, 0});
+        voices.push_back({staff, 0, {}, 0, {}});
     return voices;
 }
 
@@ -371,8 +374,9 @@ void mark_tuplets(std::vector<item> *items) {
 
 // The chords of a voice that holds overlapping ones, cut at every start and end of a note: each
 // segment holds the notes sounding through it, tied to their own parts in the segments around.
+// No two notes sounding together in one voice share a pitch, so few sound at any cut.
 std::vector<chord *> segment_voice(const voice_line &v, std::deque<chord> *store) {
-    std::vector<const note *> notes;
+    std::vector<note *> notes;
     std::vector<int> cuts;
     for (const chord *c : v.chords)
         for (note *n : c->notes) {
@@ -383,21 +387,28 @@ std::vector<chord *> segment_voice(const voice_line &v, std::deque<chord> *store
     std::sort(cuts.begin(), cuts.end());
     cuts.erase(std::unique(cuts.begin(), cuts.end()), cuts.end());
     std::stable_sort(notes.begin(), notes.end(),
-                     [](const note *a, const note *b) { return a->pitch < b->pitch; });
+                     [](const note *a, const note *b) { return a->x < b->x; });
     std::vector<chord *> out;
+    std::vector<note *> sounding;
+    size_t next = 0;
     for (size_t i = 0; i + 1 < cuts.size(); i++) {
         int from = cuts[i], to = cuts[i + 1];
-        chord seg{from, to - from, {}, {}, {}};
-        for (const note *n : notes)
-            if (n->x < to && from < n->x + n->len) {
-                seg.notes.push_back(const_cast<note *>(n));
-                seg.tied_in.push_back(n->x < from);
-                seg.tied_out.push_back(n->x + n->len > to);
-            }
-        if (!seg.notes.empty()) {
-            store->push_back(std::move(seg));
-            out.push_back(&store->back());
+        sounding.erase(std::remove_if(sounding.begin(), sounding.end(),
+                                      [from](const note *n) { return n->x + n->len <= from; }),
+                       sounding.end());
+        for (; next < notes.size() && notes[next]->x <= from; next++)
+            sounding.push_back(notes[next]);
+        if (sounding.empty())
+            continue;
+        std::sort(sounding.begin(), sounding.end(),
+                  [](const note *a, const note *b) { return a->pitch < b->pitch; });
+        chord seg{from, to - from, sounding, {}, {}};
+        for (const note *n : sounding) {
+            seg.tied_in.push_back(n->x < from);
+            seg.tied_out.push_back(n->x + n->len > to);
         }
+        store->push_back(std::move(seg));
+        out.push_back(&store->back());
     }
     return out;
 }
