@@ -6,6 +6,7 @@
 #include "files/musicxml_write.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstdio>
 #include <deque>
@@ -33,6 +34,11 @@ constexpr int TUPLET_ACTUAL = 3; // three values in the time of two (or of one)
 // Voices a staff may have in one measure: MuseScore, like most notation programs, keeps four
 // per staff and misplaces the notes of any further voice.
 constexpr int STAFF_VOICES = 4;
+// A shared voice is written cut at every start and end of its notes. In a staff crowded with
+// overlapping notes (generated or damaged scores) that would multiply the file's size; when a
+// shared voice would be written with more than this many times its notes, the staff's measure
+// opens further voices instead.
+constexpr int SEGMENT_GROWTH = 3;
 
 const char STEP_LETTERS[] = "CDEFGAB";
 
@@ -51,6 +57,7 @@ struct voice_line {
     std::vector<chord *> chords;
     int segmented; // holds overlapping chords, written cut at every start and end
     std::unordered_map<int, int> sounding_until; // pitch -> end of its last note here
+    std::vector<chord *> segments;               // a segmented voice's chords as written
 };
 
 // One written value of a voice: a rest, or piece k of count of a chord.
@@ -233,40 +240,42 @@ int continued_voice(const writer *w, const chord &c) {
     return -1;
 }
 
-// Whether voice v holds a note of c's pitches still sounding where c starts: a unison a voice
-// written in segments cannot show. Chords are placed in the order of their starts.
-int holds_unison(const voice_line &v, const chord &c) {
+// Whether voice v can take chord c besides its own notes: it has no note of c's pitches still
+// sounding where c starts, a unison a voice written in segments cannot show. Chords are placed
+// in the order of their starts.
+int can_share(const voice_line &v, const chord &c) {
     for (const note *n : c.notes) {
         auto it = v.sounding_until.find(n->pitch);
         if (it != v.sounding_until.end() && it->second > c.x)
-            return 1;
+            return 0;
     }
-    return 0;
+    return 1;
 }
 
 // The voice a chord that finds every voice of a full staff busy shares: the voice it continues,
-// else the one that falls free first, as long as it has no unison with the chord; -1 when none.
+// else the one that falls free first, among those that can take it; -1 when none can.
 int shared_voice(const std::vector<voice_line> &voices, const chord &c, int preferred) {
     if (preferred >= 0 && preferred < static_cast<int>(voices.size()) &&
-        !holds_unison(voices[preferred], c))
+        can_share(voices[preferred], c))
         return preferred;
     int best = -1;
     for (int v = 0; v < static_cast<int>(voices.size()); v++)
-        if (!holds_unison(voices[v], c) && (best < 0 || voices[v].end < voices[best].end))
+        if (can_share(voices[v], c) && (best < 0 || voices[v].end < voices[best].end))
             best = v;
     return best;
 }
 
 // Puts chord c in voice v when that voice is free at its start, otherwise in the first free
-// voice, opening voices as needed. A staff whose voices are all busy and full shares one of them
-// with the chord, and that voice is written in segments.
-void place_chord(writer *w, std::vector<voice_line> *voices, chord *c, int v, int staff) {
+// voice, opening voices as needed. A staff whose voices are all busy and at the limit shares one
+// of them with the chord, and that voice is written in segments.
+void place_chord(writer *w, std::vector<voice_line> *voices, chord *c, int v, int staff,
+                 int limit) {
     if (v < 0 || (v < static_cast<int>(voices->size()) && (*voices)[v].end > c->x)) {
         int preferred = v;
         v = 0;
         while (v < static_cast<int>(voices->size()) && (*voices)[v].end > c->x)
             v++;
-        if (v >= STAFF_VOICES) {
+        if (v >= limit) {
             int shared = shared_voice(*voices, *c, preferred);
             if (shared >= 0) {
                 v = shared;
@@ -275,7 +284,7 @@ void place_chord(writer *w, std::vector<voice_line> *voices, chord *c, int v, in
         }
     }
     while (static_cast<int>(voices->size()) <= v)
-        voices->push_back({staff, 0, {}, 0, {}});
+        voices->push_back({staff, 0, {}, 0, {}, {}});
     voice_line &line = (*voices)[v];
     line.chords.push_back(c);
     line.end = std::max(line.end, c->x + c->len);
@@ -292,19 +301,54 @@ int keeps_free_voice(const writer *w, const std::vector<voice_line> &voices, con
     return v >= 0 && (v >= static_cast<int>(voices.size()) || voices[v].end <= c.x);
 }
 
-// Deals the pieces of one staff to voices, tick by tick. On each tick the pieces are gathered
-// into chords, and the chords continuing a voice that is free take it first, so neither a new
-// note nor a piece pushed out of its own voice can take it from them; the other chords keep
-// their voice when it is free, otherwise the first free voice takes them, and a new voice opens
-// when none is. The chords live in store.
-std::vector<voice_line> deal_voices(writer *w, const measure *m, int track, int staff,
-                                    std::deque<chord> *store) {
-    std::vector<note *> own;
-    for (note *n = m->notes.head; n; n = n->next)
-        if (!n->rest && n->track == track && staff_of(n) == staff)
-            own.push_back(n);
-    std::stable_sort(own.begin(), own.end(),
+// The chords of a voice that holds overlapping ones, cut at every start and end of a note: each
+// segment holds the notes sounding through it, tied to their own parts in the segments around.
+// No two notes sounding together in one voice share a pitch, so few sound at any cut.
+std::vector<chord *> segment_voice(const voice_line &v, std::deque<chord> *store) {
+    std::vector<note *> notes;
+    std::vector<int> cuts;
+    for (const chord *c : v.chords)
+        for (note *n : c->notes) {
+            notes.push_back(n);
+            cuts.push_back(n->x);
+            cuts.push_back(n->x + n->len);
+        }
+    std::sort(cuts.begin(), cuts.end());
+    cuts.erase(std::unique(cuts.begin(), cuts.end()), cuts.end());
+    std::stable_sort(notes.begin(), notes.end(),
                      [](const note *a, const note *b) { return a->x < b->x; });
+    std::vector<chord *> out;
+    std::vector<note *> sounding;
+    size_t next = 0;
+    for (size_t i = 0; i + 1 < cuts.size(); i++) {
+        int from = cuts[i], to = cuts[i + 1];
+        sounding.erase(std::remove_if(sounding.begin(), sounding.end(),
+                                      [from](const note *n) { return n->x + n->len <= from; }),
+                       sounding.end());
+        for (; next < notes.size() && notes[next]->x <= from; next++)
+            sounding.push_back(notes[next]);
+        if (sounding.empty())
+            continue;
+        std::sort(sounding.begin(), sounding.end(),
+                  [](const note *a, const note *b) { return a->pitch < b->pitch; });
+        chord seg{from, to - from, sounding, {}, {}};
+        for (const note *n : sounding) {
+            seg.tied_in.push_back(n->x < from);
+            seg.tied_out.push_back(n->x + n->len > to);
+        }
+        store->push_back(std::move(seg));
+        out.push_back(&store->back());
+    }
+    return out;
+}
+
+// Deals the pieces of one staff to voices, tick by tick, at most limit voices while a busy
+// voice can be shared. On each tick the pieces are gathered into chords, and the chords
+// continuing a voice that is free take it first, so neither a new note nor a piece pushed out of
+// its own voice can take it from them; the other chords keep their voice when it is free,
+// otherwise the first free voice takes them, and a new voice opens when none is.
+std::vector<voice_line> deal_pieces(writer *w, const std::vector<note *> &own, int staff,
+                                    std::deque<chord> *store, int limit) {
     std::vector<voice_line> voices;
     for (size_t i = 0, j; i < own.size(); i = j) {
         j = i;
@@ -317,15 +361,49 @@ std::vector<voice_line> deal_voices(writer *w, const measure *m, int track, int 
                       store, &chords);
         for (chord *c : chords) {
             if (keeps_free_voice(w, voices, *c))
-                place_chord(w, &voices, c, continued_voice(w, *c), staff);
+                place_chord(w, &voices, c, continued_voice(w, *c), staff, limit);
             else
                 rest.push_back(c);
         }
         for (chord *c : rest)
-            place_chord(w, &voices, c, continued_voice(w, *c), staff);
+            place_chord(w, &voices, c, continued_voice(w, *c), staff, limit);
     }
+    return voices;
+}
+
+// Whether every shared voice's segments stay within SEGMENT_GROWTH times its notes.
+int segments_affordable(const std::vector<voice_line> &voices) {
+    for (const voice_line &v : voices) {
+        size_t notes = 0, written = 0;
+        for (const chord *c : v.chords)
+            notes += c->notes.size();
+        for (const chord *c : v.segments)
+            written += c->notes.size();
+        if (written > SEGMENT_GROWTH * notes)
+            return 0;
+    }
+    return 1;
+}
+
+// The voices of one staff of a track in a measure: at most STAFF_VOICES, sharing voices where
+// more are busy at once, unless the shared voices would grow too large to write. The chords live
+// in store.
+std::vector<voice_line> deal_voices(writer *w, const measure *m, int track, int staff,
+                                    std::deque<chord> *store) {
+    std::vector<note *> own;
+    for (note *n = m->notes.head; n; n = n->next)
+        if (!n->rest && n->track == track && staff_of(n) == staff)
+            own.push_back(n);
+    std::stable_sort(own.begin(), own.end(),
+                     [](const note *a, const note *b) { return a->x < b->x; });
+    std::vector<voice_line> voices = deal_pieces(w, own, staff, store, STAFF_VOICES);
+    for (voice_line &v : voices)
+        if (v.segmented)
+            v.segments = segment_voice(v, store);
+    if (!segments_affordable(voices))
+        voices = deal_pieces(w, own, staff, store, INT_MAX);
     if (voices.empty())
-        voices.push_back({staff, 0, {}, 0, {}});
+        voices.push_back({staff, 0, {}, 0, {}, {}});
     return voices;
 }
 
@@ -372,51 +450,10 @@ void mark_tuplets(std::vector<item> *items) {
         items->back().tuplet_stop = 1;
 }
 
-// The chords of a voice that holds overlapping ones, cut at every start and end of a note: each
-// segment holds the notes sounding through it, tied to their own parts in the segments around.
-// No two notes sounding together in one voice share a pitch, so few sound at any cut.
-std::vector<chord *> segment_voice(const voice_line &v, std::deque<chord> *store) {
-    std::vector<note *> notes;
-    std::vector<int> cuts;
-    for (const chord *c : v.chords)
-        for (note *n : c->notes) {
-            notes.push_back(n);
-            cuts.push_back(n->x);
-            cuts.push_back(n->x + n->len);
-        }
-    std::sort(cuts.begin(), cuts.end());
-    cuts.erase(std::unique(cuts.begin(), cuts.end()), cuts.end());
-    std::stable_sort(notes.begin(), notes.end(),
-                     [](const note *a, const note *b) { return a->x < b->x; });
-    std::vector<chord *> out;
-    std::vector<note *> sounding;
-    size_t next = 0;
-    for (size_t i = 0; i + 1 < cuts.size(); i++) {
-        int from = cuts[i], to = cuts[i + 1];
-        sounding.erase(std::remove_if(sounding.begin(), sounding.end(),
-                                      [from](const note *n) { return n->x + n->len <= from; }),
-                       sounding.end());
-        for (; next < notes.size() && notes[next]->x <= from; next++)
-            sounding.push_back(notes[next]);
-        if (sounding.empty())
-            continue;
-        std::sort(sounding.begin(), sounding.end(),
-                  [](const note *a, const note *b) { return a->pitch < b->pitch; });
-        chord seg{from, to - from, sounding, {}, {}};
-        for (const note *n : sounding) {
-            seg.tied_in.push_back(n->x < from);
-            seg.tied_out.push_back(n->x + n->len > to);
-        }
-        store->push_back(std::move(seg));
-        out.push_back(&store->back());
-    }
-    return out;
-}
-
-std::vector<item> voice_items(measure *m, const voice_line &v, std::deque<chord> *store) {
+std::vector<item> voice_items(measure *m, const voice_line &v) {
     std::vector<item> items;
     int at = 0;
-    for (chord *c : v.segmented ? segment_voice(v, store) : v.chords) {
+    for (chord *c : v.segmented ? v.segments : v.chords) {
         if (c->x > at)
             append_split(m, at, c->x - at, nullptr, &items);
         append_split(m, c->x, c->len, c, &items);
@@ -496,7 +533,7 @@ void write_chord(writer *w, const item &it, int voice, int staff) {
     }
 }
 
-void write_voice(writer *w, measure *m, const voice_line &v, int number, std::deque<chord> *store) {
+void write_voice(writer *w, measure *m, const voice_line &v, int number) {
     if (v.chords.empty()) {
         std::fprintf(w->fp,
                      "      <note><rest measure=\"yes\"/><duration>%d</duration>"
@@ -504,7 +541,7 @@ void write_voice(writer *w, measure *m, const voice_line &v, int number, std::de
                      m->len, number, v.staff);
         return;
     }
-    for (const item &it : voice_items(m, v, store)) {
+    for (const item &it : voice_items(m, v)) {
         if (it.c)
             write_chord(w, it, number, v.staff);
         else
@@ -521,11 +558,11 @@ void write_track_measure(writer *w, measure *m, int track, int bass_first) {
     for (size_t i = 0; i < treble.size(); i++) {
         if (i > 0)
             std::fprintf(w->fp, "      <backup><duration>%d</duration></backup>\n", m->len);
-        write_voice(w, m, treble[i], static_cast<int>(i) + 1, &chords);
+        write_voice(w, m, treble[i], static_cast<int>(i) + 1);
     }
     for (size_t i = 0; i < bass.size(); i++) {
         std::fprintf(w->fp, "      <backup><duration>%d</duration></backup>\n", m->len);
-        write_voice(w, m, bass[i], bass_first + static_cast<int>(i), &chords);
+        write_voice(w, m, bass[i], bass_first + static_cast<int>(i));
     }
 }
 
