@@ -542,13 +542,12 @@ measure *append_copy(measure_list *list, int num, int bit, int key) {
     return m;
 }
 
-// The score measures of one MusicXML measure whose content reaches the given ticks. Content
-// within a stray tick of the signature in force (other programs' rounded tuplets leave one)
-// keeps it; other content is taken on the 3-tick grid of fitted signatures. Content that differs
-// from the signature in force (a pickup, say) gets a measure of exactly its length, so every later
-// measure keeps its place; content no single measure can hold spreads over measures of the
-// signature in force, the last one fitted to what is left. Returns the ticks they cover, 0 when
-// they would exceed the measure limit.
+// Appends the score measures of one MusicXML measure whose content reaches the given ticks and
+// returns the ticks they cover (0 beyond the measure limit). Content within a stray tick of the
+// signature in force (other programs' rounded tuplets leave one) keeps it. Other content (a
+// pickup, say) gets a measure of exactly its length on the 3-tick grid, so later measures keep
+// their places; content longer than any measure can be spreads over measures of the signature
+// in force, the last one fitted to what is left.
 long append_measures_for(mxml_reader *r, int num, int bit, int key, double content) {
     measure *m = append_copy(&r->staged, num, bit, key);
     if (content <= 0 || std::fabs(content - m->len) < SIGNATURE_GRID)
