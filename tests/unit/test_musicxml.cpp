@@ -3,7 +3,6 @@
 // pickups, rounding, tempo); and files it must refuse without touching the score.
 #include <map>
 #include <random>
-#include <regex>
 #include <set>
 #include <zip.h>
 
@@ -30,17 +29,33 @@ std::vector<std::string> signatures(score *s) {
     return out;
 }
 
+// The text between open and close after at, moving at past it; empty when there is none.
+std::string next_value(const std::string &text, size_t *at, const std::string &open,
+                       const std::string &close) {
+    size_t from = text.find(open, *at);
+    if (from == std::string::npos)
+        return *at = std::string::npos, "";
+    from += open.size();
+    size_t to = text.find(close, from);
+    *at = to;
+    return text.substr(from, to - from);
+}
+
 // The most voices any staff of any measure of any part of a written file holds.
 size_t most_voices_per_staff(const std::string &text) {
-    static const std::regex voice_staff("<voice>(\\d+)</voice>.*?<staff>(\\d+)</staff>");
     size_t most = 0;
     size_t at = 0;
     while ((at = text.find("<measure ", at)) != std::string::npos) {
         size_t end = text.find("</measure>", at);
         std::string body = text.substr(at, end - at);
         std::map<std::string, std::set<std::string>> voices;
-        for (std::sregex_iterator i(body.begin(), body.end(), voice_staff), e; i != e; ++i)
-            voices[(*i)[2]].insert((*i)[1]);
+        size_t pos = 0;
+        while (true) {
+            std::string voice = next_value(body, &pos, "<voice>", "</voice>");
+            if (pos == std::string::npos)
+                break;
+            voices[next_value(body, &pos, "<staff>", "</staff>")].insert(voice);
+        }
         for (const auto &v : voices)
             most = std::max(most, v.second.size());
         at = end;
