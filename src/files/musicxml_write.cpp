@@ -211,10 +211,11 @@ int note_continued_voice(const writer *w, const note *n) {
 // Groups the pieces starting on one tick into chords: pieces of equal length continuing the
 // same voice. Unisons stay in chords of their own, so every tie chain can keep to its voice.
 // The pieces before this tick must already be dealt, so that the voices they continue are known.
-void gather_chords(const writer *w, const std::vector<note *> &pieces, std::deque<chord> *store,
+void gather_chords(const writer *w, note *const *pieces, note *const *end, std::deque<chord> *store,
                    std::vector<chord *> *out) {
     size_t first = store->size();
-    for (note *n : pieces) {
+    for (; pieces != end; pieces++) {
+        note *n = *pieces;
         auto same = [&](const chord &c) {
             return c.len == n->len &&
                    note_continued_voice(w, c.notes[0]) == note_continued_voice(w, n) &&
@@ -355,10 +356,7 @@ std::vector<voice_line> deal_pieces(writer *w, const std::vector<note *> &own, i
         while (j < own.size() && own[j]->x == own[i]->x)
             j++;
         std::vector<chord *> chords, rest;
-        gather_chords(w,
-                      std::vector<note *>(own.begin() + static_cast<std::ptrdiff_t>(i),
-                                          own.begin() + static_cast<std::ptrdiff_t>(j)),
-                      store, &chords);
+        gather_chords(w, own.data() + i, own.data() + j, store, &chords);
         for (chord *c : chords) {
             if (keeps_free_voice(w, voices, *c))
                 place_chord(w, &voices, c, continued_voice(w, *c), staff, limit);
