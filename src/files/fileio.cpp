@@ -18,12 +18,7 @@
 constexpr int SEQ_MAX_NUMBERS = 6;
 constexpr int SEQ_WRITE_BUFFER = 1 << 16;
 
-int writefile(const char *path, score *s) {
-    output_file out;
-    if (!open_output(&out, path))
-        return 0;
-    FILE *fp = out.fp;
-    std::setvbuf(fp, nullptr, _IOFBF, SEQ_WRITE_BUFFER);
+int write_seq_stream(FILE *fp, score *s) {
     std::fprintf(fp, "vudiz %d\n", SEQ_VERSION);
     std::fprintf(fp, "tempo %d\n", default_tempo);
     std::fprintf(fp, "num_track %d\n", track_num);
@@ -39,7 +34,15 @@ int writefile(const char *path, score *s) {
         for (m_event *e = m->m_events.head; e; e = e->next)
             std::fprintf(fp, "t %d %d\n", e->x, e->value);
     }
-    return finish_output(&out, 1);
+    return !std::ferror(fp);
+}
+
+int writefile(const char *path, score *s) {
+    output_file out;
+    if (!open_output(&out, path))
+        return 0;
+    std::setvbuf(out.fp, nullptr, _IOFBF, SEQ_WRITE_BUFFER);
+    return finish_output(&out, write_seq_stream(out.fp, s));
 }
 
 namespace {
