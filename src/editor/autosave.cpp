@@ -1,17 +1,21 @@
 // The recovery copy of the open score. The schedule is plain arithmetic over the clock and the
-// history's edit counter; the copy is written only from the main loop's wait, where the score is
-// whole. Signal handlers only set a flag; the X I/O error handler (which must not return) hands
-// the write to the main thread when it can and ends the process.
+// history's edit counter; the copy's text is made only in the main loop's wait, where the score
+// is whole, and a thread of its own writes it to disk. Signal handlers only set a flag; the X I/O
+// error handler (which must not return) hands the write to the main thread when it can and ends the
+// process.
 #include "editor/autosave.h"
 
 #include <X11/Xlib.h>
 #include <allegro.h>
 #include <atomic>
+#include <condition_variable>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <mutex>
 #include <pthread.h>
+#include <thread>
 #include <unistd.h>
 
 #include "editor/clock.h"
@@ -54,8 +58,11 @@ void remove_file(std::string *p) {
     p->clear();
 }
 
+void wait_writer();
+
 // Nothing unsaved is left: neither this editor's copy nor a recovered one is needed.
 void remove_copy() {
+    wait_writer();
     remove_file(&copy_path);
     remove_file(&adopted);
 }
@@ -67,20 +74,9 @@ void report_failure(const std::string &target, const char *why) {
     write_failing = 1;
 }
 
-// Writes the copy under the name that follows the score's current file name; the copy of an
-// earlier name (before a "write" under another name) is removed once the new one is complete.
-int write_copy() {
-    if (!have_dir || !make_recovery_dir(dir)) {
-        report_failure(dir, "no state directory");
-        return 0;
-    }
-    std::string name = absolute_score_name(filename);
-    std::string target = recovery_copy_path(dir, name.c_str(), self);
-    char why[REASON_SIZE];
-    if (!write_recovery_copy(target.c_str(), name.c_str(), self, &g_score, why, sizeof why)) {
-        report_failure(target, why);
-        return 0;
-    }
+// The copy is complete under target: the copy of an earlier name (before a "write" under
+// another name) and a recovered copy are no longer needed.
+void copy_written(const std::string &target) {
     write_failing = 0;
     if (!copy_path.empty() && copy_path != target)
         std::remove(copy_path.c_str());
@@ -88,6 +84,108 @@ int write_copy() {
     if (!adopted.empty() && adopted != target)
         std::remove(adopted.c_str());
     adopted.clear();
+}
+
+// The copy's name follows the score's current file name. 0 when there is nowhere to write.
+int copy_target(std::string *name, std::string *target) {
+    if (!have_dir || !make_recovery_dir(dir)) {
+        report_failure(dir, "no state directory");
+        return 0;
+    }
+    *name = absolute_score_name(filename);
+    *target = recovery_copy_path(dir, name->c_str(), self);
+    return 1;
+}
+
+// The writer thread: the main loop makes the text of a copy (the score is its own), the
+// thread writes, syncs and renames it, so that the disk never holds up input.
+struct writer_state {
+    std::mutex lock;
+    std::condition_variable changed;
+    std::thread thread;
+    int queued = 0, busy = 0, done = 0, ok = 0;
+    std::string target, text;
+    char why[REASON_SIZE] = "";
+};
+// Never destroyed: the thread waits on it until the process ends.
+writer_state &writer = *new writer_state;
+
+void writer_main() {
+    std::unique_lock<std::mutex> held(writer.lock);
+    for (;;) {
+        writer.changed.wait(held, [] { return writer.queued; });
+        std::string target = writer.target, text;
+        text.swap(writer.text);
+        writer.queued = 0;
+        writer.busy = 1;
+        held.unlock();
+        char why[REASON_SIZE];
+        int ok = write_recovery_text(target.c_str(), text, why, sizeof why);
+        held.lock();
+        writer.busy = 0;
+        writer.done = 1;
+        writer.ok = ok;
+        std::memcpy(writer.why, why, sizeof why);
+        writer.changed.notify_all();
+    }
+}
+
+// Takes the outcome of the writer's last copy, if there is one new; writer.lock is held.
+void take_written() {
+    if (!writer.done)
+        return;
+    writer.done = 0;
+    if (writer.ok) {
+        copy_written(writer.target);
+    } else {
+        report_failure(writer.target, writer.why);
+        schedule_written(&schedule, get_tick(), 0);
+    }
+}
+
+int writer_idle() {
+    std::unique_lock<std::mutex> held(writer.lock);
+    take_written();
+    return !writer.queued && !writer.busy;
+}
+
+void wait_writer() {
+    std::unique_lock<std::mutex> held(writer.lock);
+    writer.changed.wait(held, [] { return !writer.queued && !writer.busy; });
+    take_written();
+}
+
+void hand_to_writer() {
+    std::string name, target;
+    if (!copy_target(&name, &target)) {
+        schedule_written(&schedule, get_tick(), 0);
+        return;
+    }
+    std::string text = recovery_text(name.c_str(), self, &g_score);
+    std::unique_lock<std::mutex> held(writer.lock);
+    if (!writer.thread.joinable()) {
+        writer.thread = std::thread(writer_main);
+        writer.thread.detach();
+    }
+    writer.target = target;
+    writer.text.swap(text);
+    writer.queued = 1;
+    writer.changed.notify_all();
+    schedule_written(&schedule, get_tick(), 1);
+}
+
+// Writes the copy on the calling thread, after any copy the writer has in hand.
+int write_copy() {
+    wait_writer();
+    std::string name, target;
+    if (!copy_target(&name, &target))
+        return 0;
+    char why[REASON_SIZE];
+    if (!write_recovery_copy(target.c_str(), name.c_str(), self, &g_score, why, sizeof why)) {
+        report_failure(target, why);
+        return 0;
+    }
+    copy_written(target);
     return 1;
 }
 
@@ -174,6 +272,10 @@ void schedule_written(autosave_schedule *s, int now, int ok) {
 
 void autosave_start() {
     main_thread = pthread_self();
+    copy_path.clear();
+    adopted.clear();
+    write_failing = leaving_by_signal = 0;
+    pending_signal = 0;
     self = recovery_self();
     have_dir = recovery_dir(dir, sizeof dir);
     int interval = get_config_int("recovery", "interval", AUTOSAVE_DEFAULT_INTERVAL);
@@ -198,8 +300,10 @@ int autosave_idle() {
             write_copy();
         return 1;
     }
-    if (schedule_due(&schedule, now, 1))
-        schedule_written(&schedule, now, write_copy());
+    // The outcome of a copy in hand is taken first: a failed one is due again later.
+    int idle = writer_idle();
+    if (idle && schedule_due(&schedule, now, 1))
+        hand_to_writer();
     return 0;
 }
 
@@ -223,7 +327,12 @@ void autosave_adopt(const char *old_copy) {
     autosave_write_now();
 }
 
+void autosave_wait() {
+    wait_writer();
+}
+
 void autosave_finish() {
+    wait_writer();
     if (!leaving_by_signal)
         remove_copy();
 }

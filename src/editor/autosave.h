@@ -37,6 +37,8 @@ void autosave_start();
 int autosave_idle();
 // Writes the copy at once when the score has unsaved changes; 1 when it was written.
 int autosave_write_now();
+// Waits until the copy being written, if any, is on disk (or has failed).
+void autosave_wait();
 // The copy the editor keeps now ("" when none).
 const std::string &autosave_copy_path();
 // A recovered score: its old copy is replaced by this editor's own, then removed.

@@ -113,12 +113,14 @@ std::string safe_base(const char *score_name) {
     return base;
 }
 
-int write_header(FILE *fp, const char *score_name, const recovery_owner &o) {
-    std::fprintf(fp, "%s %d\n", MAGIC, FORMAT);
-    std::fprintf(fp, "file %s\n", hex_of(score_name).c_str());
-    std::fprintf(fp, "owner %ld %llu %s\n", o.pid, o.start, o.boot[0] ? o.boot : "-");
-    std::fprintf(fp, "saved %lld\n", static_cast<long long>(std::time(nullptr)));
-    return !std::ferror(fp);
+void append_header(std::string *out, const char *score_name, const recovery_owner &o) {
+    char line[RECOVERY_BOOT_ID_SIZE + 128];
+    std::snprintf(line, sizeof line, "%s %d\n", MAGIC, FORMAT);
+    *out += line;
+    *out += "file " + hex_of(score_name) + "\n";
+    std::snprintf(line, sizeof line, "owner %ld %llu %s\nsaved %lld\n", o.pid, o.start,
+                  o.boot[0] ? o.boot : "-", static_cast<long long>(std::time(nullptr)));
+    *out += line;
 }
 
 int parse_header_line(const char *line, recovery_copy *c, int index) {
@@ -218,15 +220,22 @@ std::string recovery_copy_path(const char *dir, const char *score_name, const re
     return std::string(dir) + "/" + safe_base(score_name) + owner + SUFFIX;
 }
 
-int write_recovery_copy(const char *copy_path, const char *score_name, const recovery_owner &o,
-                        score *s, char *why, size_t why_size) {
+std::string recovery_text(const char *score_name, const recovery_owner &o, score *s) {
+    std::string text;
+    append_header(&text, score_name, o);
+    seq_text(s, &text);
+    return text;
+}
+
+int write_recovery_text(const char *copy_path, const std::string &text, char *why,
+                        size_t why_size) {
     output_file out;
     errno = 0;
     if (!open_output(&out, copy_path)) {
         std::snprintf(why, why_size, "%s", std::strerror(errno ? errno : EINVAL));
         return 0;
     }
-    int ok = write_header(out.fp, score_name, o) && write_seq_stream(out.fp, s);
+    int ok = std::fwrite(text.data(), 1, text.size(), out.fp) == text.size();
     errno = 0;
     if (!finish_output(&out, ok)) {
         std::snprintf(why, why_size, "%s", std::strerror(errno ? errno : EIO));
@@ -234,6 +243,11 @@ int write_recovery_copy(const char *copy_path, const char *score_name, const rec
     }
     why[0] = '\0';
     return 1;
+}
+
+int write_recovery_copy(const char *copy_path, const char *score_name, const recovery_owner &o,
+                        score *s, char *why, size_t why_size) {
+    return write_recovery_text(copy_path, recovery_text(score_name, o, s), why, why_size);
 }
 
 int read_recovery_header(const char *copy_path, recovery_copy *out) {

@@ -45,6 +45,11 @@ std::string absolute_score_name(const char *name);
 // The copy of score_name owned by o in dir: the score's base name, the owner and ".recovery".
 std::string recovery_copy_path(const char *dir, const char *score_name, const recovery_owner &o);
 
+// What a copy of s holds: the header and the .seq lines.
+std::string recovery_text(const char *score_name, const recovery_owner &o, score *s);
+// Writes a prepared text to copy_path as below; touches no global state, so it may run on a
+// thread of its own while the editor goes on.
+int write_recovery_text(const char *copy_path, const std::string &text, char *why, size_t why_size);
 // Writes s with its header to copy_path through a temporary file that is synced and renamed into
 // place: the copy holds the previous contents or the complete new ones. 1, or 0 with the reason
 // in why.

@@ -3,7 +3,8 @@
 # user's state directory. After SIGKILL (once the interval has passed) or SIGTERM (at once) the
 # next start asks "Recover unsaved changes of ...?": Yes shows the notes and "write" stores them
 # under the score's own name, No deletes the copy. A second editor running at the same time is
-# never offered the first one's copy, and a full disk leaves the previous copy and the editor.
+# never offered the first one's copy, a full disk leaves the previous copy and the editor, and
+# an X display that goes away under the editor leaves the copy and exit status 1.
 source "$PLINKEL_E2E_LIB"
 source "$(dirname "${BASH_SOURCE[0]}")/menu_lib.sh"
 
@@ -141,4 +142,18 @@ cmp -s "$(copies)" "$WORK/before_full" || fail "the failed write changed the pre
 rm -f "$FULL/filler"
 wait_for 10 "the copy with four notes once there is room" copy_holds 4
 killed_with KILL
+rm -f "$COPIES"/*.recovery
+
+step "the X display going away writes the copy and ends the editor with status 1"
+recovery_interval 600
+start_plinkel_with song.seq
+wait_window
+click_note 2 4
+shot "$WORK/before_logout.bmp"
+kill "$XVFB_PID"
+wait "$XVFB_PID" 2>/dev/null
+XVFB_PID=""
+wait_exit 10
+expect_status 1
+copy_holds 3 || fail "the lost display left no copy with three notes: $(copies)"
 echo PASS
