@@ -22,9 +22,21 @@ constexpr int SCREEN_MARGIN = 40; // pixels the question keeps free beside the t
 
 enum answer { RECOVER = 1, DISCARD = 2, LATER = 3 };
 
-const char *base_name(const std::string &name) {
+// The base name of the score as the question shows it: bytes outside printable ASCII (a file
+// name is any bytes, the library decodes text as UTF-8) become '?', and a name too long for the
+// screen loses its middle to "...".
+std::string shown_name(const std::string &name, const char *prefix) {
     const char *slash = std::strrchr(name.c_str(), '/');
-    return slash ? slash + 1 : name.c_str();
+    std::string base = slash ? slash + 1 : name;
+    for (char &ch : base)
+        if (ch < ' ' || ch > '~')
+            ch = '?';
+    while (base.size() > 3 &&
+           text_length(font, (prefix + base).c_str()) + SCREEN_MARGIN > SCREEN_W) {
+        size_t mid = base.size() / 2;
+        base.replace(mid - 2, 5, "...");
+    }
+    return base;
 }
 
 // One line when it fits the screen, else split before "from".
@@ -32,18 +44,19 @@ int ask(const recovery_copy &c) {
     char when[TIME_SIZE];
     std::time_t t = static_cast<std::time_t>(c.saved_at);
     std::strftime(when, sizeof when, "%Y-%m-%d %H:%M:%S", std::localtime(&t));
-    char whole[LINE_SIZE], first[LINE_SIZE], second[LINE_SIZE];
-    std::snprintf(whole, sizeof whole, "Recover unsaved changes of %s from %s?",
-                  base_name(c.score_name), when);
     std::printf("recovery copy of %s left in %s\n", c.score_name.c_str(), c.path.c_str());
     std::fflush(stdout);
     if (!screen)
         return LATER;
+    static const char prefix[] = "Recover unsaved changes of ";
+    char whole[LINE_SIZE], second[LINE_SIZE];
+    std::string name = shown_name(c.score_name, prefix);
+    std::snprintf(whole, sizeof whole, "%s%s from %s?", prefix, name.c_str(), when);
     if (text_length(font, whole) + SCREEN_MARGIN <= SCREEN_W)
         return alert3(whole, nullptr, nullptr, "Yes", "No", "Later", 'y', 'n', 'l');
-    std::snprintf(first, sizeof first, "Recover unsaved changes of %s", base_name(c.score_name));
+    std::snprintf(whole, sizeof whole, "%s%s", prefix, name.c_str());
     std::snprintf(second, sizeof second, "from %s?", when);
-    return alert3(first, second, nullptr, "Yes", "No", "Later", 'y', 'n', 'l');
+    return alert3(whole, second, nullptr, "Yes", "No", "Later", 'y', 'n', 'l');
 }
 
 // Opens the copy; the score takes the name of its own file and counts as changed.
