@@ -127,6 +127,7 @@ class RecoveryTest : public FileTest {
         autosave_start();
     }
     void TearDown() override {
+        autosave_note_signal(0);
         std::signal(SIGTERM, SIG_DFL);
         std::signal(SIGHUP, SIG_DFL);
         unsetenv("XDG_STATE_HOME");
