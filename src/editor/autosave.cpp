@@ -201,6 +201,17 @@ void take_signal(int sig) {
     sigaction(sig, &sa, nullptr);
 }
 
+// The library's GUI reads the mouse buttons through gui_mouse_b over and over while a menu, a
+// dialog, an alert or the file selector is open. After a terminating signal each such loop is
+// closed as by Esc, one at a time, so that the main loop gets back to its wait and ends there.
+int gui_buttons_closing_on_signal() {
+    if (pending_signal && !keypressed())
+        simulate_keypress((KEY_ESC << 8) | 27);
+    if (mouse_needs_poll())
+        poll_mouse();
+    return mouse_b;
+}
+
 [[noreturn]] void leave_for_lost_display() {
     if (display_claimed.exchange(1)) {
         for (;;)
@@ -283,6 +294,7 @@ void autosave_start() {
     schedule_init(&schedule, interval, edits, undo_changes());
     take_signal(SIGTERM);
     take_signal(SIGHUP);
+    gui_mouse_b = gui_buttons_closing_on_signal;
     XSetIOErrorHandler(on_display_lost);
 }
 

@@ -29,7 +29,8 @@ int schedule_due(const autosave_schedule *s, int now, int at_rest);
 void schedule_written(autosave_schedule *s, int now, int ok);
 
 // Reads the [recovery] section of the library's configuration (interval = seconds, edits =
-// count), finds the copy directory, and takes over SIGTERM, SIGHUP and X I/O errors.
+// count), finds the copy directory, and takes over SIGTERM, SIGHUP and X I/O errors. After such
+// a signal, open menus and dialogs close as by Esc, so that the editor leaves from its wait.
 void autosave_start();
 // Called over and over while the main loop waits for input. Writes the copy when due, removes
 // it when nothing unsaved is left, and answers a terminating signal: the copy is written and 1

@@ -1,10 +1,11 @@
 #!/bin/bash
 # Never losing work: while a score has unsaved changes the editor keeps a recovery copy in the
-# user's state directory. After SIGKILL (once the interval has passed) or SIGTERM (at once) the
-# next start asks "Recover unsaved changes of ...?": Yes shows the notes and "write" stores them
-# under the score's own name, No deletes the copy. A second editor running at the same time is
-# never offered the first one's copy, a full disk leaves the previous copy and the editor, and
-# an X display that goes away under the editor leaves the copy and exit status 1.
+# user's state directory. After SIGKILL (once the interval has passed) or SIGTERM (at once, also
+# with a menu open) the next start asks "Recover unsaved changes of ...?": Yes shows the notes
+# and "write" stores them under the score's own name, No deletes the copy. A second editor
+# running at the same time is never offered the first one's copy, a full disk leaves the
+# previous copy and the editor, and an X display that goes away under the editor leaves the
+# copy and exit status 1.
 source "$PLINKEL_E2E_LIB"
 source "$(dirname "${BASH_SOURCE[0]}")/menu_lib.sh"
 
@@ -94,6 +95,18 @@ kill -TERM "$PLINKEL_PID"
 wait_exit 10
 expect_status 0
 copy_holds 3 || fail "SIGTERM left no copy with three notes: $(copies)"
+
+step "SIGTERM while the menu is open closes it, writes the copy and ends the editor"
+rm -f "$COPIES"/*.recovery
+start_plinkel_with song.seq
+wait_window
+click_note 2 4
+mouse_click 3 "$MENU_X" "$MENU_Y"
+wait_for 10 "the menu" window_shows "$MAIN_FRAME_AREA" "$MENU_FRAME_INK"
+kill -TERM "$PLINKEL_PID"
+wait_exit 10
+expect_status 0
+copy_holds 3 || fail "SIGTERM in the menu left no copy with three notes: $(copies)"
 
 step "No deletes the copy and opens the file as it was"
 start_plinkel_with song.seq
