@@ -5,7 +5,7 @@
 #   fuzz - also what the fuzz targets need (scripts/fuzz.sh; not part of the test run)
 set -euo pipefail
 
-run_pkgs=(build-essential cmake pkg-config liballegro4-dev zlib1g-dev xfonts-base
+run_pkgs=(build-essential cmake pkg-config liballegro4-dev libx11-dev zlib1g-dev xfonts-base
           libfluidsynth-dev timgm6mb-soundfont libpugixml-dev libzip-dev)
 test_pkgs=(libgtest-dev libbenchmark-dev clang-format xvfb xdotool x11-utils imagemagick
            python3 python3-mido python3-numpy midicsv openttd-openmsx desktop-file-utils

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "editor/autosave.h"
 #include "editor/clock.h"
 #include "editor/config.h"
 #include "editor/cursor.h"
@@ -184,6 +185,7 @@ static void start_editor(const char *file) {
     cur_position_notes = create_note_p_array(CUR_POSITION_CHUNK);
     n_cur_position_notes = 0;
     init_channel_status();
+    autosave_start();
     if (command_layer.first_score)
         command_layer.first_score(file);
 }
@@ -194,6 +196,7 @@ static void shut_down() {
     destroy_note_p_array(cur_position_notes);
     cur_position_notes = nullptr;
     destroy_measure(&clip_board_measure);
+    autosave_finish();
     destroy_bitmap(buf);
     buf = nullptr;
     destroy_all_fonts();

@@ -7,6 +7,7 @@
 
 #include <allegro.h>
 
+#include "editor/autosave.h"
 #include "editor/clock.h"
 #include "editor/cursor.h"
 #include "editor/edit.h"
@@ -25,6 +26,26 @@ namespace {
 
 constexpr int POLL_SLEEP_MS = 2;
 constexpr int POINTER_WAKE_DISTANCE = 20; // pixels the mouse must move to show the pointer
+
+// Set while the main loop itself waits for input (the tempo editor waits through get_event
+// too): only then is the editor at rest, with the score whole and no dialog or drag running.
+int main_wait = 0;
+int leave_now = 0;
+
+// The main loop's wait: keeps the recovery copy meanwhile; a terminating signal ends the wait
+// and the loop.
+int wait_main_event() {
+    main_wait = 1;
+    int event = get_event();
+    main_wait = 0;
+    return event;
+}
+
+int idle_says_leave() {
+    if (main_wait && !leave_now)
+        leave_now = autosave_idle();
+    return leave_now;
+}
 
 void show_pointer() {
     mouse_visible = 1;
@@ -117,6 +138,8 @@ int get_event() {
     int x0 = mouse_x, y0 = mouse_y;
     position_mouse_z(0);
     for (;;) {
+        if (idle_says_leave())
+            return INPUT_LEAVE;
         if (keypressed()) {
             get_time2(&keyboard_tick, 1);
             return INPUT_KEY;
@@ -158,7 +181,9 @@ int main_loop_turn() {
     draw_all();
     show_mouse(nullptr);
     _blit();
-    int event = get_event();
+    int event = wait_main_event();
+    if (event == INPUT_LEAVE)
+        return 0;
     set_coord(&cursor, mouse_x, mouse_y);
     process_event(event);
     return !wants_exit();

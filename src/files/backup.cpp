@@ -107,5 +107,6 @@ int write_with_backup(const char *path, const char *backup_pattern, score_writer
             std::rename(backup, path);
         return 0;
     }
+    sync_directory_of(path);
     return 1;
 }

@@ -2,7 +2,9 @@
 // renamed into place when complete, and packfiles over stdio streams.
 #include "files/file_support.h"
 
+#include <cerrno>
 #include <cstdarg>
+#include <fcntl.h>
 #include <cstdlib>
 #include <cstring>
 #include <sys/stat.h>
@@ -100,17 +102,40 @@ int open_output(output_file *out, const char *path) {
     return 1;
 }
 
+void sync_directory_of(const char *path) {
+    char dir[OUTPUT_PATH_SIZE];
+    std::snprintf(dir, sizeof dir, "%s", path);
+    char *slash = std::strrchr(dir, '/');
+    if (!slash)
+        std::snprintf(dir, sizeof dir, ".");
+    else if (slash == dir)
+        dir[1] = '\0';
+    else
+        *slash = '\0';
+    int fd = open(dir, O_RDONLY | O_DIRECTORY);
+    if (fd < 0)
+        return;
+    fsync(fd);
+    close(fd);
+}
+
 int finish_output(output_file *out, int ok) {
     if (!out->fp)
         return 0;
-    if (std::fflush(out->fp) != 0 || std::ferror(out->fp))
+    // The contents reach the disk before the new name does: after a power cut the final name
+    // holds the old file or the complete new one.
+    if (std::fflush(out->fp) != 0 || std::ferror(out->fp) || fsync(fileno(out->fp)) != 0)
         ok = 0;
     if (std::fclose(out->fp) != 0)
         ok = 0;
     out->fp = nullptr;
-    if (ok && std::rename(out->tmp_path, out->final_path) == 0)
+    if (ok && std::rename(out->tmp_path, out->final_path) == 0) {
+        sync_directory_of(out->final_path);
         return 1;
+    }
+    int err = errno;
     std::remove(out->tmp_path);
+    errno = err;
     return 0;
 }
 

@@ -53,6 +53,8 @@ int open_output(output_file *out, const char *path);
 // Closes the file; when ok is non-zero and every write and the close succeeded, renames it over
 // the final path and returns 1. Otherwise removes the temporary file and returns 0.
 int finish_output(output_file *out, int ok);
+// Makes a rename or removal in the directory of path durable (best effort).
+void sync_directory_of(const char *path);
 
 // A library packfile over a stdio stream, so that names holding '#' (which pack_fopen would take
 // for an object inside a datafile) open like any other. Closing the packfile closes fp only

@@ -9,6 +9,8 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
+#include <string>
 
 #include "model/note_order.h"
 #include "model/pitch.h"
@@ -16,30 +18,70 @@
 #include "model/voice.h"
 
 constexpr int SEQ_MAX_NUMBERS = 6;
-constexpr int SEQ_WRITE_BUFFER = 1 << 16;
+
+namespace {
+
+// The text of one record: the keyword and its numbers, blank-separated, and the line end.
+// Formatting by hand keeps the text of a large score within a few milliseconds.
+constexpr int RECORD_SIZE = 128; // a keyword and at most six numbers of eleven characters
+
+char *put_int(char *p, int v) {
+    char digits[12];
+    unsigned u = v < 0 ? 0u - static_cast<unsigned>(v) : static_cast<unsigned>(v);
+    int n = 0;
+    do {
+        digits[n++] = static_cast<char>('0' + u % 10);
+        u /= 10;
+    } while (u);
+    if (v < 0)
+        *p++ = '-';
+    while (n)
+        *p++ = digits[--n];
+    return p;
+}
+
+void append_record(std::string *out, const char *keyword, std::initializer_list<int> numbers) {
+    char line[RECORD_SIZE];
+    size_t k = std::strlen(keyword);
+    std::memcpy(line, keyword, k);
+    char *p = line + k;
+    for (int v : numbers) {
+        *p++ = ' ';
+        p = put_int(p, v);
+    }
+    *p++ = '\n';
+    out->append(line, static_cast<size_t>(p - line));
+}
+
+} // namespace
+
+void seq_text(score *s, std::string *out) {
+    append_record(out, "vudiz", {SEQ_VERSION});
+    append_record(out, "tempo", {default_tempo});
+    append_record(out, "num_track", {track_num});
+    for (int i = 0; i < track_num && i < MAX_TRACKS; i++)
+        append_record(
+            out, "track",
+            {i, track_info[i].channel, track_info[i].patch, track_info[i].active ? -1 : 0});
+    for (measure *m = s->measures.head; m; m = m->next) {
+        append_record(out, "m", {m->key, m->num, m->bit});
+        for (note *n = m->notes.head; n; n = n->next)
+            if (!n->rest && !n->l_prev)
+                append_record(out, "n",
+                              {n->x, n->pos.y, n->accidental, n->total_len, n->track, n->volume});
+        for (m_event *e = m->m_events.head; e; e = e->next)
+            append_record(out, "t", {e->x, e->value});
+    }
+}
 
 int writefile(const char *path, score *s) {
     output_file out;
     if (!open_output(&out, path))
         return 0;
-    FILE *fp = out.fp;
-    std::setvbuf(fp, nullptr, _IOFBF, SEQ_WRITE_BUFFER);
-    std::fprintf(fp, "vudiz %d\n", SEQ_VERSION);
-    std::fprintf(fp, "tempo %d\n", default_tempo);
-    std::fprintf(fp, "num_track %d\n", track_num);
-    for (int i = 0; i < track_num && i < MAX_TRACKS; i++)
-        std::fprintf(fp, "track %d %d %d %d\n", i, track_info[i].channel, track_info[i].patch,
-                     track_info[i].active ? -1 : 0);
-    for (measure *m = s->measures.head; m; m = m->next) {
-        std::fprintf(fp, "m %d %d %d\n", m->key, m->num, m->bit);
-        for (note *n = m->notes.head; n; n = n->next)
-            if (!n->rest && !n->l_prev)
-                std::fprintf(fp, "n %d %d %d %d %d %d\n", n->x, n->pos.y, n->accidental,
-                             n->total_len, n->track, n->volume);
-        for (m_event *e = m->m_events.head; e; e = e->next)
-            std::fprintf(fp, "t %d %d\n", e->x, e->value);
-    }
-    return finish_output(&out, 1);
+    std::string text;
+    seq_text(s, &text);
+    int ok = std::fwrite(text.data(), 1, text.size(), out.fp) == text.size();
+    return finish_output(&out, ok);
 }
 
 namespace {

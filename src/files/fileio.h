@@ -3,6 +3,8 @@
 // writefile stores the open score; readfile loads a file into a freshly initialised score.
 #pragma once
 
+#include <string>
+
 #include "files/file_support.h"
 #include "model/score.h"
 
@@ -17,6 +19,8 @@ constexpr int SEQ_MAX_STAFF_POS = 128;  // staff positions beyond this cannot be
 // Writes the score to path (under a temporary name, renamed into place when complete).
 // Returns 1, or 0 when the file cannot be created or written; an existing file is then untouched.
 int writefile(const char *path, score *s);
+// Appends the lines of a .seq file for s to out.
+void seq_text(score *s, std::string *out);
 
 // Reads path into s, which must hold exactly the one empty measure init_g_score gives it.
 // Returns 1 on success: the measures read replace that measure, the starting tempo and the

@@ -13,6 +13,7 @@
 #include "gui/graphic.h"
 #include "gui/help.h"
 #include "gui/play_commands.h"
+#include "gui/recovery_offer.h"
 #include "gui/undo_commands.h"
 #include "model/undo.h"
 #include "playback/sound.h"
@@ -129,6 +130,8 @@ void start_commands() {
 }
 
 void first_score(const char *file) {
+    if (offer_recovery(file))
+        return;
     if (file)
         open_start_file(file);
     else

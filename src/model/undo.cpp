@@ -99,6 +99,7 @@ std::vector<undo_step> undone;
 pending_step pending;
 int current_id = 0, saved_id = 0, next_id = 1;
 int changed_measure = 0;
+unsigned change_count = 0;
 
 track_table current_tracks() {
     track_table t;
@@ -546,6 +547,7 @@ void record(score *s) {
         return;
     st.before_id = current_id;
     st.after_id = current_id = next_id++;
+    change_count++;
     done.push_back(std::move(st));
     undone.clear();
     drop_oldest();
@@ -620,6 +622,7 @@ int undo(score *s) {
     done.pop_back();
     swap_step(s, &undone.back());
     current_id = undone.back().before_id;
+    change_count++;
     return 1;
 }
 
@@ -630,6 +633,7 @@ int redo(score *s) {
     undone.pop_back();
     swap_step(s, &done.back());
     current_id = done.back().after_id;
+    change_count++;
     return 1;
 }
 
@@ -651,6 +655,10 @@ void undo_mark_saved() {
 
 int undo_at_saved() {
     return current_id == saved_id;
+}
+
+unsigned undo_changes() {
+    return change_count;
 }
 
 int undo_steps() {

@@ -40,5 +40,9 @@ int undo_changed_measure();
 void undo_mark_saved();
 int undo_at_saved();
 
+// Counts every change of the score's state through the history: each recorded step, undo and
+// redo adds one. Never goes back, also not by undo_reset.
+unsigned undo_changes();
+
 int undo_steps();     // steps that can be undone
 size_t undo_memory(); // bytes held by the recorded steps
