@@ -10,6 +10,8 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
+#include <map>
 #include <pugixml.hpp>
 #include <set>
 #include <string>
@@ -39,8 +41,8 @@ constexpr int SLASHED_SHARE = 4;       // a slashed one at most a quarter
 constexpr double SLASHED_TICKS = TICKS_PER_WHOLE / 32.0;      // what a slashed grace sounds
 constexpr double GRACE_DEFAULT_TICKS = TICKS_PER_WHOLE / 8.0; // a grace of no written value
 constexpr int MAX_TREMOLO_STROKES = 4;
-constexpr int MAX_TREMOLO_NOTES = 256;    // repeated notes one tremolo may stand for
-constexpr long MAX_WRITTEN_OUT = 1000000; // repeated notes all tremolos of a file may give
+constexpr int MAX_TREMOLO_NOTES = 256;   // repeated notes one tremolo may stand for
+constexpr long MAX_WRITTEN_OUT = 500000; // repeated notes all tremolos of a file may give
 constexpr int MAX_TRANSPOSE = 48;
 constexpr int MAX_BEAT_TYPE = 256; // the shortest beat a fitted signature uses
 // A signature's beat type may go down to one tick: the writer gives a measure of a beat that
@@ -133,9 +135,9 @@ struct part_state {
     double delay = 0;                      // how late grace notes make the current chord sound
     int middle_line = DEFAULT_MIDDLE_LINE; // staff position of an unpitched note without one
     size_t first_note;                     // of the measure being read, in the reader's notes
-    std::vector<pending_grace> graces;
-    std::vector<double> starts; // of the chords of the measure: a backup lands on one
-    double drift = 0;           // how far written values moved the measure's durations
+    std::map<int, std::vector<pending_grace>> graces; // waiting in each voice
+    std::set<double> starts; // of the chords of the measure: a backup lands on one
+    double drift = 0;        // how far written values moved the measure's durations
 };
 
 struct mxml_reader {
@@ -573,7 +575,8 @@ double stretch_of(pugi::xml_node n) {
     if (!tm || !number_of(tm.child_value("actual-notes"), &actual) ||
         !number_of(tm.child_value("normal-notes"), &normal) || actual <= 0 || normal <= 0)
         return 1;
-    return normal / actual;
+    double stretch = normal / actual;
+    return std::isfinite(stretch) && stretch > 0 ? stretch : 1;
 }
 
 // The parts of a note that do not depend on where it sounds.
@@ -606,19 +609,10 @@ int stage_grace(mxml_reader *r, part_state *p, pugi::xml_node n) {
     double written = written_ticks(n);
     g.written = written > 0 ? written : GRACE_DEFAULT_TICKS;
     g.slashed = !std::strcmp(n.child("grace").attribute("slash").value(), "yes");
-    g.with_previous =
-        n.child("chord") && !p->graces.empty() && p->graces.back().note.voice == g.note.voice;
-    p->graces.push_back(g);
+    std::vector<pending_grace> &waiting = p->graces[g.note.voice];
+    g.with_previous = n.child("chord") && !waiting.empty();
+    waiting.push_back(g);
     return 1;
-}
-
-// Takes the grace notes waiting in the given voice out of the queue.
-std::vector<pending_grace> take_graces(part_state *p, int voice) {
-    std::vector<pending_grace> group, others;
-    for (const pending_grace &g : p->graces)
-        (g.note.voice == voice ? group : others).push_back(g);
-    p->graces.swap(others);
-    return group;
 }
 
 // The factor that fits a grace group into the share of a note of length len it may take: a
@@ -656,42 +650,52 @@ double place_graces(mxml_reader *r, const std::vector<pending_grace> &group, dou
 // Places the grace notes waiting in the voice on the beat of their principal, which starts at
 // the given place and lasts len; returns how much later the principal sounds.
 double lead_in(mxml_reader *r, part_state *p, int voice, double at, double len) {
-    if (p->graces.empty())
+    auto waiting = p->graces.find(voice);
+    if (waiting == p->graces.end())
         return 0;
-    std::vector<pending_grace> group = take_graces(p, voice);
-    if (group.empty())
-        return 0;
+    std::vector<pending_grace> group;
+    group.swap(waiting->second);
+    p->graces.erase(waiting);
     return place_graces(r, group, at, grace_scale(group, len)) - at;
 }
+
+struct chord_span {
+    double start = MUSICXML_MAX_TICKS, end = 0;
+    std::vector<size_t> members; // in the reader's notes
+};
 
 // Grace notes left at the end of a measure follow their note: they take the end of the last
 // chord of their voice. Without one, they sound where the measure's reading ended.
 void flush_graces(mxml_reader *r, part_state *p) {
-    while (!p->graces.empty()) {
-        int voice = p->graces.front().note.voice;
-        std::vector<pending_grace> group = take_graces(p, voice);
-        int chord = -1;
-        for (size_t i = p->first_note; i < r->notes.size(); i++)
-            if (r->notes[i].voice == voice)
-                chord = std::max(chord, r->notes[i].chord);
-        if (chord < 0) {
+    if (p->graces.empty())
+        return;
+    std::map<int, int> last; // chord of each voice
+    std::map<int, chord_span> spans;
+    for (size_t i = p->first_note; i < r->notes.size(); i++) {
+        const staged_note &n = r->notes[i];
+        if (n.chord < 0)
+            continue;
+        last[n.voice] = std::max(last[n.voice], n.chord);
+        chord_span &c = spans[n.chord];
+        c.start = std::min(c.start, n.start);
+        c.end = std::max(c.end, n.end);
+        c.members.push_back(i);
+    }
+    for (const auto &[voice, group] : p->graces) {
+        auto chord = last.find(voice);
+        if (chord == last.end()) {
             place_graces(r, group, p->cursor, 1);
             continue;
         }
-        double start = MUSICXML_MAX_TICKS, end = 0;
-        for (size_t i = p->first_note; i < r->notes.size(); i++)
-            if (r->notes[i].chord == chord) {
-                start = std::min(start, r->notes[i].start);
-                end = std::max(end, r->notes[i].end);
-            }
-        double scale = grace_scale(group, end - start), total = 0;
+        const chord_span &c = spans[chord->second];
+        double scale = grace_scale(group, c.end - c.start), total = 0;
         for (const pending_grace &g : group)
             total += g.with_previous ? 0 : grace_value(g) * scale;
-        for (size_t i = p->first_note; i < r->notes.size(); i++)
-            if (r->notes[i].chord == chord)
-                r->notes[i].end = std::min(r->notes[i].end, end - total);
-        place_graces(r, group, end - total, scale);
+        for (size_t i : c.members)
+            r->notes[i].end = std::min(r->notes[i].end, c.end - total);
+        place_graces(r, group, c.end - total, scale);
     }
+    p->graces.clear();
 }
 
 // --- tremolos: written out as the repeated notes they stand for ---
@@ -702,12 +706,12 @@ double tremolo_unit(int strokes) {
 }
 
 // Room for count more written-out notes, counted against the whole file's allowance.
-int may_write_out(mxml_reader *r, long count) {
-    if (count > MAX_TREMOLO_NOTES || r->written_out + count > MAX_WRITTEN_OUT) {
+int may_write_out(mxml_reader *r, double count) {
+    if (!(count <= MAX_TREMOLO_NOTES) || r->written_out + count > MAX_WRITTEN_OUT) {
         r->skipped++;
         return 0;
     }
-    r->written_out += count;
+    r->written_out += static_cast<long>(count);
     return 1;
 }
 
@@ -726,85 +730,92 @@ staged_note piece_of(const staged_note &n, double start, double end, int first, 
 
 void repeat_note(mxml_reader *r, const staged_note &n, int strokes) {
     double len = n.end - n.start;
-    long count = std::max(1L, std::lround((n.until - n.at) / n.stretch / tremolo_unit(strokes)));
+    double count = std::max(1.0, std::round((n.until - n.at) / n.stretch / tremolo_unit(strokes)));
     if (!may_write_out(r, count)) {
         r->notes.push_back(n);
         return;
     }
-    for (long i = 0; i < count; i++)
+    for (int i = 0; i < count; i++)
         r->notes.push_back(piece_of(n, n.start + len * i / count, n.start + len * (i + 1) / count,
                                     i == 0, i == count - 1));
 }
 
+// A chord of the measure: its notes and its tremolo mark.
+struct tremolo_chord {
+    std::vector<staged_note> notes;
+    int strokes = 0, kind = TREMOLO_NONE;
+    int next = -1; // the chord after it in its voice
+};
+
 // The two chords of a two-note tremolo alternate over the time both take, in an even number of
 // repeated notes.
-void alternate(mxml_reader *r, const std::vector<staged_note> &in, int first, int second,
-               int strokes) {
-    double start = MUSICXML_MAX_TICKS, end = 0;
-    for (const staged_note &n : in)
-        if (n.chord == first || n.chord == second) {
-            start = std::min(start, n.start);
-            end = std::max(end, n.end);
+void alternate(mxml_reader *r, const tremolo_chord &a, const tremolo_chord &b) {
+    chord_span span;
+    for (const tremolo_chord *c : {&a, &b})
+        for (const staged_note &n : c->notes) {
+            span.start = std::min(span.start, n.start);
+            span.end = std::max(span.end, n.end);
         }
-    long pairs = std::max(1L, std::lround((end - start) / tremolo_unit(strokes) / 2));
+    double pairs = std::max(1.0, std::round((span.end - span.start) / tremolo_unit(a.strokes) / 2));
     if (!may_write_out(r, 2 * pairs)) {
-        for (const staged_note &n : in)
-            if (n.chord == first || n.chord == second)
-                r->notes.push_back(n);
+        for (const tremolo_chord *c : {&a, &b})
+            r->notes.insert(r->notes.end(), c->notes.begin(), c->notes.end());
         return;
     }
-    double len = (end - start) / (2 * pairs);
-    for (long i = 0; i < 2 * pairs; i++)
-        for (const staged_note &n : in)
-            if (n.chord == (i % 2 ? second : first)) {
-                staged_note s = piece_of(n, start + len * i, start + len * (i + 1), 0, 0);
-                s.at = s.start;
-                s.until = s.end;
-                r->notes.push_back(s);
-            }
-}
-
-// The chord after the given one in its voice, -1 when there is none.
-int next_chord(const std::vector<staged_note> &in, const staged_note &n) {
-    int next = -1;
-    for (const staged_note &o : in)
-        if (o.voice == n.voice && o.chord > n.chord && (next < 0 || o.chord < next))
-            next = o.chord;
-    return next;
-}
-
-// The tremolo mark of a chord, carried by any of its notes: strokes, and the kind in *kind.
-int chord_tremolo(const std::vector<staged_note> &in, int chord, int *kind) {
-    for (const staged_note &o : in)
-        if (o.chord == chord && o.tremolo) {
-            *kind = o.tremolo_type;
-            return o.tremolo;
+    double len = (span.end - span.start) / (2 * pairs);
+    for (int i = 0; i < 2 * pairs; i++)
+        for (const staged_note &n : (i % 2 ? b : a).notes) {
+            double from = span.start + len * i;
+            staged_note s = piece_of(n, from, from + len, 0, 0);
+            s.at = s.start;
+            s.until = s.end;
+            r->notes.push_back(s);
         }
-    return *kind = TREMOLO_NONE, 0;
+}
+
+// The chords of the notes, with the tremolo mark any of their notes carries and the chord that
+// follows each in its voice.
+std::map<int, tremolo_chord> gather_chords(const std::vector<staged_note> &in) {
+    std::map<int, tremolo_chord> chords;
+    std::map<int, int> last; // chord of each voice
+    for (const staged_note &n : in) {
+        tremolo_chord &c = chords[n.chord];
+        c.notes.push_back(n);
+        if (n.tremolo && !c.strokes) {
+            c.strokes = n.tremolo;
+            c.kind = n.tremolo_type;
+        }
+        auto before = last.find(n.voice);
+        if (before != last.end() && before->second != n.chord)
+            chords[before->second].next = n.chord;
+        last[n.voice] = n.chord;
+    }
+    return chords;
 }
 
 void write_out_tremolos(mxml_reader *r, part_state *p) {
     auto first = r->notes.begin() + static_cast<long>(p->first_note);
     if (std::none_of(first, r->notes.end(), [](const staged_note &n) { return n.tremolo; }))
         return;
-    std::vector<staged_note> in(first, r->notes.end());
+    std::vector<staged_note> in(first, r->notes.end()), graces;
     r->notes.erase(first, r->notes.end());
-    std::set<int> done; // chords written out as an alternation
-    for (const staged_note &n : in) {
-        int kind, strokes = n.chord < 0 ? 0 : chord_tremolo(in, n.chord, &kind);
-        if (done.count(n.chord))
-            continue;
-        int partner = strokes && kind == TREMOLO_START ? next_chord(in, n) : -1;
-        if (partner >= 0) {
-            alternate(r, in, n.chord, partner, strokes);
-            done.insert(n.chord);
-            done.insert(partner);
-        } else if (strokes && kind == TREMOLO_SINGLE) {
-            repeat_note(r, n, strokes);
+    auto is_grace = [](const staged_note &n) { return n.chord < 0; };
+    std::copy_if(in.begin(), in.end(), std::back_inserter(graces), is_grace);
+    in.erase(std::remove_if(in.begin(), in.end(), is_grace), in.end());
+    std::map<int, tremolo_chord> chords = gather_chords(in);
+    for (auto &[id, t] : chords) {
+        auto partner = chords.find(t.next);
+        if (t.strokes && t.kind == TREMOLO_START && partner != chords.end()) {
+            alternate(r, t, partner->second);
+            partner->second.notes.clear();
+        } else if (t.strokes && t.kind == TREMOLO_SINGLE) {
+            for (const staged_note &n : t.notes)
+                repeat_note(r, n, t.strokes);
         } else {
-            r->notes.push_back(n);
+            r->notes.insert(r->notes.end(), t.notes.begin(), t.notes.end());
         }
     }
+    r->notes.insert(r->notes.end(), graces.begin(), graces.end());
 }
 
 // --- the notes and the cursor ---
@@ -833,7 +844,7 @@ int read_note(mxml_reader *r, part_state *p, pugi::xml_node n) {
         p->cursor += dur;
         p->reached = std::max(p->reached, p->cursor);
         p->chords++;
-        p->starts.push_back(start);
+        p->starts.insert(start);
         p->delay = lead_in(r, p, small_number(n.child_value("voice")), start, dur);
     }
     if (p->cursor > MUSICXML_MAX_TICKS)
@@ -858,11 +869,13 @@ int read_note(mxml_reader *r, part_state *p, pugi::xml_node n) {
 // much as the written values made up for: it is taken to that chord.
 void snap_back(part_state *p) {
     double best = p->cursor, off = p->drift + TICK_EPSILON;
-    for (double x : p->starts)
-        if (std::fabs(x - p->cursor) <= off) {
-            off = std::fabs(x - p->cursor);
-            best = x;
-        }
+    auto after = p->starts.lower_bound(p->cursor);
+    if (after != p->starts.end() && *after - p->cursor <= off) {
+        best = *after;
+        off = *after - p->cursor;
+    }
+    if (after != p->starts.begin() && p->cursor - *std::prev(after) <= off)
+        best = *std::prev(after);
     p->cursor = best;
 }
 
@@ -907,7 +920,7 @@ int read_part(mxml_reader *r, pugi::xml_node part) {
         if (static_cast<int>(r->measures.size()) <= p.index)
             r->measures.emplace_back();
         p.cursor = p.last_start = p.reached = p.delay = p.drift = 0;
-        p.starts.assign(1, 0.0);
+        p.starts = {0.0};
         p.first_note = r->notes.size();
         for (pugi::xml_node e : m.children())
             if (!read_measure_child(r, &p, e))
