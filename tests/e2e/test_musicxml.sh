@@ -85,29 +85,38 @@ for name in gen1 $songs; do
     check /usr/bin/python3 "$tools/compare_midi.py" "$name.pl.mid" "$name.ms.mid"
 done
 
-# The files of one feature each, as MuseScore and we play them. Ties, keys beyond seven
-# accidentals and two-note tremolos agree note for note; grace notes of half their principal
-# within a tick (MuseScore's slashed grace is not quite a 32nd); single-note tremolos within 4
-# ticks (MuseScore's repeated notes drift, placed in thousandths of the note). Where MuseScore
-# plays a feature its own way, every key must still sound as many notes: it spreads grace notes
-# evenly over half their principal whatever their written values, shortens a tie continued
-# after a grace note, and places tuplet notes by the file's rounded durations. It sounds an
-# unpitched note without a display position on key 0 and details out of range as best it can.
-feature() {
-    local name=$1
-    shift
+# The files of one feature each, as MuseScore and we play them. "notes": the same notes (ties,
+# keys beyond seven accidentals, two-note tremolos exactly; grace notes of half their principal
+# within a tick, as MuseScore's slashed grace is not quite a 32nd; single-note tremolos within
+# 4 ticks, as MuseScore places its repeated notes in thousandths of the note and they drift)
+# and every key as many of them. "keys": where MuseScore plays a feature its own way, every key
+# must still sound as many notes: it spreads grace notes evenly over half their principal
+# whatever their written values, shortens a tie continued after a grace note, and places
+# tuplet notes by the file's rounded durations. "sounding": MuseScore joins no tie written
+# without a tied notation, so only the time each key sounds is compared. It sounds an unpitched
+# note without a display position on key 0 and details out of range as best it can: those two
+# files are left to the unit tests.
+feature() { # name, mode, options of compare_midi.py
+    local name=$1 mode=$2
+    shift 2
     echo "== $name: a feature file"
     check "$conv" "$features_dir/$name.musicxml" "$name.pl.mid"
-    check /usr/bin/python3 "$tools/compare_midi.py" "$@" "$name.pl.mid" "$name.ms.mid"
+    if [ "$mode" != keys ]; then
+        check /usr/bin/python3 "$tools/compare_midi.py" "$@" "$name.pl.mid" "$name.ms.mid"
+    fi
+    if [ "$mode" != sounding ]; then
+        check /usr/bin/python3 "$tools/compare_midi.py" --keys-only "$name.pl.mid" "$name.ms.mid"
+    fi
 }
-for name in tie_bar_lines_and_time_changes tie_elements_only tie_notations_and_chords \
-    tie_unmatched tie_voices_and_staves key_beyond_seven tremolo_two_notes; do
-    feature "$name"
+for name in tie_bar_lines_and_time_changes tie_notations_and_chords tie_unmatched \
+    tie_voices_and_staves key_beyond_seven tremolo_two_notes; do
+    feature "$name" notes
 done
-feature grace_notes --onset-ticks 1
-feature tremolo_single --onset-ticks 4
+feature grace_notes notes --onset-ticks 1
+feature tremolo_single notes --onset-ticks 4
+feature tie_elements_only sounding
 for name in grace_notes_written_values tie_over_grace_note tuplets_nested_and_rounded; do
-    feature "$name" --keys-only
+    feature "$name" keys
 done
 
 # Second batch: MuseScore's own MIDI of its MusicXML, against what we make of that file.
