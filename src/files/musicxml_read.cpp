@@ -10,7 +10,10 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
+#include <map>
 #include <pugixml.hpp>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -31,6 +34,15 @@ constexpr int MIDI_KEY_MAX = 127;
 constexpr int MIN_OCTAVE = -2;
 constexpr int MAX_OCTAVE = 9;
 constexpr int MAX_ALTER = 2;
+constexpr int MAX_KEY_FIFTHS = 14;     // beyond seven, a key is read as its enharmonic equivalent
+constexpr int DEFAULT_MIDDLE_LINE = 6; // B4, the middle line of the treble staff
+constexpr int GRACE_SHARE = 2;         // a grace group takes at most half of its principal
+constexpr int SLASHED_SHARE = 4;       // a slashed one at most a quarter
+constexpr double SLASHED_TICKS = TICKS_PER_WHOLE / 32.0;      // what a slashed grace sounds
+constexpr double GRACE_DEFAULT_TICKS = TICKS_PER_WHOLE / 8.0; // a grace of no written value
+constexpr int MAX_TREMOLO_STROKES = 4;
+constexpr int MAX_TREMOLO_NOTES = 256;   // repeated notes one tremolo may stand for
+constexpr long MAX_WRITTEN_OUT = 500000; // repeated notes all tremolos of a file may give
 constexpr int MAX_TRANSPOSE = 48;
 constexpr int MAX_BEAT_TYPE = 256; // the shortest beat a fitted signature uses
 // A signature's beat type may go down to one tick: the writer gives a measure of a beat that
@@ -72,8 +84,26 @@ struct staged_note {
     int track;
     int tie_start, tie_stop;
     int voice, staff; // as written, 0 when not given: a tie is joined within its voice first
-    long s, e;        // absolute ticks, once the measures are built
-    int dead;         // joined into the note it continues
+    int chord;        // the number of its chord within the part, -1 for a grace note
+    int tremolo;      // strokes of a tremolo mark, 0 when none
+    int tremolo_type; // TREMOLO_SINGLE, TREMOLO_START or TREMOLO_STOP
+    double stretch;   // what a tuplet ratio does to its written value (normal / actual)
+    // Where the written rhythm puts the note, before grace notes take some of its time: ties
+    // are matched on these.
+    double at, until;
+    long s, e;   // absolute ticks, once the measures are built
+    long ts, te; // the written place in absolute ticks
+    int dead;    // joined into the note it continues
+};
+
+enum tremolo_kind { TREMOLO_NONE, TREMOLO_SINGLE, TREMOLO_START, TREMOLO_STOP };
+
+// A grace note waiting for the note it leads to.
+struct pending_grace {
+    staged_note note;
+    double written; // its sounding value before the limits
+    int slashed;
+    int with_previous; // sounds together with the grace before it (a grace chord)
 };
 
 struct tempo_mark {
@@ -101,6 +131,13 @@ struct part_state {
     double cursor = 0, last_start = 0, reached = 0;
     int transpose = 0;
     double velocity = FORTE_VELOCITY;
+    int chords = 0;                        // chords begun in the part
+    double delay = 0;                      // how late grace notes make the current chord sound
+    int middle_line = DEFAULT_MIDDLE_LINE; // staff position of an unpitched note without one
+    size_t first_note;                     // of the measure being read, in the reader's notes
+    std::map<int, std::vector<pending_grace>> graces; // waiting in each voice
+    std::set<double> starts; // of the chords of the measure: a backup lands on one
+    double drift = 0;        // how far written values moved the measure's durations
 };
 
 struct mxml_reader {
@@ -110,6 +147,8 @@ struct mxml_reader {
     std::vector<staged_note> notes;
     std::vector<tempo_mark> tempos;
     int parts = 0, parts_left_out = 0, rounded = 0;
+    int graces = 0, enharmonic_keys = 0, unpitched_shown = 0, skipped = 0;
+    long written_out = 0; // notes that tremolos became
     int start_tempo = DEFAULT_TEMPO;
     track_info_t tracks[MAX_TRACKS];
     measure_list staged;
@@ -222,8 +261,14 @@ int read_key(mxml_reader *r, part_state *p, pugi::xml_node key) {
     int fifths;
     if (!f)
         return 1; // a non-traditional key keeps the one in force
-    if (!int_of(f.child_value(), -KEY_ACCIDENTALS, KEY_ACCIDENTALS, &fifths))
-        return refuse(r, p, "key signature out of range");
+    if (!int_of(f.child_value(), -MAX_KEY_FIFTHS, MAX_KEY_FIFTHS, &fifths)) {
+        r->skipped++;
+        return 1;
+    }
+    if (std::abs(fifths) > KEY_ACCIDENTALS) {
+        fifths -= fifths > 0 ? SEMITONES_PER_OCTAVE : -SEMITONES_PER_OCTAVE;
+        r->enharmonic_keys++;
+    }
     measure_info &mi = r->measures[p->index];
     key_source from = p->transpose ? KEY_TRANSPOSED : KEY_CONCERT;
     if (from > mi.key_from) {
@@ -257,12 +302,14 @@ int read_time(mxml_reader *r, part_state *p, pugi::xml_node time) {
     if (time.child("senza-misura") || !time.child("beats"))
         return 1;
     int num, bit;
-    if (!read_beats(time.child_value("beats"), &num) ||
-        !int_of(time.child_value("beat-type"), 1, MAX_TIME_BEAT_TYPE, &bit))
-        return refuse(r, p, "time signature out of range");
-    long len = static_cast<long>(num) * TICKS_PER_WHOLE / bit;
-    if (len < 1 || len > INT16_MAX)
-        return refuse(r, p, "measure length out of range");
+    long len = 0;
+    if (read_beats(time.child_value("beats"), &num) &&
+        int_of(time.child_value("beat-type"), 1, MAX_TIME_BEAT_TYPE, &bit))
+        len = static_cast<long>(num) * TICKS_PER_WHOLE / bit;
+    if (len < 1 || len > INT16_MAX) {
+        r->skipped++; // the measures keep the signature in force
+        return 1;
+    }
     measure_info &mi = r->measures[p->index];
     if (!mi.has_time) {
         mi.num = num;
@@ -270,6 +317,24 @@ int read_time(mxml_reader *r, part_state *p, pugi::xml_node time) {
         mi.has_time = 1;
     }
     return 1;
+}
+
+// Notes the middle line of the first staff's clef, where an unpitched note without a display
+// position is shown.
+void read_clef(part_state *p, pugi::xml_node c) {
+    static const struct {
+        char sign;
+        int pos_y; // of the note the clef names
+    } signs[] = {{'G', 4}, {'F', -4}, {'C', 0}};
+    if (c.attribute("number") && std::strcmp(c.attribute("number").value(), "1"))
+        return;
+    int line = 0;
+    if (!int_of(c.child_value("line"), 1, 5, &line))
+        line = 0;
+    p->middle_line = DEFAULT_MIDDLE_LINE;
+    for (const auto &s : signs)
+        if (c.child_value("sign")[0] == s.sign && line)
+            p->middle_line = s.pos_y + 2 * (3 - line);
 }
 
 int read_attributes(mxml_reader *r, part_state *p, pugi::xml_node a) {
@@ -283,9 +348,12 @@ int read_attributes(mxml_reader *r, part_state *p, pugi::xml_node a) {
         int chromatic = 0, octaves = 0;
         if (!int_of(t.child_value("chromatic"), -MAX_TRANSPOSE, MAX_TRANSPOSE, &chromatic) ||
             (t.child("octave-change") && !int_of(t.child_value("octave-change"), -4, 4, &octaves)))
-            return refuse(r, p, "transposition out of range");
-        p->transpose = chromatic + SEMITONES_PER_OCTAVE * octaves;
+            r->skipped++;
+        else
+            p->transpose = chromatic + SEMITONES_PER_OCTAVE * octaves;
     }
+    for (pugi::xml_node c : a.children("clef"))
+        read_clef(p, c);
     for (pugi::xml_node k : a.children("key"))
         if (!read_key(r, p, k))
             return 0;
@@ -310,8 +378,9 @@ int read_direction(mxml_reader *r, part_state *p, pugi::xml_node d) {
     if (pugi::xml_node off = d.child("offset")) {
         double v;
         if (!number_of(off.child_value(), &v) || std::fabs(v) > MUSICXML_MAX_TICKS)
-            return refuse(r, p, "a direction offset is not a number");
-        at = std::max(0.0, at + v * TICKS_PER_QUARTER / p->divisions);
+            r->skipped++;
+        else
+            at = std::max(0.0, at + v * TICKS_PER_QUARTER / p->divisions);
     }
     for (pugi::xml_node s : d.children("sound"))
         read_sound(r, p, s, at);
@@ -330,45 +399,85 @@ int unpitched_key(const part_def *def, pugi::xml_node n) {
     return def->instruments.size() == 1 ? def->instruments[0].unpitched : -1;
 }
 
-// A step letter and an octave, as <pitch> and <unpitched> write them.
-int read_step_octave(const char *step_text, const char *octave_text, int *step, int *octave) {
+enum pitch_result { PITCH_REFUSED, PITCH_READ, PITCH_SKIPPED };
+
+// A step letter and an octave, as <pitch> and <unpitched> write them: PITCH_SKIPPED when the
+// octave is a whole number out of range.
+pitch_result read_step_octave(const char *step_text, const char *octave_text, int *step,
+                              int *octave) {
     const char *at = step_text[0] ? std::strchr(STEP_LETTERS, step_text[0]) : nullptr;
-    if (!at || step_text[1] || !int_of(octave_text, MIN_OCTAVE, MAX_OCTAVE, octave))
-        return 0;
+    double v;
+    if (!at || step_text[1] || !number_of(octave_text, &v) || v != std::floor(v))
+        return PITCH_REFUSED;
+    if (!int_of(octave_text, MIN_OCTAVE, MAX_OCTAVE, octave))
+        return PITCH_SKIPPED;
     *step = static_cast<int>(at - STEP_LETTERS);
-    return 1;
+    return PITCH_READ;
 }
 
-int read_pitch(mxml_reader *r, part_state *p, pugi::xml_node n, staged_note *s) {
+pitch_result read_pitched(mxml_reader *r, part_state *p, pugi::xml_node pitch, staged_note *s) {
     int step, octave;
+    double alter = 0;
+    pitch_result got =
+        read_step_octave(pitch.child_value("step"), pitch.child_value("octave"), &step, &octave);
+    if (got != PITCH_READ)
+        return got;
+    if (pitch.child("alter") && !number_of(pitch.child_value("alter"), &alter))
+        return PITCH_REFUSED;
+    if (std::fabs(alter) > MAX_ALTER) {
+        r->skipped++; // the note sounds its step
+        alter = 0;
+    }
+    s->accidental = static_cast<int>(std::lround(alter));
+    s->pos_y = (octave - MIDDLE_C_OCTAVE) * STEPS_PER_OCTAVE + step;
+    s->pitch = table_8_12[step] + SEMITONES_PER_OCTAVE * (octave - MIDDLE_C_OCTAVE) +
+               s->accidental + p->transpose;
+    s->spelled = p->transpose == 0;
+    return PITCH_READ;
+}
+
+// An unpitched note sounds the MIDI instrument of its part; in a part without one, it sounds
+// where it is shown: its display position, else the middle line of its staff.
+void read_unpitched(mxml_reader *r, part_state *p, pugi::xml_node n, staged_note *s) {
+    pugi::xml_node un = n.child("unpitched");
+    int key = unpitched_key(p->def, n), step, octave;
+    if (key >= 0) {
+        s->pitch = key - MIDDLE_C_KEY;
+        return;
+    }
+    if (!p->def || p->def->instruments.empty())
+        r->unpitched_shown++;
+    if (read_step_octave(un.child_value("display-step"), un.child_value("display-octave"), &step,
+                         &octave) == PITCH_READ) {
+        s->pitch = table_8_12[step] + SEMITONES_PER_OCTAVE * (octave - MIDDLE_C_OCTAVE);
+        return;
+    }
+    int below = p->middle_line < 0 ? (STEPS_PER_OCTAVE - 1) : 0; // rounds the octave down
+    octave = (p->middle_line - below) / STEPS_PER_OCTAVE;
+    step = p->middle_line - octave * STEPS_PER_OCTAVE;
+    s->pitch = table_8_12[step] + SEMITONES_PER_OCTAVE * octave;
+}
+
+pitch_result read_pitch(mxml_reader *r, part_state *p, pugi::xml_node n, staged_note *s) {
     s->spelled = 0;
     if (pugi::xml_node pitch = n.child("pitch")) {
-        double alter = 0;
-        if (!read_step_octave(pitch.child_value("step"), pitch.child_value("octave"), &step,
-                              &octave) ||
-            (pitch.child("alter") && !number_of(pitch.child_value("alter"), &alter)) ||
-            std::fabs(alter) > MAX_ALTER)
-            return refuse(r, p, "a pitch lacks its step or octave, or is out of range");
-        s->accidental = static_cast<int>(std::lround(alter));
-        s->pos_y = (octave - MIDDLE_C_OCTAVE) * STEPS_PER_OCTAVE + step;
-        s->pitch = table_8_12[step] + SEMITONES_PER_OCTAVE * (octave - MIDDLE_C_OCTAVE) +
-                   s->accidental + p->transpose;
-        s->spelled = p->transpose == 0;
-    } else if (pugi::xml_node un = n.child("unpitched")) {
-        int key = unpitched_key(p->def, n);
-        if (key >= 0)
-            s->pitch = key - MIDDLE_C_KEY;
-        else if (read_step_octave(un.child_value("display-step"), un.child_value("display-octave"),
-                                  &step, &octave))
-            s->pitch = table_8_12[step] + SEMITONES_PER_OCTAVE * (octave - MIDDLE_C_OCTAVE);
-        else
-            return refuse(r, p, "an unpitched note has no sound");
+        pitch_result got = read_pitched(r, p, pitch, s);
+        if (got == PITCH_REFUSED)
+            return refuse(r, p, "a pitch lacks its step or octave"), PITCH_REFUSED;
+        if (got == PITCH_SKIPPED) {
+            r->skipped++;
+            return PITCH_SKIPPED;
+        }
+    } else if (n.child("unpitched")) {
+        read_unpitched(r, p, n, s);
     } else {
-        return refuse(r, p, "a note has no pitch");
+        return refuse(r, p, "a note has no pitch"), PITCH_REFUSED;
     }
-    if (s->pitch + MIDDLE_C_KEY < 0 || s->pitch + MIDDLE_C_KEY > MIDI_KEY_MAX)
-        return refuse(r, p, "a pitch is outside the MIDI range");
-    return 1;
+    if (s->pitch + MIDDLE_C_KEY < 0 || s->pitch + MIDDLE_C_KEY > MIDI_KEY_MAX) {
+        r->skipped++;
+        return PITCH_SKIPPED;
+    }
+    return PITCH_READ;
 }
 
 // A voice or staff number as written, 0 when missing or out of range.
@@ -379,17 +488,44 @@ int small_number(const char *text) {
     return static_cast<int>(v);
 }
 
+// A tie of the given type ("start" or "stop"), written as a tie element, a tied notation or
+// both; a tied notation that continues counts as either.
 int has_tie(pugi::xml_node n, const char *type) {
     for (pugi::xml_node t : n.children("tie"))
         if (!std::strcmp(t.attribute("type").value(), type))
             return 1;
-    if (n.child("tie"))
-        return 0;
     for (pugi::xml_node nt : n.children("notations"))
-        for (pugi::xml_node t : nt.children("tied"))
-            if (!std::strcmp(t.attribute("type").value(), type))
+        for (pugi::xml_node t : nt.children("tied")) {
+            const char *v = t.attribute("type").value();
+            if (!std::strcmp(v, type) || !std::strcmp(v, "continue"))
                 return 1;
+        }
     return 0;
+}
+
+// The strokes of a note's tremolo mark (0 when it has none, or an unmeasured one) and its
+// kind. Strokes beyond reach are skipped.
+int read_tremolo(mxml_reader *r, pugi::xml_node n, int *kind) {
+    static const struct {
+        const char *name;
+        tremolo_kind kind;
+    } kinds[] = {{"", TREMOLO_SINGLE},
+                 {"single", TREMOLO_SINGLE},
+                 {"start", TREMOLO_START},
+                 {"stop", TREMOLO_STOP}};
+    *kind = TREMOLO_NONE;
+    pugi::xml_node t = n.child("notations").child("ornaments").child("tremolo");
+    for (pugi::xml_node nt = n.child("notations"); nt && !t; nt = nt.next_sibling("notations"))
+        t = nt.child("ornaments").child("tremolo");
+    if (!t)
+        return 0;
+    for (const auto &k : kinds)
+        if (!std::strcmp(t.attribute("type").value(), k.name))
+            *kind = k.kind;
+    int strokes = 0;
+    if (*kind != TREMOLO_NONE && !int_of(t.child_value(), 0, MAX_TREMOLO_STROKES, &strokes))
+        r->skipped++;
+    return strokes;
 }
 
 int velocity_of(part_state *p, pugi::xml_node n) {
@@ -432,9 +568,261 @@ double written_ticks(pugi::xml_node n) {
     return ticks;
 }
 
+// What a tuplet ratio does to a note's written value: normal over actual notes, 1 without one.
+double stretch_of(pugi::xml_node n) {
+    double actual, normal;
+    pugi::xml_node tm = n.child("time-modification");
+    if (!tm || !number_of(tm.child_value("actual-notes"), &actual) ||
+        !number_of(tm.child_value("normal-notes"), &normal) || actual <= 0 || normal <= 0)
+        return 1;
+    double stretch = normal / actual;
+    return std::isfinite(stretch) && stretch > 0 ? stretch : 1;
+}
+
+// The parts of a note that do not depend on where it sounds.
+void stage_common(part_state *p, pugi::xml_node n, staged_note *s) {
+    s->measure = p->index;
+    s->velocity = velocity_of(p, n);
+    s->track = p->track;
+    s->tie_start = has_tie(n, "start");
+    s->tie_stop = has_tie(n, "stop");
+    s->voice = small_number(n.child_value("voice"));
+    s->staff = small_number(n.child_value("staff"));
+    s->stretch = stretch_of(n);
+}
+
+// --- grace notes: they sound on the beat of their principal note, taking its time ---
+
+double grace_value(const pending_grace &g) {
+    return g.slashed ? SLASHED_TICKS : g.written;
+}
+
+int stage_grace(mxml_reader *r, part_state *p, pugi::xml_node n) {
+    if (n.child("cue"))
+        return 1;
+    pending_grace g{};
+    pitch_result got = read_pitch(r, p, n, &g.note);
+    if (got != PITCH_READ)
+        return got == PITCH_SKIPPED;
+    stage_common(p, n, &g.note);
+    g.note.chord = -1;
+    double written = written_ticks(n);
+    g.written = written > 0 ? written : GRACE_DEFAULT_TICKS;
+    g.slashed = !std::strcmp(n.child("grace").attribute("slash").value(), "yes");
+    std::vector<pending_grace> &waiting = p->graces[g.note.voice];
+    g.with_previous = n.child("chord") && !waiting.empty();
+    waiting.push_back(g);
+    return 1;
+}
+
+// The factor that fits a grace group into the share of a note of length len it may take: a
+// half, or a quarter when every grace of it is slashed.
+double grace_scale(const std::vector<pending_grace> &group, double len) {
+    double total = 0;
+    int all_slashed = 1;
+    for (const pending_grace &g : group) {
+        if (!g.with_previous)
+            total += grace_value(g);
+        all_slashed &= g.slashed;
+    }
+    double room = len / (all_slashed ? SLASHED_SHARE : GRACE_SHARE);
+    return total > room ? room / total : 1;
+}
+
+// Stages the group one after the other from the given place; returns where it ends.
+double place_graces(mxml_reader *r, const std::vector<pending_grace> &group, double from,
+                    double scale) {
+    double t = from, len = 0;
+    for (size_t i = 0; i < group.size(); i++) {
+        if (i == 0 || !group[i].with_previous) {
+            t += len;
+            len = grace_value(group[i]) * scale;
+        }
+        staged_note s = group[i].note;
+        s.start = s.at = t;
+        s.end = s.until = t + len;
+        r->notes.push_back(s);
+        r->graces++;
+    }
+    return t + len;
+}
+
+// Places the grace notes waiting in the voice on the beat of their principal, which starts at
+// the given place and lasts len; returns how much later the principal sounds.
+double lead_in(mxml_reader *r, part_state *p, int voice, double at, double len) {
+    auto waiting = p->graces.find(voice);
+    if (waiting == p->graces.end())
+        return 0;
+    std::vector<pending_grace> group;
+    group.swap(waiting->second);
+    p->graces.erase(waiting);
+    return place_graces(r, group, at, grace_scale(group, len)) - at;
+}
+
+struct chord_span {
+    double start = MUSICXML_MAX_TICKS, end = 0;
+    std::vector<size_t> members; // in the reader's notes
+};
+
+// Grace notes left at the end of a measure follow their note: they take the end of the last
+// chord of their voice. Without one, they sound where the measure's reading ended.
+void flush_graces(mxml_reader *r, part_state *p) {
+    if (p->graces.empty())
+        return;
+    std::map<int, int> last; // chord of each voice
+    std::map<int, chord_span> spans;
+    for (size_t i = p->first_note; i < r->notes.size(); i++) {
+        const staged_note &n = r->notes[i];
+        if (n.chord < 0)
+            continue;
+        last[n.voice] = std::max(last[n.voice], n.chord);
+        chord_span &c = spans[n.chord];
+        c.start = std::min(c.start, n.start);
+        c.end = std::max(c.end, n.end);
+        c.members.push_back(i);
+    }
+    for (const auto &[voice, group] : p->graces) {
+        auto chord = last.find(voice);
+        if (chord == last.end()) {
+            place_graces(r, group, p->cursor, 1);
+            continue;
+        }
+        const chord_span &c = spans[chord->second];
+        double scale = grace_scale(group, c.end - c.start), total = 0;
+        for (const pending_grace &g : group)
+            total += g.with_previous ? 0 : grace_value(g) * scale;
+        for (size_t i : c.members)
+            r->notes[i].end = std::min(r->notes[i].end, c.end - total);
+        place_graces(r, group, c.end - total, scale);
+    }
+    p->graces.clear();
+}
+
+// --- tremolos: written out as the repeated notes they stand for ---
+
+// A stroke halves the value of the notes repeated, from an eighth for one stroke.
+double tremolo_unit(int strokes) {
+    return TICKS_PER_WHOLE / static_cast<double>(4 << strokes);
+}
+
+// Room for count more written-out notes, counted against the whole file's allowance.
+int may_write_out(mxml_reader *r, double count) {
+    if (!(count <= MAX_TREMOLO_NOTES) || r->written_out + count > MAX_WRITTEN_OUT) {
+        r->skipped++;
+        return 0;
+    }
+    r->written_out += static_cast<long>(count);
+    return 1;
+}
+
+// A piece of a written-out note, from start to end, keeping the ties of its ends only.
+staged_note piece_of(const staged_note &n, double start, double end, int first, int last) {
+    staged_note s = n;
+    s.start = start;
+    s.end = end;
+    s.at = first ? n.at : start;
+    s.until = last ? n.until : end;
+    s.tie_stop = first && n.tie_stop;
+    s.tie_start = last && n.tie_start;
+    s.tremolo = 0;
+    return s;
+}
+
+void repeat_note(mxml_reader *r, const staged_note &n, int strokes) {
+    double len = n.end - n.start;
+    double count = std::max(1.0, std::round((n.until - n.at) / n.stretch / tremolo_unit(strokes)));
+    if (!may_write_out(r, count)) {
+        r->notes.push_back(n);
+        return;
+    }
+    for (int i = 0; i < count; i++)
+        r->notes.push_back(piece_of(n, n.start + len * i / count, n.start + len * (i + 1) / count,
+                                    i == 0, i == count - 1));
+}
+
+// A chord of the measure: its notes and its tremolo mark.
+struct tremolo_chord {
+    std::vector<staged_note> notes;
+    int strokes = 0, kind = TREMOLO_NONE;
+    int next = -1; // the chord after it in its voice
+};
+
+// The two chords of a two-note tremolo alternate over the time both take, in an even number of
+// repeated notes.
+void alternate(mxml_reader *r, const tremolo_chord &a, const tremolo_chord &b) {
+    chord_span span;
+    for (const tremolo_chord *c : {&a, &b})
+        for (const staged_note &n : c->notes) {
+            span.start = std::min(span.start, n.start);
+            span.end = std::max(span.end, n.end);
+        }
+    double pairs = std::max(1.0, std::round((span.end - span.start) / tremolo_unit(a.strokes) / 2));
+    if (!may_write_out(r, 2 * pairs)) {
+        for (const tremolo_chord *c : {&a, &b})
+            r->notes.insert(r->notes.end(), c->notes.begin(), c->notes.end());
+        return;
+    }
+    double len = (span.end - span.start) / (2 * pairs);
+    for (int i = 0; i < 2 * pairs; i++)
+        for (const staged_note &n : (i % 2 ? b : a).notes) {
+            double from = span.start + len * i;
+            staged_note s = piece_of(n, from, from + len, 0, 0);
+            s.at = s.start;
+            s.until = s.end;
+            r->notes.push_back(s);
+        }
+}
+
+// The chords of the notes, with the tremolo mark any of their notes carries and the chord that
+// follows each in its voice.
+std::map<int, tremolo_chord> gather_chords(const std::vector<staged_note> &in) {
+    std::map<int, tremolo_chord> chords;
+    std::map<int, int> last; // chord of each voice
+    for (const staged_note &n : in) {
+        tremolo_chord &c = chords[n.chord];
+        c.notes.push_back(n);
+        if (n.tremolo && !c.strokes) {
+            c.strokes = n.tremolo;
+            c.kind = n.tremolo_type;
+        }
+        auto before = last.find(n.voice);
+        if (before != last.end() && before->second != n.chord)
+            chords[before->second].next = n.chord;
+        last[n.voice] = n.chord;
+    }
+    return chords;
+}
+
+void write_out_tremolos(mxml_reader *r, part_state *p) {
+    auto first = r->notes.begin() + static_cast<long>(p->first_note);
+    if (std::none_of(first, r->notes.end(), [](const staged_note &n) { return n.tremolo; }))
+        return;
+    std::vector<staged_note> in(first, r->notes.end()), graces;
+    r->notes.erase(first, r->notes.end());
+    auto is_grace = [](const staged_note &n) { return n.chord < 0; };
+    std::copy_if(in.begin(), in.end(), std::back_inserter(graces), is_grace);
+    in.erase(std::remove_if(in.begin(), in.end(), is_grace), in.end());
+    std::map<int, tremolo_chord> chords = gather_chords(in);
+    for (auto &[id, t] : chords) {
+        auto partner = chords.find(t.next);
+        if (t.strokes && t.kind == TREMOLO_START && partner != chords.end()) {
+            alternate(r, t, partner->second);
+            partner->second.notes.clear();
+        } else if (t.strokes && t.kind == TREMOLO_SINGLE) {
+            for (const staged_note &n : t.notes)
+                repeat_note(r, n, t.strokes);
+        } else {
+            r->notes.insert(r->notes.end(), t.notes.begin(), t.notes.end());
+        }
+    }
+    r->notes.insert(r->notes.end(), graces.begin(), graces.end());
+}
+
+// --- the notes and the cursor ---
+
 int read_note(mxml_reader *r, part_state *p, pugi::xml_node n) {
     if (n.child("grace"))
-        return 1; // grace notes take no time of their own
+        return stage_grace(r, p, n);
     double dur;
     if (!read_ticks(r, p, n, "duration", &dur))
         return 0;
@@ -444,8 +832,10 @@ int read_note(mxml_reader *r, part_state *p, pugi::xml_node n) {
     // written as a whole whatever the measure's length.
     double written = written_ticks(n);
     if (written > 0 && std::fabs(written - dur) < TICKS_PER_QUARTER / p->divisions &&
-        !n.child("rest").attribute("measure"))
+        !n.child("rest").attribute("measure")) {
+        p->drift += std::fabs(written - dur);
         dur = written;
+    }
     double start = p->cursor;
     if (n.child("chord")) {
         start = p->last_start;
@@ -453,25 +843,40 @@ int read_note(mxml_reader *r, part_state *p, pugi::xml_node n) {
         p->last_start = p->cursor;
         p->cursor += dur;
         p->reached = std::max(p->reached, p->cursor);
+        p->chords++;
+        p->starts.insert(start);
+        p->delay = lead_in(r, p, small_number(n.child_value("voice")), start, dur);
     }
     if (p->cursor > MUSICXML_MAX_TICKS)
         return refuse(r, p, "the measure is too long");
     if (n.child("rest") || n.child("cue") || dur <= 0)
         return 1;
     staged_note s{};
-    if (!read_pitch(r, p, n, &s))
-        return 0;
-    s.measure = p->index;
-    s.start = start;
-    s.end = start + dur;
-    s.velocity = velocity_of(p, n);
-    s.track = p->track;
-    s.tie_start = has_tie(n, "start");
-    s.tie_stop = has_tie(n, "stop");
-    s.voice = small_number(n.child_value("voice"));
-    s.staff = small_number(n.child_value("staff"));
+    pitch_result got = read_pitch(r, p, n, &s);
+    if (got != PITCH_READ)
+        return got == PITCH_SKIPPED;
+    stage_common(p, n, &s);
+    s.at = start;
+    s.start = start + p->delay;
+    s.end = s.until = start + dur;
+    s.chord = p->chords;
+    s.tremolo = read_tremolo(r, n, &s.tremolo_type);
     r->notes.push_back(s);
     return 1;
+}
+
+// A backup after rounded tuplet durations lands near the chord it means to go back to, by as
+// much as the written values made up for: it is taken to that chord.
+void snap_back(part_state *p) {
+    double best = p->cursor, off = p->drift + TICK_EPSILON;
+    auto after = p->starts.lower_bound(p->cursor);
+    if (after != p->starts.end() && *after - p->cursor <= off) {
+        best = *after;
+        off = *after - p->cursor;
+    }
+    if (after != p->starts.begin() && p->cursor - *std::prev(after) <= off)
+        best = *std::prev(after);
+    p->cursor = best;
 }
 
 int move_cursor(mxml_reader *r, part_state *p, pugi::xml_node e, int sign) {
@@ -479,6 +884,8 @@ int move_cursor(mxml_reader *r, part_state *p, pugi::xml_node e, int sign) {
     if (!read_ticks(r, p, e, "duration", &d))
         return 0;
     p->cursor = std::max(0.0, p->cursor + sign * d);
+    if (sign < 0 && p->drift > 0)
+        snap_back(p);
     p->reached = std::max(p->reached, p->cursor);
     if (p->cursor > MUSICXML_MAX_TICKS)
         return refuse(r, p, "the measure is too long");
@@ -512,10 +919,14 @@ int read_part(mxml_reader *r, pugi::xml_node part) {
             return refuse(r, &p, "too many measures");
         if (static_cast<int>(r->measures.size()) <= p.index)
             r->measures.emplace_back();
-        p.cursor = p.last_start = p.reached = 0;
+        p.cursor = p.last_start = p.reached = p.delay = p.drift = 0;
+        p.starts = {0.0};
+        p.first_note = r->notes.size();
         for (pugi::xml_node e : m.children())
             if (!read_measure_child(r, &p, e))
                 return 0;
+        flush_graces(r, &p);
+        write_out_tremolos(r, &p);
         measure_info &mi = r->measures[p.index];
         mi.content = std::max(mi.content, p.reached);
         p.index++;
@@ -605,6 +1016,8 @@ void place_in_time(mxml_reader *r) {
         n.e = round_tick(base + n.end, &rounded);
         if (n.e <= n.s)
             n.e = n.s + 1;
+        n.ts = std::lround(base + n.at);
+        n.te = std::lround(base + n.until);
         r->rounded += rounded;
     }
     for (tempo_mark &t : r->tempos)
@@ -612,7 +1025,8 @@ void place_in_time(mxml_reader *r) {
 }
 
 // A note whose tie stops, following a note of the same track and pitch whose tie starts and
-// that ends where it begins, becomes part of that note, as long as the whole length fits.
+// that ends where it begins (as sounded, or as written when grace notes before the
+// continuation take the start of it), becomes part of that note, as long as the whole length fits.
 // Such a note in the same voice and staff is taken first, so overlapping unisons whose chains
 // run in different voices are not joined crosswise.
 void join_ties(mxml_reader *r) {
@@ -636,7 +1050,7 @@ void join_ties(mxml_reader *r) {
         if (i > 0 && (order[i - 1]->track != n->track || order[i - 1]->pitch != n->pitch))
             open.clear();
         auto continues = [n](const staged_note *o) {
-            return o->tie_start && o->e == n->s && n->e - o->s <= MAX_NOTE_LEN;
+            return o->tie_start && (o->e == n->s || o->te == n->ts) && n->e - o->s <= MAX_NOTE_LEN;
         };
         auto continued = std::find_if(open.begin(), open.end(), [&](const staged_note *o) {
             return continues(o) && o->voice == n->voice && o->staff == n->staff;
@@ -645,6 +1059,7 @@ void join_ties(mxml_reader *r) {
             continued = std::find_if(open.begin(), open.end(), continues);
         if (n->tie_stop && continued != open.end()) {
             (*continued)->e = n->e;
+            (*continued)->te = n->te;
             (*continued)->tie_start = n->tie_start;
             (*continued)->voice = n->voice;
             (*continued)->staff = n->staff;
@@ -652,7 +1067,9 @@ void join_ties(mxml_reader *r) {
             continue;
         }
         open.erase(std::remove_if(open.begin(), open.end(),
-                                  [n](const staged_note *o) { return o->e < n->s; }),
+                                  [n](const staged_note *o) {
+                                      return std::max(o->e, o->te) < std::min(n->s, n->ts);
+                                  }),
                    open.end());
         open.push_back(n);
     }
@@ -814,15 +1231,25 @@ int parse_and_stage(mxml_reader *r, std::vector<char> *text, const measure *fres
     return 1;
 }
 
+// One message tells all that was adjusted, each clause only when it happened.
 void tell_adjustments(const mxml_reader *r) {
-    if (r->parts_left_out && r->rounded)
-        file_message("%s: %d parts beyond the first %d left out; %d notes rounded to whole ticks",
-                     r->path, r->parts_left_out, MUSICXML_MAX_PARTS, r->rounded);
-    else if (r->parts_left_out)
-        file_message("%s: %d parts beyond the first %d left out", r->path, r->parts_left_out,
-                     MUSICXML_MAX_PARTS);
-    else if (r->rounded)
-        file_message("%s: %d notes rounded to whole ticks", r->path, r->rounded);
+    std::string text;
+    char clause[MESSAGE_SIZE];
+    auto add = [&](int count, const char *fmt) {
+        if (!count)
+            return;
+        std::snprintf(clause, sizeof clause, fmt, count, MUSICXML_MAX_PARTS);
+        text += (text.empty() ? "" : "; ") + std::string(clause);
+    };
+    add(r->parts_left_out, "%d parts beyond the first %d left out");
+    add(r->rounded, "%d notes rounded to whole ticks");
+    add(r->graces, "%d grace notes written out as notes");
+    add(r->enharmonic_keys, "%d key signatures beyond seven accidentals read as their enharmonic "
+                            "equivalents");
+    add(r->unpitched_shown, "%d unpitched notes sounded where they are shown");
+    add(r->skipped, "%d details out of range skipped");
+    if (!text.empty())
+        file_message("%s: %s", r->path, text.c_str());
 }
 
 } // namespace

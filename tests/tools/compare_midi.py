@@ -2,6 +2,7 @@
 """Independent comparison of two Standard MIDI Files with mido, in quarter notes.
 
   compare_midi.py [--onset-ticks N] [--length-ticks L] A.mid B.mid
+  compare_midi.py --keys-only A.mid B.mid
 
 Every note of every track and channel (note-ons paired first-in first-out per channel and key)
 becomes (key, onset, length) in quarter notes. The files match when each note of A has a note
@@ -14,6 +15,8 @@ render them differently (plinkel ends the sounding note where the same key strik
 MuseScore keeps one note sounding). Notes left unmatched or of a different length are therefore
 compared once more, key by key, by the time their key sounds: the union of their intervals
 (gaps up to one score tick closed). Prints a summary; exit 1 on a difference.
+
+With --keys-only, the files match when every key sounds as many notes in both, wherever.
 """
 import sys
 from collections import defaultdict, deque
@@ -100,9 +103,21 @@ def compare(a, b, onset_tol):
     return total, missing, extra, lengths
 
 
+def same_keys(a, b):
+    counts = lambda notes: {k: len(v) for k, v in notes.items() if v}
+    left, right = counts(a), counts(b)
+    bad = sorted(k for k in set(left) | set(right) if left.get(k) != right.get(k))
+    print('%d notes; keys sounding a different number of notes: %s' %
+          (sum(left.values()), ', '.join('%d (%d/%d)' % (k, left.get(k, 0), right.get(k, 0))
+                                         for k in bad) or 'none'))
+    sys.exit(1 if bad else 0)
+
+
 def main():
     global length_ticks
     args = sys.argv[1:]
+    if args[0] == '--keys-only':
+        same_keys(notes_of(args[1]), notes_of(args[2]))
     onset_ticks = 0.5
     while args[0] in ('--onset-ticks', '--length-ticks'):
         if args[0] == '--onset-ticks':
