@@ -1,15 +1,18 @@
 // plinkel-convert: converts score files without a window (.seq, Standard MIDI Files and MusicXML,
 // .mxl too as input; LilyPond, PIC16 tables and .wav audio as output; chosen by the file
 // extensions), with the MIDI import grid on the command line.
-// Silent unless --verbose; exit status 0 on success, 1 with one line on standard error otherwise.
+// Silent unless --verbose; exit status 0 on success, 1 with one line on standard error when a
+// file fails, 2 with the usage on a wrong option.
 #include <allegro.h>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <getopt.h>
 #include <string>
 #include <strings.h>
 
+#include "editor/cmdline.h"
 #include "editor/interface.h"
 #include "files/audio_exp.h"
 #include "files/fileio.h"
@@ -88,6 +91,39 @@ int grid_atom(const char *text) {
     return atom > MIDI_ATOM_MAX ? 0 : atom;
 }
 
+// One usage text for --help and for every usage error.
+const char USAGE[] =
+    "Usage: plinkel-convert [OPTION]... INPUT OUTPUT\n"
+    "Converts a score from INPUT to OUTPUT without a window; the file name extensions\n"
+    "choose the formats.\n"
+    "\n"
+    "Input formats:  .seq (plinkel score), .mid .midi (Standard MIDI File),\n"
+    "                .musicxml .xml (MusicXML), .mxl (compressed MusicXML)\n"
+    "Output formats: .seq, .mid .midi, .musicxml .xml, .ly (LilyPond),\n"
+    "                .asm (PIC16 assembly table), .wav (audio through the soundfont)\n"
+    "\n"
+    "Options:\n"
+    "  --grid TICKS   grid of the MIDI import, 3 to 768 ticks of 192 to the quarter,\n"
+    "                 taken down to 3 x a power of two (default: the editor's grid)\n"
+    "  --verbose      report what the readers and writers do on standard output\n"
+    "  -h, --help     print this help and exit\n"
+    "  -V, --version  print the version and exit\n"
+    "\n"
+    "Silent on success except for warnings on standard error.\n"
+    "Exit status: 0 on success, 1 when a file cannot be read or written (one line on\n"
+    "standard error says why), 2 on a wrong option or argument.\n";
+
+enum option_id { OPTION_HELP = 'h', OPTION_VERSION = 'V', OPTION_GRID = 256, OPTION_VERBOSE };
+
+const char SHORT_OPTIONS[] = "hV";
+const option LONG_OPTIONS[] = {
+    {"help", no_argument, nullptr, OPTION_HELP},
+    {"version", no_argument, nullptr, OPTION_VERSION},
+    {"grid", required_argument, nullptr, OPTION_GRID},
+    {"verbose", no_argument, nullptr, OPTION_VERBOSE},
+    {nullptr, 0, nullptr, 0},
+};
+
 struct options {
     const char *input;
     const char *output;
@@ -95,34 +131,57 @@ struct options {
     int atom;
 };
 
+// Complaint, then the usage, on standard error; the status of a usage error.
+int usage_error(const char *fmt, const char *arg) {
+    fail(fmt, arg);
+    std::fputs(USAGE, stderr);
+    return EXIT_STATUS_USAGE;
+}
+
+// The word getopt_long stopped at: a long option as written, a short one by its letter.
+int unknown_option(const char *word) {
+    char short_name[] = {'-', static_cast<char>(optopt), '\0'};
+    bool is_long = word[0] == '-' && word[1] == '-';
+    if (optopt == OPTION_GRID || (is_long && !std::strncmp(word, "--grid", 6)))
+        return usage_error("%s needs a number of ticks", "--grid");
+    return usage_error("unknown option %s", is_long || !optopt ? word : short_name);
+}
+
+// CMDLINE_RUN when o holds what to convert; otherwise the exit status, with the help, the
+// version or a usage error printed.
 int parse_args(int argc, char **argv, options *o) {
     o->input = o->output = nullptr;
     o->verbose = 0;
     o->atom = midi_atom;
-    for (int i = 1; i < argc; i++) {
-        const char *a = argv[i];
-        const char *grid = nullptr;
-        if (!std::strcmp(a, "--verbose"))
+    opterr = 0;
+    int c;
+    while ((c = getopt_long(argc, argv, SHORT_OPTIONS, LONG_OPTIONS, nullptr)) != -1) {
+        switch (c) {
+        case OPTION_HELP:
+            std::fputs(USAGE, stdout);
+            return EXIT_STATUS_OK;
+        case OPTION_VERSION:
+            std::printf("plinkel-convert %s\n", plinkel_version);
+            return EXIT_STATUS_OK;
+        case OPTION_VERBOSE:
             o->verbose = 1;
-        else if (!std::strcmp(a, "--grid") && i + 1 < argc)
-            grid = argv[++i];
-        else if (!std::strncmp(a, "--grid=", 7))
-            grid = a + 7;
-        else if (a[0] == '-' && a[1])
-            return fail("unknown option %s", a), 0;
-        else if (!o->input)
-            o->input = a;
-        else if (!o->output)
-            o->output = a;
-        else
-            return fail("unexpected argument %s", a), 0;
-        if (grid && !(o->atom = grid_atom(grid)))
-            return fail("invalid grid %s (3 to 768 ticks, taken down to 3 x a power of two)", grid),
-                   0;
+            break;
+        case OPTION_GRID:
+            if (!(o->atom = grid_atom(optarg)))
+                return fail("invalid grid %s (3 to 768 ticks, taken down to 3 x a power of two)",
+                            optarg);
+            break;
+        default:
+            return unknown_option(argv[optind - 1]);
+        }
     }
-    if (!o->input || !o->output)
-        return fail("%s", "usage: plinkel-convert [--grid TICKS] [--verbose] INPUT OUTPUT"), 0;
-    return 1;
+    if (argc - optind > 2)
+        return usage_error("unexpected argument %s", argv[optind + 2]);
+    if (argc - optind < 2)
+        return usage_error("%s", argc == optind ? "no INPUT and OUTPUT given" : "no OUTPUT given");
+    o->input = argv[optind];
+    o->output = argv[optind + 1];
+    return CMDLINE_RUN;
 }
 
 int read_input(const options &o, file_kind kind) {
@@ -204,8 +263,9 @@ int convert(const options &o) {
 
 int main(int argc, char **argv) {
     options o;
-    if (!parse_args(argc, argv, &o))
-        return 1;
+    int status = parse_args(argc, argv, &o);
+    if (status != CMDLINE_RUN)
+        return status;
     if (install_allegro(SYSTEM_NONE, &errno, atexit) != 0)
         return fail("%s", "the Allegro library cannot be started");
     file_trace_on = o.verbose;

@@ -58,6 +58,30 @@ expect_failure out.seq missing.mid out.seq
 expect_failure out.txt one.seq out.txt
 expect_failure out.seq --grid 2 one.mid out.seq
 expect_failure out.seq --grid 5000 one.mid out.seq
+
+# help and version on standard output with status 0; a wrong option or a missing file name
+# prints the usage on standard error with status 2
+check test "$("$conv" --help | head -n 1)" = "Usage: plinkel-convert [OPTION]... INPUT OUTPUT"
+for word in --grid --verbose --version .seq .mid .musicxml .mxl .ly .asm .wav 'Exit status'; do
+    check grep -q -e "$word" <<<"$("$conv" -h)"
+done
+check grep -q -x 'plinkel-convert [0-9][0-9.]*' <<<"$("$conv" --version)"
+expect_usage_error() {
+    set +e
+    err=$("$conv" "$@" 2>&1 >/dev/null)
+    status=$?
+    set -e
+    check test "$status" = 2
+    check grep -q '^Usage: plinkel-convert' <<<"$err"
+}
+expect_usage_error --help=x one.seq out.mid
+expect_usage_error --frobnicate one.seq out.mid
+expect_usage_error -q one.seq out.mid
+expect_usage_error one.seq
+expect_usage_error one.seq out.mid extra.mid
+expect_usage_error one.seq out.mid --grid
+check test ! -e out.mid
+
 # A score too long for MIDI times: no track can be written, so neither is a file.
 {
     printf 'vudiz 25\ntempo 120\nnum_track 1\ntrack 0 0 0 -1\n'
