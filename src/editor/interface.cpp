@@ -146,10 +146,22 @@ static int start_library() {
     return 0;
 }
 
+// Without a configuration the first window takes the desktop's depth and a size that fits it.
+static void fit_mode_to_desktop() {
+    int w = 0, h = 0;
+    if (get_desktop_resolution(&w, &h) != 0)
+        w = h = 0;
+    screen_size size = first_window_size(w, h);
+    screen_w = size.w;
+    screen_h = size.h;
+    bpp = first_color_depth(desktop_color_depth());
+}
+
 // Steps 4 to 10: configuration, graphics mode, clock, glyphs, colours, back buffer.
 static int start_screen() {
     config_defaults();
-    read_config();
+    if (!read_config())
+        fit_mode_to_desktop();
     set_color_depth(bpp);
     g_mode = full_screen ? GFX_AUTODETECT_FULLSCREEN : GFX_AUTODETECT_WINDOWED;
     if (!set_first_gfx_mode())
