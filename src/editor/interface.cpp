@@ -16,6 +16,7 @@
 #include "editor/scroll.h"
 #include "editor/state.h"
 #include "editor/strutil.h"
+#include "editor/window_icon.h"
 #include "model/clipboard.h"
 #include "model/d_malloc.h"
 #include "playback/fluid_driver.h"
@@ -122,6 +123,7 @@ void change_gfx_mode(BITMAP **back) {
 
 // Steps 1 to 3: the library, its input and timer drivers, sound. Returns 0 or an exit status.
 static int start_library() {
+    allegro_icon = plinkel_window_icon;
     if (allegro_init() != 0) {
         const char *display = std::getenv("DISPLAY");
         if (display)

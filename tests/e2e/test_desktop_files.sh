@@ -34,5 +34,27 @@ set -e
 check test "$status" = 2
 check grep -q '^Usage: plinkel' "$work/err"
 
+share=$prefix/share
+check desktop-file-validate "$share/applications/plinkel.desktop"
+check grep -q '^Icon=plinkel$' "$share/applications/plinkel.desktop"
+check grep -q '^MimeType=application/x-plinkel-score;audio/midi;.*musicxml' \
+    "$share/applications/plinkel.desktop"
+check appstreamcli validate --no-net --no-color "$share/metainfo/io.github.plinkel.metainfo.xml"
+for size in 16 32 48 256; do
+    check grep -q "PNG image data, $size x $size" <<<"$(file "$share/icons/hicolor/${size}x$size/apps/plinkel.png")"
+done
+check test -s "$share/icons/hicolor/scalable/apps/plinkel.svg"
+
+# The file type, compiled by shared-mime-info as a desktop does: *.seq and the first line.
+mkdir -p "$work/mime/packages"
+cp "$share/mime/packages/plinkel.xml" "$work/mime/packages/"
+check update-mime-database "$work/mime"
+check grep -q '^50:application/x-plinkel-score:\*\.seq$' "$work/mime/globs2"
+check grep -q -a 'vudiz ' "$work/mime/magic"
+# A score as plinkel writes it starts with the magic.
+printf 'vudiz 25\ntempo 120\nnum_track 1\ntrack 0 0 0 -1\nm 0 4 4\nt 0 120\n' >"$work/in.seq"
+check "$prefix/bin/plinkel-convert" "$work/in.seq" "$work/written.seq"
+check test "$(head -c 6 "$work/written.seq")" = "vudiz "
+
 echo "$passes passed, $fails failed"
 test "$fails" = 0
