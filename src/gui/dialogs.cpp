@@ -201,6 +201,16 @@ static void set_default_button(DIALOG *d) {
         }
 }
 
+// The dialogs are laid out for a 640 x 480 screen; on a larger one they show in its middle.
+constexpr int LAYOUT_W = 640, LAYOUT_H = 480;
+
+static void shift_dialog(DIALOG *d, int dx, int dy) {
+    for (DIALOG *r = d; r->proc; r++) {
+        r->x += dx;
+        r->y += dy;
+    }
+}
+
 int run_dialog(DIALOG *d, int focus) {
     // The records' raw colours index the glyph picture's palette, where they are too pale to
     // read; the dialogs take the editor's own black on white, as its menu and alerts do.
@@ -211,7 +221,10 @@ int run_dialog(DIALOG *d, int focus) {
     set_default_button(d);
     DIALOG *outer = running_dialog;
     running_dialog = d;
+    int dx = std::max(0, (SCREEN_W - LAYOUT_W) / 2), dy = std::max(0, (SCREEN_H - LAYOUT_H) / 2);
+    shift_dialog(d, dx, dy);
     int closed_by = do_dialog(d, focus);
+    shift_dialog(d, -dx, -dy);
     running_dialog = outer;
     poll_keyboard();
     while (key[KEY_ESC]) {

@@ -2,7 +2,7 @@
 # Start in an empty working directory with no sound configuration at all, leave with Esc: the
 # program ends with status 0 and writes its first mode to "plinkel.cfg". The first window fits
 # the 1280 x 1024 desktop (1152 x 864, the largest standard size within 90 % of it) in the
-# desktop's colour depth, and carries the application icon. The terminal stays clean: no messages of failed sound device probes,
+# desktop's colour depth, shows the dialogs in its middle, and carries the application icon. The terminal stays clean: no messages of failed sound device probes,
 # at most one line on why there is no sound.
 source "$PLINKEL_E2E_LIB"
 e2e_init
@@ -20,6 +20,11 @@ wait_window
 step "the first window fits the desktop"
 size=$(window_size)
 [ "$size" = "$FIRST_SIZE" ] || fail "window is $size, expected $FIRST_SIZE"
+
+step "the settings of the new score show in the middle of the window"
+# The dialog drawn for 640 x 480, moved by half the extra width and height (256, 192).
+wait_for "$E2E_TIMEOUT" "the new-score settings in the middle" \
+    window_shows 600x150+276+472 "$NEW_SCORE_DIALOG_INK"
 
 step "the window carries the application icon"
 hints=$(xprop -id "$PLINKEL_WINDOW" WM_HINTS)
