@@ -82,6 +82,29 @@ expect_usage_error one.seq out.mid extra.mid
 expect_usage_error one.seq out.mid --grid
 check test ! -e out.mid
 
+# a batch: every good file converted into the directory, the bad one named on standard error,
+# a summary line, status 1
+mkdir batch
+cp one.seq two.seq
+set +e
+summary=$("$conv" -o batch --to mid -j 2 one.seq bad.mid two.seq 2>batch.err)
+status=$?
+set -e
+check test "$status" = 1
+check test "$summary" = "plinkel-convert: 2 of 3 files converted, 1 failed"
+check cmp -s batch/one.mid one.mid
+check cmp -s batch/two.mid one.mid
+check test ! -e batch/bad.mid
+check grep -q '^plinkel-convert: bad.mid: ' batch.err
+check test "$(wc -l <batch.err)" = 1
+check test "$("$conv" -o batch --to ly one.seq two.seq)" = \
+    "plinkel-convert: 2 of 2 files converted, 0 failed"
+expect_usage_error -o batch one.seq
+expect_usage_error -o batch --to txt one.seq
+expect_usage_error -o batch --to mid one.seq ./one.seq
+expect_usage_error -j 0 -o batch --to mid one.seq
+expect_usage_error --to mid one.seq out.mid
+
 # A score too long for MIDI times: no track can be written, so neither is a file.
 {
     printf 'vudiz 25\ntempo 120\nnum_track 1\ntrack 0 0 0 -1\n'
