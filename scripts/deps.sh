@@ -6,10 +6,11 @@
 set -euo pipefail
 
 run_pkgs=(build-essential cmake pkg-config liballegro4-dev libx11-dev zlib1g-dev xfonts-base
-          libfluidsynth-dev timgm6mb-soundfont libpugixml-dev libzip-dev)
-test_pkgs=(libgtest-dev libbenchmark-dev clang-format xvfb xdotool x11-utils imagemagick
+          libfluidsynth-dev timgm6mb-soundfont libpugixml-dev libzip-dev librsvg2-bin
+          imagemagick)
+test_pkgs=(libgtest-dev libbenchmark-dev clang-format xvfb xdotool x11-utils
            python3 python3-mido python3-numpy midicsv openttd-openmsx desktop-file-utils
-           musescore3 lilypond gputils)
+           musescore3 lilypond gputils appstream shared-mime-info file man-db lintian)
 fuzz_pkgs=(clang libclang-rt-14-dev)
 
 want=("${run_pkgs[@]}")

@@ -1,15 +1,23 @@
-// plinkel-convert: converts score files without a window (.seq, Standard MIDI Files and MusicXML,
-// .mxl too as input; LilyPond, PIC16 tables and .wav audio as output; chosen by the file
-// extensions), with the MIDI import grid on the command line.
-// Silent unless --verbose; exit status 0 on success, 1 with one line on standard error otherwise.
+// plinkel-convert: converts score files without a window, one or a batch of many (.seq,
+// Standard MIDI Files and MusicXML, .mxl too as input; LilyPond, PIC16 tables and .wav audio as
+// output; chosen by the file extensions), with the MIDI import grid on the command line.
+// Silent unless --verbose; exit status 0 on success, 1 with one line on standard error when a
+// file fails, 2 with the usage on a wrong option.
 #include <allegro.h>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <getopt.h>
+#include <set>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
 #include <string>
 #include <strings.h>
 
+#include "convert/batch.h"
+#include "editor/cmdline.h"
 #include "editor/interface.h"
 #include "files/audio_exp.h"
 #include "files/fileio.h"
@@ -88,41 +96,159 @@ int grid_atom(const char *text) {
     return atom > MIDI_ATOM_MAX ? 0 : atom;
 }
 
+// One usage text for --help and for every usage error.
+const char USAGE[] =
+    "Usage: plinkel-convert [OPTION]... INPUT OUTPUT\n"
+    "  or:  plinkel-convert [OPTION]... -o DIR --to FORMAT INPUT...\n"
+    "Converts a score from INPUT to OUTPUT without a window; the file name extensions\n"
+    "choose the formats. The second form converts every INPUT to DIR/NAME.FORMAT.\n"
+    "\n"
+    "Input formats:  .seq (plinkel score), .mid .midi (Standard MIDI File),\n"
+    "                .musicxml .xml (MusicXML), .mxl (compressed MusicXML)\n"
+    "Output formats: .seq, .mid .midi, .musicxml .xml, .ly (LilyPond),\n"
+    "                .asm (PIC16 assembly table), .wav (audio through the soundfont)\n"
+    "\n"
+    "Options:\n"
+    "  --grid TICKS   grid of the MIDI import, 3 to 768 ticks of 192 to the quarter,\n"
+    "                 taken down to 3 x a power of two (default: the editor's grid)\n"
+    "  --verbose      report what the readers and writers do on standard output\n"
+    "  -o, --output-dir DIR  write the converted files into DIR (batch conversion)\n"
+    "  --to FORMAT    the output format of a batch: seq, mid, musicxml, ly, asm, wav\n"
+    "  -j, --jobs N   files converted at once in a batch (default: the number of cores)\n"
+    "  -h, --help     print this help and exit\n"
+    "  -V, --version  print the version and exit\n"
+    "\n"
+    "Silent on success except for warnings on standard error; a batch shows a progress\n"
+    "bar on a terminal and ends with a summary line.\n"
+    "Exit status: 0 on success, 1 when a file cannot be read or written (one line on\n"
+    "standard error says why; in a batch, when any file failed), 2 on a wrong option\n"
+    "or argument.\n";
+
+enum option_id {
+    OPTION_HELP = 'h',
+    OPTION_VERSION = 'V',
+    OPTION_OUTPUT_DIR = 'o',
+    OPTION_JOBS = 'j',
+    OPTION_GRID = 256,
+    OPTION_VERBOSE,
+    OPTION_TO,
+};
+
+const char SHORT_OPTIONS[] = "hVo:j:";
+const option LONG_OPTIONS[] = {
+    {"help", no_argument, nullptr, OPTION_HELP},
+    {"version", no_argument, nullptr, OPTION_VERSION},
+    {"grid", required_argument, nullptr, OPTION_GRID},
+    {"verbose", no_argument, nullptr, OPTION_VERBOSE},
+    {"output-dir", required_argument, nullptr, OPTION_OUTPUT_DIR},
+    {"to", required_argument, nullptr, OPTION_TO},
+    {"jobs", required_argument, nullptr, OPTION_JOBS},
+    {nullptr, 0, nullptr, 0},
+};
+
 struct options {
     const char *input;
     const char *output;
     int verbose;
     int atom;
+    const char *output_dir; // a batch: every input goes to output_dir/NAME.format
+    const char *format;
+    int jobs;
+    char **inputs;
+    int n_inputs;
 };
+
+// Complaint, then the usage, on standard error; the status of a usage error.
+int usage_error(const char *fmt, const char *arg) {
+    fail(fmt, arg);
+    std::fputs(USAGE, stderr);
+    return EXIT_STATUS_USAGE;
+}
+
+// The word getopt_long stopped at: a long option as written, a short one by its letter.
+int unknown_option(const char *word) {
+    char short_name[] = {'-', static_cast<char>(optopt), '\0'};
+    bool is_long = word[0] == '-' && word[1] == '-';
+    if (optopt == OPTION_GRID || (is_long && !std::strncmp(word, "--grid", 6)))
+        return usage_error("%s needs a number of ticks", "--grid");
+    if (optopt == OPTION_OUTPUT_DIR || optopt == OPTION_TO || optopt == OPTION_JOBS)
+        return usage_error("%s needs a value", word);
+    return usage_error("unknown option %s", is_long || !optopt ? word : short_name);
+}
+
+// CMDLINE_RUN when o holds what to convert; otherwise the exit status, with the help, the
+// version or a usage error printed.
+// The number of jobs of -j: 1 to MAX_JOBS; 0 for anything else.
+constexpr long MAX_JOBS = 256;
+int jobs_value(const char *text) {
+    char *end = nullptr;
+    long v = std::strtol(text, &end, 10);
+    return end != text && !*end && v >= 1 && v <= MAX_JOBS ? static_cast<int>(v) : 0;
+}
+
+// The operands: INPUT OUTPUT, or with an output directory the inputs of a batch.
+int take_operands(int argc, char **argv, options *o) {
+    if (o->output_dir) {
+        if (!o->format)
+            return usage_error("%s", "a batch (-o DIR) needs --to FORMAT");
+        if (argc == optind)
+            return usage_error("%s", "no INPUT given");
+        o->inputs = argv + optind;
+        o->n_inputs = argc - optind;
+        return CMDLINE_RUN;
+    }
+    if (o->format)
+        return usage_error("%s", "--to needs an output directory (-o DIR)");
+    if (argc - optind > 2)
+        return usage_error("unexpected argument %s", argv[optind + 2]);
+    if (argc - optind < 2)
+        return usage_error("%s", argc == optind ? "no INPUT and OUTPUT given" : "no OUTPUT given");
+    o->input = argv[optind];
+    o->output = argv[optind + 1];
+    return CMDLINE_RUN;
+}
 
 int parse_args(int argc, char **argv, options *o) {
     o->input = o->output = nullptr;
     o->verbose = 0;
     o->atom = midi_atom;
-    for (int i = 1; i < argc; i++) {
-        const char *a = argv[i];
-        const char *grid = nullptr;
-        if (!std::strcmp(a, "--verbose"))
+    o->output_dir = o->format = nullptr;
+    o->jobs = static_cast<int>(sysconf(_SC_NPROCESSORS_ONLN));
+    o->inputs = nullptr;
+    o->n_inputs = 0;
+    opterr = 0;
+    int c;
+    while ((c = getopt_long(argc, argv, SHORT_OPTIONS, LONG_OPTIONS, nullptr)) != -1) {
+        switch (c) {
+        case OPTION_HELP:
+            std::fputs(USAGE, stdout);
+            return EXIT_STATUS_OK;
+        case OPTION_VERSION:
+            std::printf("plinkel-convert %s\n", plinkel_version);
+            return EXIT_STATUS_OK;
+        case OPTION_VERBOSE:
             o->verbose = 1;
-        else if (!std::strcmp(a, "--grid") && i + 1 < argc)
-            grid = argv[++i];
-        else if (!std::strncmp(a, "--grid=", 7))
-            grid = a + 7;
-        else if (a[0] == '-' && a[1])
-            return fail("unknown option %s", a), 0;
-        else if (!o->input)
-            o->input = a;
-        else if (!o->output)
-            o->output = a;
-        else
-            return fail("unexpected argument %s", a), 0;
-        if (grid && !(o->atom = grid_atom(grid)))
-            return fail("invalid grid %s (3 to 768 ticks, taken down to 3 x a power of two)", grid),
-                   0;
+            break;
+        case OPTION_OUTPUT_DIR:
+            o->output_dir = optarg;
+            break;
+        case OPTION_TO:
+            o->format = optarg;
+            break;
+        case OPTION_JOBS:
+            if (!(o->jobs = jobs_value(optarg)))
+                return usage_error("invalid number of jobs %s (1 to 256)", optarg);
+            break;
+        case OPTION_GRID:
+            if (!(o->atom = grid_atom(optarg)))
+                return fail("invalid grid %s (3 to 768 ticks, taken down to 3 x a power of two)",
+                            optarg);
+            break;
+        default:
+            return unknown_option(argv[optind - 1]);
+        }
     }
-    if (!o->input || !o->output)
-        return fail("%s", "usage: plinkel-convert [--grid TICKS] [--verbose] INPUT OUTPUT"), 0;
-    return 1;
+    return take_operands(argc, argv, o);
 }
 
 int read_input(const options &o, file_kind kind) {
@@ -200,16 +326,52 @@ int convert(const options &o) {
     return status;
 }
 
-} // namespace
-
-int main(int argc, char **argv) {
-    options o;
-    if (!parse_args(argc, argv, &o))
-        return 1;
+int convert_files(const options &o) {
     if (install_allegro(SYSTEM_NONE, &errno, atexit) != 0)
         return fail("%s", "the Allegro library cannot be started");
     file_trace_on = o.verbose;
     file_message_hook = remember_message;
     return convert(o);
+}
+
+options batch_options; // what every child of a batch converts with
+
+int convert_batch_job(const batch_job &job) {
+    options o = batch_options;
+    o.input = job.input.c_str();
+    o.output = job.output.c_str();
+    return convert_files(o);
+}
+
+// The batch form: the jobs are checked first (the directory exists, the format is one the
+// converter writes, no two inputs share an output), then converted.
+int convert_batch(const options &o) {
+    struct stat dir;
+    if (stat(o.output_dir, &dir) != 0 || !S_ISDIR(dir.st_mode))
+        return fail("%s: not a directory", o.output_dir);
+    std::string probe = std::string("x.") + o.format;
+    file_kind out = kind_of(probe.c_str());
+    if (out == KIND_NONE || out == KIND_MXL)
+        return usage_error("unknown output format %s (use seq, mid, musicxml, ly, asm or wav)",
+                           o.format);
+    std::vector<batch_job> jobs;
+    std::set<std::string> outputs;
+    for (int i = 0; i < o.n_inputs; i++) {
+        jobs.push_back({o.inputs[i], batch_output_name(o.output_dir, o.inputs[i], o.format)});
+        if (!outputs.insert(jobs.back().output).second)
+            return usage_error("%s would be written twice", jobs.back().output.c_str());
+    }
+    batch_options = o;
+    return run_batch(jobs, o.jobs, convert_batch_job);
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+    options o;
+    int status = parse_args(argc, argv, &o);
+    if (status != CMDLINE_RUN)
+        return status;
+    return o.output_dir ? convert_batch(o) : convert_files(o);
 }
 END_OF_MAIN()

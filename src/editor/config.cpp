@@ -117,13 +117,14 @@ static void sanitize_mode() {
         screen_h = 480;
 }
 
-void read_config() {
+int read_config() {
     filename[0] = '\0';
     FILE *f = fopen(config_file_name, "r");
     if (!f)
-        return;
+        return 0;
     config_init_parser(f);
-    if (config_get_token(f) == CONFIG_STRING) {
+    int read = config_get_token(f) == CONFIG_STRING;
+    if (read) {
         str_n_cpy(filename, config_yytext, 511);
         int *fields[] = {&bpp, &screen_w, &screen_h, &full_screen};
         for (int *field : fields) {
@@ -135,6 +136,33 @@ void read_config() {
         sanitize_mode();
     }
     fclose(f);
+    return read;
+}
+
+// The usual monitor and window sizes (4:3, 5:4, 16:10 and 16:9), smallest first.
+static const screen_size STANDARD_SIZES[] = {
+    {640, 480},  {800, 600},   {1024, 768},  {1152, 864},  {1280, 720},
+    {1280, 800}, {1280, 960},  {1280, 1024}, {1366, 768},  {1440, 900},
+    {1600, 900}, {1600, 1200}, {1680, 1050}, {1920, 1080}, {1920, 1200},
+};
+constexpr int DESKTOP_SHARE_PERCENT = 90;
+
+screen_size first_window_size(int desktop_w, int desktop_h) {
+    screen_size best = STANDARD_SIZES[0];
+    long room_w = static_cast<long>(desktop_w) * DESKTOP_SHARE_PERCENT / 100;
+    long room_h = static_cast<long>(desktop_h) * DESKTOP_SHARE_PERCENT / 100;
+    for (const screen_size &s : STANDARD_SIZES) {
+        bool fits = s.w <= room_w && s.h <= room_h;
+        if (fits && static_cast<long>(s.w) * s.h > static_cast<long>(best.w) * best.h)
+            best = s;
+    }
+    return best;
+}
+
+int first_color_depth(int desktop_depth) {
+    bool usable =
+        desktop_depth == 15 || desktop_depth == 16 || desktop_depth == 24 || desktop_depth == 32;
+    return usable ? desktop_depth : 8;
 }
 
 // The directory part of name (through its last '/') followed by "untitled", or "untitled" alone

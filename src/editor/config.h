@@ -31,7 +31,17 @@ void config_init_parser(FILE *f);
 void config_blank(FILE *f);
 int config_get_token(FILE *f);
 
+struct screen_size {
+    int w, h;
+};
+// The first window without a configuration: the largest standard size within 90 % of the
+// desktop, 640 x 480 when none fits or the desktop size is unknown (0 x 0).
+screen_size first_window_size(int desktop_w, int desktop_h);
+// The desktop's colour depth when the editor can use it, 8 bits otherwise (0: unknown).
+int first_color_depth(int desktop_depth);
+
 // Sets the configuration defaults (8 bits, 640 x 480, windowed).
 void config_defaults();
-void read_config();
+// 1 when the file named a mode (the user's choice), 0 when there was none to read.
+int read_config();
 void write_config();

@@ -17,6 +17,7 @@
 #include "editor/scroll.h"
 #include "editor/state.h"
 #include "editor/strutil.h"
+#include "editor/window_icon.h"
 #include "model/clipboard.h"
 #include "model/d_malloc.h"
 #include "playback/fluid_driver.h"
@@ -123,6 +124,7 @@ void change_gfx_mode(BITMAP **back) {
 
 // Steps 1 to 3: the library, its input and timer drivers, sound. Returns 0 or an exit status.
 static int start_library() {
+    allegro_icon = plinkel_window_icon;
     if (allegro_init() != 0) {
         const char *display = std::getenv("DISPLAY");
         if (display)
@@ -147,10 +149,22 @@ static int start_library() {
     return 0;
 }
 
+// Without a configuration the first window takes the desktop's depth and a size that fits it.
+static void fit_mode_to_desktop() {
+    int w = 0, h = 0;
+    if (get_desktop_resolution(&w, &h) != 0)
+        w = h = 0;
+    screen_size size = first_window_size(w, h);
+    screen_w = size.w;
+    screen_h = size.h;
+    bpp = first_color_depth(desktop_color_depth());
+}
+
 // Steps 4 to 10: configuration, graphics mode, clock, glyphs, colours, back buffer.
 static int start_screen() {
     config_defaults();
-    read_config();
+    if (!read_config())
+        fit_mode_to_desktop();
     set_color_depth(bpp);
     g_mode = full_screen ? GFX_AUTODETECT_FULLSCREEN : GFX_AUTODETECT_WINDOWED;
     if (!set_first_gfx_mode())

@@ -169,6 +169,48 @@ int selected_radio() {
 
 } // namespace
 
+// The library's focus follows the pointer, and with the pointer away from every control no
+// record has it, so Return would reach nothing. The first exit button is the default one: a
+// Return while no other control holds the focus presses it, wherever the pointer is; a control
+// under the pointer keeps the focus and takes Return as before.
+static DIALOG *running_dialog = nullptr;
+
+static bool is_return(int combo) {
+    int ascii = combo & 0xff;
+    return ascii == '\r' || ascii == '\n';
+}
+
+static bool other_record_has_focus(const DIALOG *self) {
+    for (const DIALOG *r = running_dialog; r && r->proc; r++)
+        if (r != self && (r->flags & D_GOTFOCUS))
+            return true;
+    return false;
+}
+
+static int default_button_proc(int msg, DIALOG *d, int c) {
+    if (msg == MSG_XCHAR && is_return(c) && !other_record_has_focus(d))
+        return D_CLOSE | D_USED_CHAR;
+    return d_button_proc(msg, d, c);
+}
+
+static void set_default_button(DIALOG *d) {
+    for (DIALOG *r = d; r->proc; r++)
+        if ((r->proc == d_button_proc || r->proc == default_button_proc) && (r->flags & D_EXIT)) {
+            r->proc = default_button_proc;
+            return;
+        }
+}
+
+// The dialogs are laid out for a 640 x 480 screen; on a larger one they show in its middle.
+constexpr int LAYOUT_W = 640, LAYOUT_H = 480;
+
+static void shift_dialog(DIALOG *d, int dx, int dy) {
+    for (DIALOG *r = d; r->proc; r++) {
+        r->x += dx;
+        r->y += dy;
+    }
+}
+
 int run_dialog(DIALOG *d, int focus) {
     // The records' raw colours index the glyph picture's palette, where they are too pale to
     // read; the dialogs take the editor's own black on white, as its menu and alerts do.
@@ -176,7 +218,14 @@ int run_dialog(DIALOG *d, int focus) {
         r->fg = gui_fg_color;
         r->bg = gui_bg_color;
     }
+    set_default_button(d);
+    DIALOG *outer = running_dialog;
+    running_dialog = d;
+    int dx = std::max(0, (SCREEN_W - LAYOUT_W) / 2), dy = std::max(0, (SCREEN_H - LAYOUT_H) / 2);
+    shift_dialog(d, dx, dy);
     int closed_by = do_dialog(d, focus);
+    shift_dialog(d, -dx, -dy);
+    running_dialog = outer;
     poll_keyboard();
     while (key[KEY_ESC]) {
         rest(ESC_POLL_MS);

@@ -330,7 +330,7 @@ int detect_button_box(const graphic_button_t *b, int mx, int my) {
 
 void draw_button_box(BITMAP *bmp, const graphic_button_t *b) {
     if (b->icon)
-        blit(b->icon, bmp, 0, 0, b->x, b->y, b->w, b->h);
+        masked_blit(b->icon, bmp, 0, 0, b->x, b->y, b->w, b->h);
 }
 
 void graphic_draw(score *s) {

@@ -88,7 +88,7 @@ void put_glyph(BITMAP *bmp, BITMAP *glyph, int x, int y) {
 
 void draw_mode_panel() {
     BITMAP *icon = edit_mode ? icon_insert : icon_select;
-    blit(icon, buf, 0, 0, MODE_ICON_X, MODE_ICON_Y, GLYPH_W, GLYPH_H);
+    put_glyph(buf, icon, MODE_ICON_X, MODE_ICON_Y);
 }
 
 // The current entry length: its note glyph, with a dot or a triplet mark.

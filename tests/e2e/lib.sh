@@ -138,10 +138,21 @@ sound_config() {
     export ALLEGRO="$WORK/allegro"
 }
 
+# Without a "plinkel.cfg" the first window fits the desktop; the tests are drawn for a
+# 640 x 480 window at 8 bits, so start_plinkel writes that mode first unless FIRST_START=1.
+DEFAULT_MODE_CONFIG='"untitled" 8 640 480 0'
+
+ensure_mode_config() {
+    if [ -z "${FIRST_START:-}" ] && [ ! -e "$RUN_DIR/plinkel.cfg" ]; then
+        printf '%s\n' "$DEFAULT_MODE_CONFIG" >"$RUN_DIR/plinkel.cfg"
+    fi
+}
+
 # Starts the program (default: the installed one) in RUN_DIR, stdout and stderr to $WORK.
 # HOME points into the scratch tree so that no ~/allegro.cfg of the user takes part.
 start_plinkel() {
     local bin=${1:-$PLINKEL_BIN}
+    ensure_mode_config
     PLINKEL_STATUS=""
     PLINKEL_WINDOW=""
     (cd "$RUN_DIR" && HOME="$WORK/home" PATH="$WORK/bin:$PATH" exec "$bin") \

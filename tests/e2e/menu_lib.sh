@@ -113,6 +113,7 @@ confirm_selector() {
 
 # Starts the installed program in RUN_DIR with the arguments given.
 start_plinkel_with() {
+    ensure_mode_config
     PLINKEL_STATUS=""
     PLINKEL_WINDOW=""
     (cd "$RUN_DIR" && HOME="$WORK/home" PATH="$WORK/bin:$PATH" exec "$PLINKEL_BIN" "$@") \

@@ -58,6 +58,53 @@ expect_failure out.seq missing.mid out.seq
 expect_failure out.txt one.seq out.txt
 expect_failure out.seq --grid 2 one.mid out.seq
 expect_failure out.seq --grid 5000 one.mid out.seq
+
+# help and version on standard output with status 0; a wrong option or a missing file name
+# prints the usage on standard error with status 2
+check test "$("$conv" --help | head -n 1)" = "Usage: plinkel-convert [OPTION]... INPUT OUTPUT"
+for word in --grid --verbose --version .seq .mid .musicxml .mxl .ly .asm .wav 'Exit status'; do
+    check grep -q -e "$word" <<<"$("$conv" -h)"
+done
+check grep -q -x 'plinkel-convert [0-9][0-9.]*' <<<"$("$conv" --version)"
+expect_usage_error() {
+    set +e
+    err=$("$conv" "$@" 2>&1 >/dev/null)
+    status=$?
+    set -e
+    check test "$status" = 2
+    check grep -q '^Usage: plinkel-convert' <<<"$err"
+}
+expect_usage_error --help=x one.seq out.mid
+expect_usage_error --frobnicate one.seq out.mid
+expect_usage_error -q one.seq out.mid
+expect_usage_error one.seq
+expect_usage_error one.seq out.mid extra.mid
+expect_usage_error one.seq out.mid --grid
+check test ! -e out.mid
+
+# a batch: every good file converted into the directory, the bad one named on standard error,
+# a summary line, status 1
+mkdir batch
+cp one.seq two.seq
+set +e
+summary=$("$conv" -o batch --to mid -j 2 one.seq bad.mid two.seq 2>batch.err)
+status=$?
+set -e
+check test "$status" = 1
+check test "$summary" = "plinkel-convert: 2 of 3 files converted, 1 failed"
+check cmp -s batch/one.mid one.mid
+check cmp -s batch/two.mid one.mid
+check test ! -e batch/bad.mid
+check grep -q '^plinkel-convert: bad.mid: ' batch.err
+check test "$(wc -l <batch.err)" = 1
+check test "$("$conv" -o batch --to ly one.seq two.seq)" = \
+    "plinkel-convert: 2 of 2 files converted, 0 failed"
+expect_usage_error -o batch one.seq
+expect_usage_error -o batch --to txt one.seq
+expect_usage_error -o batch --to mid one.seq ./one.seq
+expect_usage_error -j 0 -o batch --to mid one.seq
+expect_usage_error --to mid one.seq out.mid
+
 # A score too long for MIDI times: no track can be written, so neither is a file.
 {
     printf 'vudiz 25\ntempo 120\nnum_track 1\ntrack 0 0 0 -1\n'

@@ -1,7 +1,8 @@
 #!/bin/bash
 # Glyphs in high-colour modes: with "plinkel.cfg" asking for 16 and then 32 bits per pixel, a
 # quarter note entered on the treble staff leaves the staff lines that cross its cell visible
-# beside its stem and head (the cell's background is transparent, not a white block). The same
+# beside its stem and head (the cell's background is transparent, not a white block), and the
+# mode icon at the top left shows on the white panel without any of the mask colour. The same
 # holds after "change graphic mode" in the option menu switches to 15 bits at run time, and
 # the new mode is written to "plinkel.cfg" at exit.
 source "$PLINKEL_E2E_LIB"
@@ -11,6 +12,9 @@ NOTE_COLUMN=1
 NOTE_POS=4              # the head on the lowest treble line but one
 LINE_ROWS="108 120"     # treble lines crossed by the note's stem, inside its 16 x 32 cell
 CELL_W=16
+MODE_ICON_AREA=16x32+2+2
+MODE_ICON_MIN_INK=20 # black pixels of the pencil
+MASK_PINK="255 0 255"
 MIN_LINE_PIXELS=14      # of the 16 pixels of a line across the cell
 # In the library's mode selector on a 640 x 480 screen: the "15 bpp" entry and OK.
 SELECTOR_15_BPP_X=230
@@ -31,6 +35,10 @@ expect_lines_beside_note() {
         [ "$(head_ink "$WORK/$1.bmp" "$NOTE_COLUMN" "$NOTE_POS")" -ge 8 ] && break
     done
     [ "$(head_ink "$WORK/$1.bmp" "$NOTE_COLUMN" "$NOTE_POS")" -ge 8 ] || fail "$1: no note head"
+    n=$(count_colour "$WORK/$1.bmp" "$MASK_PINK" "$MODE_ICON_AREA")
+    [ "$n" -eq 0 ] || fail "$1: the mode icon shows $n pixels of the mask colour"
+    n=$(count_colour "$WORK/$1.bmp" "0 0 0" "$MODE_ICON_AREA")
+    [ "$n" -ge "$MODE_ICON_MIN_INK" ] || fail "$1: the mode icon is missing ($n black pixels)"
     for y in $LINE_ROWS; do
         n=$(count_colour "$WORK/$1.bmp" "0 0 0" \
             "${CELL_W}x1+$(($(col_x "$NOTE_COLUMN") - CELL_W / 2))+$y")

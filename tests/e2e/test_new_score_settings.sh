@@ -1,7 +1,8 @@
 #!/bin/bash
 # Starting a piece with chosen settings: the measure settings shown at start-up take 3 beats,
 # 2 tracks and the key of one sharp (values out of range fall back: 40 tracks count as 31,
-# 0 beats keep the former count), and the written score carries them.
+# 0 beats keep the former count), and the written score carries them. Return presses OK with the
+# pointer resting away from the dialog, and Cancel while the pointer is over Cancel.
 source "$PLINKEL_E2E_LIB"
 source "$(dirname "${BASH_SOURCE[0]}")/menu_lib.sh"
 source "$(dirname "${BASH_SOURCE[0]}")/dialog_lib.sh"
@@ -14,6 +15,9 @@ KEY_X=90
 KEY_ONE_SHARP_Y=172 # row 6 of the key list
 OK_X=212
 OK_Y=448
+CANCEL_X=355
+AWAY_X=600 # right of the dialog, above the area the dialog check reads
+AWAY_Y=250
 
 # Clicks the field at ($1, $2), empties it and types $3.
 fill_field() {
@@ -54,6 +58,38 @@ select_name untitled.seq second.seq
 wait_file "$RUN_DIR/second.seq"
 [ "$(settings "$RUN_DIR/second.seq")" = "num_track 31,m 1 3 4" ] ||
     fail "settings '$(settings "$RUN_DIR/second.seq")', expected 'num_track 31,m 1 3 4'"
+
+# Black pixels in the part of the window below the first staff, where the dialog shows.
+area_ink() {
+    grab_window "$WORK/area.png"
+    count_colour "$WORK/area.png" "0 0 0" "$NEW_SCORE_DIALOG_AREA"
+}
+ink_is_not() { [ "$(area_ink)" != "$1" ]; }
+
+# Opens a new score, types $1 tracks, rests the pointer at ($2, $3), presses Return and writes
+# the score to $4. The score left has one track, so the area below its staff is blank again.
+new_by_return() {
+    local before
+    before=$(area_ink)
+    menu_child "$MAIN_FILE" "$FILE_NEW"
+    wait_for "$E2E_TIMEOUT" "the new-score settings" ink_is_not "$before"
+    fill_field "$TRACKS_X" "$TRACKS_Y" "$1"
+    mouse_move "$2" "$3"
+    sleep 0.2
+    send_keys Return
+    wait_for "$E2E_TIMEOUT" "the new-score settings to close" window_blank "$NEW_SCORE_DIALOG_AREA"
+    menu_child "$MAIN_FILE" "$FILE_WRITE"
+    select_name untitled.seq "$4"
+    wait_file "$RUN_DIR/$4"
+    [ "$(settings "$RUN_DIR/$4")" = "num_track 1,m 1 3 4" ] ||
+        fail "settings '$(settings "$RUN_DIR/$4")', expected 'num_track 1,m 1 3 4'"
+}
+
+step "Return with the pointer away from the dialog presses OK"
+new_by_return 1 "$AWAY_X" "$AWAY_Y" third.seq
+
+step "Return with the pointer over Cancel cancels"
+new_by_return 4 "$CANCEL_X" "$OK_Y" fourth.seq
 
 hold_key Escape
 wait_exit

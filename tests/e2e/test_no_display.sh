@@ -1,6 +1,7 @@
 #!/bin/bash
 # Without an X display the program cannot start: status 1 and a message naming the cause.
 source "$PLINKEL_E2E_LIB"
+FIRST_START=1 # no plinkel.cfg beforehand: the failed start must not write one
 e2e_init
 sound_config none
 unset DISPLAY

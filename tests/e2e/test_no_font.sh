@@ -2,6 +2,7 @@
 # Without "mfont.pcx" in the working directory or any data directory the program says
 # "musical font not found!" and ends with status 1.
 source "$PLINKEL_E2E_LIB"
+FIRST_START=1 # no plinkel.cfg beforehand: the failed start must not write one
 e2e_init
 start_xvfb
 sound_config none

@@ -370,4 +370,41 @@ TEST_F(Tokens, HighBytesAreSingleCharacterTokens) {
     EXPECT_EQ(config_get_token(f), CONFIG_EOF);
 }
 
+// The first window without a configuration, against the desktops users have.
+struct desktop_case {
+    int desktop_w, desktop_h;
+    int w, h;
+};
+const desktop_case DESKTOPS[] = {
+    {1920, 1080, 1600, 900},  {1920, 1200, 1680, 1050}, {2560, 1440, 1920, 1200},
+    {3840, 2160, 1920, 1200}, {3840, 1080, 1600, 900},  {1600, 900, 1366, 768},
+    {1366, 768, 800, 600},    {1280, 1024, 1152, 864},  {1280, 800, 800, 600},
+    {1024, 768, 800, 600},    {800, 600, 640, 480},     {640, 480, 640, 480},
+    {320, 200, 640, 480},     {0, 0, 640, 480},
+};
+
+TEST(FirstWindow, LargestStandardSizeWithinNinetyPercentOfTheDesktop) {
+    for (const desktop_case &d : DESKTOPS) {
+        screen_size s = first_window_size(d.desktop_w, d.desktop_h);
+        EXPECT_EQ(s.w, d.w) << d.desktop_w << " x " << d.desktop_h;
+        EXPECT_EQ(s.h, d.h) << d.desktop_w << " x " << d.desktop_h;
+    }
+}
+
+TEST(FirstWindow, DesktopDepthWhenUsable) {
+    const int cases[][2] = {{32, 32}, {24, 24}, {16, 16}, {15, 15}, {8, 8}, {0, 8}, {30, 8}};
+    for (const auto &c : cases)
+        EXPECT_EQ(first_color_depth(c[0]), c[1]) << c[0];
+}
+
+TEST_F(Config, OnlyAFileNamingAModeCountsAsTheUsersChoice) {
+    EXPECT_EQ(read_config(), 0); // no file
+    write_file(path, "16 800 600 0\n");
+    EXPECT_EQ(read_config(), 0);
+    write_file(path, "\"x\"");
+    ::testing::internal::CaptureStdout();
+    EXPECT_EQ(read_config(), 1);
+    ::testing::internal::GetCapturedStdout();
+}
+
 } // namespace

@@ -91,6 +91,17 @@ class DrawTest : public ::testing::Test {
     int px(int x, int y) { return getpixel(buf, x, y); }
     // Every ink pixel of the glyph is in buf with the glyph's top-left corner at (x, y),
     // except on buf's row skip_y.
+    // The mode icon at (2, 2): its ink as drawn, the panel's background where it has none.
+    void expect_mode_icon(BITMAP *icon) {
+        for (int y = 0; y < MODE_ICON_ROWS; y++)
+            for (int x = 0; x < icon->w; x++) {
+                int c = getpixel(icon, x, y);
+                ASSERT_EQ(px(2 + x, 2 + y), c == bitmap_mask_color(icon) ? bcol : c)
+                    << x << "," << y;
+            }
+    }
+    static constexpr int MODE_ICON_ROWS = 20;
+
     bool glyph_at(BITMAP *g, int x, int y, int skip_y = -1) {
         int ink = 0;
         for (int j = 0; j < g->h; j++)
@@ -415,16 +426,15 @@ TEST_F(DrawTest, ScrolledRowsDrawOnlyTheVisibleStaves) {
     EXPECT_EQ(bar_top, CENTRE_Y - 60);
 }
 
-// The mode icon is copied whole (rows above the margin texts are compared); the length glyph
-// hangs below the panel and is crossed by the panel's rule.
+// The mode icon shows its ink on the panel's background, its own background masked out (rows
+// above the margin texts are compared); the length glyph hangs below the panel and is crossed by
+// the panel's rule.
 TEST_F(DrawTest, StatusPanelShowsModeAndEntryLength) {
     draw_all();
     EXPECT_TRUE(glyph_at(note4, 58, 18, panel_height));
     EXPECT_FALSE(glyph_at(icon_dot, 60, 18));
     EXPECT_FALSE(glyph_at(icon_dot_mode, 18, 2));
-    for (int y = 0; y < 20; y++)
-        for (int x = 0; x < 16; x++)
-            ASSERT_EQ(px(2 + x, 2 + y), getpixel(icon_insert, x, y));
+    expect_mode_icon(icon_insert);
 
     edit_mode = 0;
     dot_mode = 1;
@@ -433,9 +443,7 @@ TEST_F(DrawTest, StatusPanelShowsModeAndEntryLength) {
     EXPECT_TRUE(glyph_at(note4, 58, 18, panel_height));
     EXPECT_TRUE(glyph_at(icon_dot, 60, 18));
     EXPECT_TRUE(glyph_at(icon_dot_mode, 18, 2));
-    for (int y = 0; y < 20; y++)
-        for (int x = 0; x < 16; x++)
-            ASSERT_EQ(px(2 + x, 2 + y), getpixel(icon_select, x, y));
+    expect_mode_icon(icon_select);
 
     note_type = 128;
     draw_all();
