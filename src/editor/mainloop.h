@@ -5,7 +5,14 @@
 
 #include <allegro.h>
 
-enum input_event { INPUT_KEY = 0, INPUT_LEFT_BUTTON = 1, INPUT_RIGHT_BUTTON = 2, INPUT_WHEEL = 3 };
+// INPUT_MIDI_CHORD: a chord played on the MIDI keyboard waits for the editor.
+enum input_event {
+    INPUT_KEY = 0,
+    INPUT_LEFT_BUTTON = 1,
+    INPUT_RIGHT_BUTTON = 2,
+    INPUT_WHEEL = 3,
+    INPUT_MIDI_CHORD = 4
+};
 
 // Clock base reset whenever a key event is taken and by waite_key_up.
 extern int keyboard_tick;
