@@ -6,11 +6,12 @@
 set -euo pipefail
 
 run_pkgs=(build-essential cmake pkg-config liballegro4-dev libx11-dev zlib1g-dev xfonts-base
-          libfluidsynth-dev timgm6mb-soundfont libpugixml-dev libzip-dev librsvg2-bin
-          imagemagick)
+          libfluidsynth-dev timgm6mb-soundfont libpugixml-dev libzip-dev librtmidi-dev
+          librsvg2-bin imagemagick)
 test_pkgs=(libgtest-dev libbenchmark-dev clang-format xvfb xdotool x11-utils
            python3 python3-mido python3-numpy midicsv openttd-openmsx desktop-file-utils
-           musescore3 lilypond gputils appstream shared-mime-info file man-db lintian)
+           musescore3 lilypond gputils appstream shared-mime-info file man-db lintian
+           jackd1 python3-rtmidi)
 fuzz_pkgs=(clang libclang-rt-14-dev)
 
 want=("${run_pkgs[@]}")

@@ -21,6 +21,7 @@
 #include "model/clipboard.h"
 #include "model/d_malloc.h"
 #include "playback/fluid_driver.h"
+#include "playback/midi_ports.h"
 #include "playback/sound.h"
 
 BITMAP *buf = nullptr;
@@ -200,11 +201,14 @@ static void start_editor(const char *file) {
     n_cur_position_notes = 0;
     init_channel_status();
     autosave_start();
+    open_midi_in();
     if (command_layer.first_score)
         command_layer.first_score(file);
 }
 
 static void shut_down() {
+    // The keyboard's threads send to the MIDI output, which goes with the library.
+    close_midi_in();
     if (command_layer.stop)
         command_layer.stop();
     destroy_note_p_array(cur_position_notes);

@@ -15,6 +15,8 @@
 #include "editor/keys.h"
 #include "editor/scroll.h"
 #include "editor/state.h"
+#include "playback/midi_in.h"
+#include "playback/midi_ports.h"
 #include "render/draw.h"
 
 int keyboard_tick = 0;
@@ -112,6 +114,9 @@ void process_event(int event) {
     case INPUT_WHEEL:
         process_wheel(mouse_z);
         break;
+    case INPUT_MIDI_CHORD:
+        deliver_midi_in_chords();
+        break;
     }
 }
 
@@ -150,6 +155,8 @@ int get_event() {
             return INPUT_RIGHT_BUTTON;
         if (mouse_z != 0)
             return INPUT_WHEEL;
+        if (poll_midi_in())
+            return INPUT_MIDI_CHORD;
         if (!mouse_visible &&
             std::abs(x0 - mouse_x) + std::abs(y0 - mouse_y) > POINTER_WAKE_DISTANCE) {
             show_pointer();

@@ -6,12 +6,14 @@
 #include <allegro.h>
 
 // INPUT_LEAVE: the main loop is to end at once (a terminating signal), without the exit question.
+// INPUT_MIDI_CHORD: a chord played on the MIDI keyboard waits for the editor.
 enum input_event {
     INPUT_KEY = 0,
     INPUT_LEFT_BUTTON = 1,
     INPUT_RIGHT_BUTTON = 2,
     INPUT_WHEEL = 3,
-    INPUT_LEAVE = 4
+    INPUT_LEAVE = 4,
+    INPUT_MIDI_CHORD = 5
 };
 
 // Clock base reset whenever a key event is taken and by waite_key_up.

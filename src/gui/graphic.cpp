@@ -12,6 +12,7 @@
 #include "editor/keys.h"
 #include "editor/mainloop.h"
 #include "editor/state.h"
+#include "playback/midi_in.h"
 
 graphic_button_t graphic_button[GRAPHIC_BUTTONS];
 
@@ -260,6 +261,10 @@ int graphic_process_event(int event, BITMAP *spare, int *button_timer) {
         return graphic_process_left_button(spare, button_timer);
     case INPUT_WHEEL:
         graphic_process_wheel(mouse_z);
+        return 0;
+    case INPUT_MIDI_CHORD:
+        // Notes are entered in the score, not on the tempo graph.
+        drop_midi_in_chords();
         return 0;
     default:
         wait_buttons_released();

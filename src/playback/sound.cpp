@@ -5,6 +5,7 @@
 #include <allegro.h>
 #include <cstdio>
 #include <cstdlib>
+#include <mutex>
 
 #include "editor/clock.h"
 #include "editor/interface.h"
@@ -12,6 +13,14 @@
 channel_status_t channel_status[CHANNEL_ROWS][MIDI_KEYS];
 
 midi_send_function midi_send = midi_out;
+// The editor's thread and the MIDI keyboard's thread both send; the library hands a message to
+// its driver byte by byte, so two senders at once would interleave their bytes.
+static std::mutex send_lock;
+
+void send_midi(unsigned char *bytes, int count) {
+    std::lock_guard<std::mutex> hold(send_lock);
+    midi_send(bytes, count);
+}
 
 constexpr int CONTROL_PAN = 10;
 
@@ -28,23 +37,23 @@ void set_patch(int channel, int program) {
     if (program >= PERCUSSION_PATCH)
         return;
     unsigned char bytes[] = {status_byte(STATUS_PROGRAM, channel), data_byte(program)};
-    midi_send(bytes, 2);
+    send_midi(bytes, 2);
 }
 
 void set_pan(int channel, int pan) {
     unsigned char bytes[] = {status_byte(STATUS_CONTROL, channel), CONTROL_PAN, data_byte(pan / 2)};
-    midi_send(bytes, 3);
+    send_midi(bytes, 3);
 }
 
 void _note_on(int channel, int key, int velocity) {
     unsigned char bytes[] = {status_byte(STATUS_NOTE_ON, channel), data_byte(key),
                              data_byte(velocity)};
-    midi_send(bytes, 3);
+    send_midi(bytes, 3);
 }
 
 void _note_off(int channel, int key) {
     unsigned char bytes[] = {status_byte(STATUS_NOTE_OFF, channel), data_byte(key), 0};
-    midi_send(bytes, 3);
+    send_midi(bytes, 3);
 }
 
 // The counts are kept per wire channel (after folding) and key 0..127; other keys cannot sound.

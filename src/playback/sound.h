@@ -42,6 +42,8 @@ extern channel_status_t channel_status[CHANNEL_ROWS][MIDI_KEYS];
 // recorder of its own.
 typedef void (*midi_send_function)(unsigned char *bytes, int count);
 extern midi_send_function midi_send;
+// Passes one whole message to midi_send; safe to call from any thread, one message at a time.
+void send_midi(unsigned char *bytes, int count);
 
 void set_patch(int channel, int program);
 void set_pan(int channel, int pan);

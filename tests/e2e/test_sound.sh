@@ -49,7 +49,8 @@ answer_save_question No
 wait_exit
 expect_status 0
 [ -s "$WAV" ] || fail "the synthesiser recorded nothing: a plain start did not pick it"
-grep -q . "$WORK/stderr" && fail "messages on standard error: $(head -n 3 "$WORK/stderr")"
+grep -v -q '^plinkel: no MIDI input: ' "$WORK/stderr" &&
+    fail "messages on standard error: $(head -n 3 "$WORK/stderr")"
 
 step "analyse the recording"
 # The last two stretches of sound: the measure played, then the stopped playback.
@@ -89,7 +90,8 @@ synth_config "fluid_audio = file" "fluid_audio_file = $WAV.2" "soundfont = $WORK
 start_new_score
 press_until_exit Escape
 expect_status 0
-[ "$(wc -l <"$WORK/stderr")" = 1 ] && grep -q '^plinkel: no sound: .*soundfont' "$WORK/stderr" ||
+[ "$(grep -v -c '^plinkel: no MIDI input: ' "$WORK/stderr")" = 1 ] &&
+    grep -q '^plinkel: no sound: .*soundfont' "$WORK/stderr" ||
     fail "standard error: $(head -n 5 "$WORK/stderr")"
 [ ! -e "$WAV.2" ] || fail "audio written without a soundfont"
 echo "PASS"
