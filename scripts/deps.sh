@@ -6,10 +6,11 @@
 set -euo pipefail
 
 run_pkgs=(build-essential cmake pkg-config liballegro4-dev zlib1g-dev xfonts-base
-          libfluidsynth-dev timgm6mb-soundfont libpugixml-dev libzip-dev)
+          libfluidsynth-dev timgm6mb-soundfont libpugixml-dev libzip-dev libebur128-dev
+          libsndfile1-dev)
 test_pkgs=(libgtest-dev libbenchmark-dev clang-format xvfb xdotool x11-utils imagemagick
            python3 python3-mido python3-numpy midicsv openttd-openmsx desktop-file-utils
-           musescore3 lilypond gputils)
+           musescore3 lilypond gputils sndfile-programs)
 fuzz_pkgs=(clang libclang-rt-14-dev)
 
 want=("${run_pkgs[@]}")

@@ -1,6 +1,6 @@
 // plinkel-convert: converts score files without a window (.seq, Standard MIDI Files and MusicXML,
-// .mxl too as input; LilyPond, PIC16 tables and .wav audio as output; chosen by the file
-// extensions), with the MIDI import grid on the command line.
+// .mxl too as input; LilyPond, PIC16 tables and audio (.wav, .flac, .ogg, .mp3) as output;
+// chosen by the file extensions), with the MIDI import grid on the command line.
 // Silent unless --verbose; exit status 0 on success, 1 with one line on standard error otherwise.
 #include <allegro.h>
 #include <cerrno>
@@ -33,7 +33,7 @@ enum file_kind {
     KIND_MXL,
     KIND_LY,
     KIND_ASM,
-    KIND_WAV
+    KIND_AUDIO
 };
 
 char last_message[MESSAGE_SIZE];
@@ -67,8 +67,8 @@ file_kind kind_of(const char *path) {
         return KIND_LY;
     if (!strcasecmp(dot, ".asm"))
         return KIND_ASM;
-    if (!strcasecmp(dot, ".wav"))
-        return KIND_WAV;
+    if (audio_format_of(path))
+        return KIND_AUDIO;
     return KIND_NONE;
 }
 
@@ -175,7 +175,7 @@ int write_output(const options &o, file_kind kind) {
         return write_lilypond(o.output, &g_score);
     case KIND_ASM:
         return write_pic16(o.output, &g_score);
-    case KIND_WAV:
+    case KIND_AUDIO:
         return write_audio(o.output, &g_score);
     default:
         return write_midi_output(o.output);
@@ -184,10 +184,11 @@ int write_output(const options &o, file_kind kind) {
 
 int convert(const options &o) {
     file_kind in = kind_of(o.input), out = kind_of(o.output);
-    if (in == KIND_NONE || in == KIND_LY || in == KIND_ASM || in == KIND_WAV)
+    if (in == KIND_NONE || in == KIND_LY || in == KIND_ASM || in == KIND_AUDIO)
         return fail("%s: unknown input type (use .seq, .mid, .musicxml or .mxl)", o.input);
     if (out == KIND_NONE || out == KIND_MXL)
-        return fail("%s: unknown output type (use .seq, .mid, .musicxml, .ly, .asm or .wav)",
+        return fail("%s: unknown output type (use .seq, .mid, .musicxml, .ly, .asm, .wav, .flac, "
+                    ".ogg or .mp3)",
                     o.output);
     init_g_score();
     int status = 0;

@@ -34,7 +34,10 @@ char backup_path[PATH_SIZE];
 namespace {
 
 constexpr int REASON_SIZE = 256;
+constexpr int EXT_SIZE = 16;
 const char UNTITLED[] = "untitled";
+// The extension of the last audio export, which the next one proposes.
+char audio_ext[EXT_SIZE] = ".wav";
 const char WARNING[] = "warning";
 
 // The MIDI writer: render every track, refuse a file that would hold none.
@@ -156,6 +159,12 @@ score_reader reader_for_name(const char *file) {
     return readfile;
 }
 
+void remember_audio_ext(const char *file) {
+    const char *dot = std::strrchr(file, '.');
+    if (dot && std::strlen(dot) < sizeof audio_ext)
+        str_n_cpy(audio_ext, dot, sizeof audio_ext);
+}
+
 // open and open midi after the save question: choose, read, replace.
 int open_with(const char *ext, const char *title, const char *filter, score_reader read,
               int (*before_read)()) {
@@ -176,7 +185,7 @@ const file_writer file_writers[FILE_FORMATS] = {
     {".mid", "SAVE MIDI FILE", "mid", "%s.bak", write_midi, 1, nullptr},
     {".ly", "SAVE SEQ FILE", "ly", "%s.ly.bak", write_lilypond, 1, "write lilypond"},
     {".asm", "SAVE asm FILE", "asm", "%s.asm.bak", write_pic16, 0, "write pic16"},
-    {".wav", "SAVE WAV FILE", "wav", "%s.bak", write_audio, 0, "write audio"},
+    {audio_ext, "SAVE AUDIO FILE", "wav;flac;ogg;mp3", "%s.bak", write_audio, 0, "write audio"},
     {".musicxml", "SAVE MUSICXML FILE", "musicxml;xml", "%s.bak", write_musicxml, 0,
      "write musicxml"},
 };
@@ -216,6 +225,8 @@ int write_score_as(const file_writer *w, int ask) {
         return 0;
     }
     str_n_cpy(filename, path, FILENAME_SIZE);
+    if (w == &file_writers[FORMAT_AUDIO])
+        remember_audio_ext(path);
     if (w->clears_edited) {
         edited = 0;
         undo_mark_saved();
