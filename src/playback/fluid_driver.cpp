@@ -11,6 +11,7 @@
 #include <mutex>
 
 #include "playback/sample_clock.h"
+#include "playback/sound.h"
 #include "playback/synth.h"
 
 namespace {
@@ -28,6 +29,7 @@ constexpr int PITCH_BEND_BITS = 7;
 // Blocks between the rendered sample time and a stamp: the block an event lands in has not been
 // rendered even when the lead was last seen a moment before the rendering ran ahead again.
 constexpr int STAMP_MARGIN_BLOCKS = 2;
+constexpr double MS_PER_SECOND = 1000.0;
 
 struct fluid_output {
     fluid_settings_t *settings;
@@ -212,9 +214,11 @@ int fill_event(fluid_event_t *event, int status, const int *data) {
     return 0;
 }
 
+// Stamped at the time the message was due: its arrival, less the lateness its sender reports.
 int64_t stamp_now() {
+    double due = wall_frames() - midi_send_lateness * SYNTH_SAMPLE_RATE / MS_PER_SECOND;
     std::lock_guard<std::mutex> hold(clock_lock);
-    return stamp_event(&clock, wall_frames(), STAMP_MARGIN_BLOCKS * clock.block);
+    return stamp_event(&clock, due, STAMP_MARGIN_BLOCKS * clock.block);
 }
 
 // Scheduled at its stamp; played at once while the rendering has not been seen yet.

@@ -43,6 +43,12 @@ extern channel_status_t channel_status[CHANNEL_ROWS][MIDI_KEYS];
 typedef void (*midi_send_function)(unsigned char *bytes, int count);
 extern midi_send_function midi_send;
 
+// How many milliseconds ago the messages being sent were due. The foreground player sets it
+// around each note it starts or stops, so that a MIDI driver that time-stamps what it plays
+// (the FluidSynth driver) places them at their written time even when a pass came late; 0
+// otherwise. Each thread has its own: the library's MIDI player sends from its timer thread.
+extern thread_local double midi_send_lateness;
+
 void set_patch(int channel, int program);
 void set_pan(int channel, int pan);
 void _note_on(int channel, int key, int velocity);
