@@ -2,14 +2,17 @@
 # Hearing the score through the software synthesiser, with FluidSynth's file audio driver in
 # place of a sound card: a plain start picks the synthesiser; F5 sounds entered notes at their
 # pitches (middle C and G); Q silences playback before the measure ends; background playback
-# (the library's MIDI player) sounds through the same synthesiser. Without a soundfont the
-# editor starts silently and says why once on standard error.
+# (the library's MIDI player) sounds through the same synthesiser; sixteenths played with F5 are
+# heard each one, evenly (within a bound generous enough for a busy machine: the strict figure
+# is bench/bench_timing.sh's). Without a soundfont the editor starts silently and says why once
+# on standard error.
 source "$PLINKEL_E2E_LIB"
 source "$(dirname "${BASH_SOURCE[0]}")/menu_lib.sh"
 ANALYSE="/usr/bin/python3 $(dirname "${BASH_SOURCE[0]}")/wav_analysis.py"
 
 C_HZ=261.6
 G_HZ=392.0
+EVEN_BOUND_MS=25 # p99 off even time; the timing the user hears is within 1.5 ms on a quiet machine
 
 # allegro.cfg naming no MIDI driver, so the library autodetects; extra lines from the arguments.
 synth_config() {
@@ -83,6 +86,27 @@ read -r bg_start _ < <($ANALYSE regions "$WAV.bg" | tail -n 1)
 [ -n "$bg_start" ] || fail "background playback was silent"
 expect_hz "$($ANALYSE pitch "$WAV.bg" "$bg_start" "$(plus $bg_start 0.4)")" "$G_HZ" \
     "background playback"
+
+step "sixteenths with F5: every one heard, evenly"
+# Two measures of sixteenths on the high wood block (percussion, staff position 9 is key 76).
+{
+    printf 'vudiz 25\ntempo 120\nnum_track 1\ntrack 0 9 128 -1\n'
+    for _ in 1 2; do
+        printf 'm 0 4 4\n'
+        for ((i = 0; i < 16; i++)); do printf 'n %d 9 0 24 0 110\n' $((i * 48)); done
+    done
+} >"$RUN_DIR/even.seq"
+synth_config "fluid_audio = file" "fluid_audio_file = $WAV.even"
+start_plinkel_with even.seq
+wait_window
+hold_key F5
+sleep 4.5 # the 4 s of the score and the release of its last note
+press_until_exit Escape
+expect_status 0
+read -r count interval p99 _ < <($ANALYSE evenness "$WAV.even")
+[ "$count" = 32 ] || fail "heard $count of 32 sixteenths"
+awk -v i="$interval" -v p="$p99" -v bound="$EVEN_BOUND_MS" \
+    'BEGIN { exit !(i > 120 && i < 130 && p < bound) }' || fail "sixteenths $interval ms apart, off even time by up to $p99 ms (p99)"
 
 step "no soundfont: silent start, one line on standard error"
 synth_config "fluid_audio = file" "fluid_audio_file = $WAV.2" "soundfont = $WORK/none.sf2"
