@@ -291,7 +291,10 @@ int audio_format_of(const char *path) {
 }
 
 int write_audio(const char *path, score *s) {
-    int format = audio_format_of(path);
+    return write_audio_format(path, s, audio_format_of(path));
+}
+
+int write_audio_format(const char *path, score *s, int format) {
     if (!format) {
         file_message("%s: unknown audio type (use %s).", path, AUDIO_EXTENSIONS);
         return 0;

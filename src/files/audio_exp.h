@@ -21,3 +21,5 @@ extern const char AUDIO_EXTENSIONS[];
 // (the reason goes through file_message) or the file cannot be written; an existing file is
 // then untouched.
 int write_audio(const char *path, score *s);
+// The same in a format of audio_format_of, whatever path's own extension (a temporary name).
+int write_audio_format(const char *path, score *s, int format);

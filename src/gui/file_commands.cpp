@@ -55,6 +55,17 @@ int write_midi(const char *file, score *s) {
     return ok;
 }
 
+// The audio writer: the format follows the name chosen in the selector, since the writer itself
+// is handed a temporary name.
+int write_chosen_audio(const char *file, score *s) {
+    int format = audio_format_of(path);
+    if (!format) {
+        file_message("%s: unknown audio type (use %s).", path, AUDIO_EXTENSIONS);
+        return 0;
+    }
+    return write_audio_format(file, s, format);
+}
+
 // Messages shown through the reader and writer seam, so that a failure the reader already
 // explained is not reported twice.
 int file_messages_shown = 0;
@@ -185,7 +196,8 @@ const file_writer file_writers[FILE_FORMATS] = {
     {".mid", "SAVE MIDI FILE", "mid", "%s.bak", write_midi, 1, nullptr},
     {".ly", "SAVE SEQ FILE", "ly", "%s.ly.bak", write_lilypond, 1, "write lilypond"},
     {".asm", "SAVE asm FILE", "asm", "%s.asm.bak", write_pic16, 0, "write pic16"},
-    {audio_ext, "SAVE AUDIO FILE", "wav;flac;ogg;mp3", "%s.bak", write_audio, 0, "write audio"},
+    {audio_ext, "SAVE AUDIO FILE", "wav;flac;ogg;mp3", "%s.bak", write_chosen_audio, 0,
+     "write audio"},
     {".musicxml", "SAVE MUSICXML FILE", "musicxml;xml", "%s.bak", write_musicxml, 0,
      "write musicxml"},
 };

@@ -4,7 +4,8 @@
 # pitches (middle C and G); Q silences playback before the measure ends; background playback
 # (the library's MIDI player) sounds through the same synthesiser; sixteenths played with F5 are
 # heard each one, evenly (within a bound generous enough for a busy machine: the strict figure
-# is bench/bench_timing.sh's). Without a soundfont the editor starts silently and says why once
+# is bench/bench_timing.sh's); "write audio" writes the format of the extension chosen, and the
+# next export proposes that format. Without a soundfont the editor starts silently and says why once
 # on standard error.
 source "$PLINKEL_E2E_LIB"
 source "$(dirname "${BASH_SOURCE[0]}")/menu_lib.sh"
@@ -107,6 +108,23 @@ read -r count interval p99 _ < <($ANALYSE evenness "$WAV.even")
 [ "$count" = 32 ] || fail "heard $count of 32 sixteenths"
 awk -v i="$interval" -v p="$p99" -v bound="$EVEN_BOUND_MS" \
     'BEGIN { exit !(i > 120 && i < 130 && p < bound) }' || fail "sixteenths $interval ms apart, off even time by up to $p99 ms (p99)"
+
+step "write audio as FLAC; the next export proposes FLAC"
+sound_config capture
+start_plinkel_with g.seq
+wait_window
+menu_child "$MAIN_FILE" "$FILE_WRITE_AUDIO"
+select_name g.wav g.flac
+wait_file "$RUN_DIR/g.flac" 60
+sndfile-info "$RUN_DIR/g.flac" | grep -q 'Format *: 0x00170002' || fail "g.flac is no FLAC file"
+menu_child "$MAIN_FILE" "$FILE_WRITE"
+select_name g.seq h.seq
+wait_file "$RUN_DIR/h.seq"
+menu_child "$MAIN_FILE" "$FILE_WRITE_AUDIO"
+confirm_selector
+wait_file "$RUN_DIR/h.flac" 60
+quit_without_saving
+expect_status 0
 
 step "no soundfont: silent start, one line on standard error"
 synth_config "fluid_audio = file" "fluid_audio_file = $WAV.2" "soundfont = $WORK/none.sf2"
