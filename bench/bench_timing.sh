@@ -31,8 +31,8 @@ file_driver() {
 }
 
 report() { # label, recording
-    local count interval p99 max
-    read -r count interval p99 max < <($ANALYSE evenness "$2")
+    local count interval p99 max _
+    read -r count interval p99 max _ < <($ANALYSE evenness "$2")
     printf '%-22s onsets %2d  interval %8s ms  p99 %6s ms  max %6s ms\n' "$1" "$count" \
         "$interval" "$p99" "$max"
     [ "$count" = "$NOTES" ] || echo "  (expected $NOTES onsets)"

@@ -4,7 +4,7 @@
   pitch WAV START END   the fundamental frequency in Hz between two times (seconds)
   onsets WAV            the times in ms at which sound starts after silence
   evenness WAV          of the sample-exact onsets fitted to even time: "count interval_ms
-                        p99_ms max_ms", the deviations from the fit in ms
+                        p99_ms max_ms median_ms", the deviations from the fit in ms
 """
 import sys
 import wave
@@ -21,6 +21,7 @@ HARMONICS = 3        # partials multiplied in the harmonic product spectrum
 MIN_PITCH_HZ = 50
 EVEN_ONSET = 0.3     # share of the loudest sample that marks a note's onset for evenness
 EVEN_QUIET_S = 0.040 # time below that share before a new onset
+USUAL_GAP_SHARE = 0.3 # gaps this close to the median are a note's own
 
 
 def samples(path):
@@ -94,15 +95,21 @@ def sample_onsets(x, rate):
 
 
 def evenness(path):
+    """Each onset is given its place on the grid of the usual gap (the mean of the gaps near their
+    median, so that a note lost or merged does not shift the rest), and the places are fitted to
+    even time by least squares."""
     x, rate = samples(path)
     t = sample_onsets(x, rate)
     if len(t) < 3:
-        print(f"{len(t)} 0 0 0")
+        print(f"{len(t)} 0 0 0 0")
         return
-    i = np.arange(len(t))
-    slope, start = np.polyfit(i, t, 1)
-    deviation = np.abs(t - (start + slope * i))
-    print(f"{len(t)} {slope:.3f} {np.percentile(deviation, 99):.3f} {deviation.max():.3f}")
+    gaps = np.diff(t)
+    usual = gaps[np.abs(gaps - np.median(gaps)) < USUAL_GAP_SHARE * np.median(gaps)].mean()
+    place = np.round((t - t[0]) / usual)
+    slope, start = np.polyfit(place, t, 1)
+    deviation = np.abs(t - (start + slope * place))
+    print(f"{len(t)} {slope:.3f} {np.percentile(deviation, 99):.3f} {deviation.max():.3f} "
+          f"{np.median(deviation):.3f}")
 
 
 if __name__ == "__main__":
