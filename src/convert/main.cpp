@@ -1,8 +1,8 @@
 // plinkel-convert: converts score files without a window, one or a batch of many (.seq,
-// Standard MIDI Files and MusicXML, .mxl too as input; LilyPond, PIC16 tables and .wav audio as
-// output; chosen by the file extensions), with the MIDI import grid on the command line.
-// Silent unless --verbose; exit status 0 on success, 1 with one line on standard error when a
-// file fails, 2 with the usage on a wrong option.
+// Standard MIDI Files and MusicXML, .mxl too as input; LilyPond, PIC16 tables and audio (.wav,
+// .flac, .ogg, .mp3) as output; chosen by the file extensions), with the MIDI import grid on the
+// command line. Silent unless --verbose; exit status 0 on success, 1 with one line on standard
+// error when a file fails, 2 with the usage on a wrong option.
 #include <allegro.h>
 #include <cerrno>
 #include <cstdio>
@@ -41,7 +41,7 @@ enum file_kind {
     KIND_MXL,
     KIND_LY,
     KIND_ASM,
-    KIND_WAV
+    KIND_AUDIO
 };
 
 char last_message[MESSAGE_SIZE];
@@ -75,8 +75,8 @@ file_kind kind_of(const char *path) {
         return KIND_LY;
     if (!strcasecmp(dot, ".asm"))
         return KIND_ASM;
-    if (!strcasecmp(dot, ".wav"))
-        return KIND_WAV;
+    if (audio_format_of(path))
+        return KIND_AUDIO;
     return KIND_NONE;
 }
 
@@ -106,14 +106,16 @@ const char USAGE[] =
     "Input formats:  .seq (plinkel score), .mid .midi (Standard MIDI File),\n"
     "                .musicxml .xml (MusicXML), .mxl (compressed MusicXML)\n"
     "Output formats: .seq, .mid .midi, .musicxml .xml, .ly (LilyPond),\n"
-    "                .asm (PIC16 assembly table), .wav (audio through the soundfont)\n"
+    "                .asm (PIC16 assembly table), .wav .flac .ogg .mp3 (audio through the\n"
+    "                soundfont, at a loudness of -16 LUFS)\n"
     "\n"
     "Options:\n"
     "  --grid TICKS   grid of the MIDI import, 3 to 768 ticks of 192 to the quarter,\n"
     "                 taken down to 3 x a power of two (default: the editor's grid)\n"
     "  --verbose      report what the readers and writers do on standard output\n"
     "  -o, --output-dir DIR  write the converted files into DIR (batch conversion)\n"
-    "  --to FORMAT    the output format of a batch: seq, mid, musicxml, ly, asm, wav\n"
+    "  --to FORMAT    the output format of a batch: seq, mid, musicxml, ly, asm, wav,\n"
+    "                 flac, ogg, mp3\n"
     "  -j, --jobs N   files converted at once in a batch (default: the number of cores)\n"
     "  -h, --help     print this help and exit\n"
     "  -V, --version  print the version and exit\n"
@@ -301,7 +303,7 @@ int write_output(const options &o, file_kind kind) {
         return write_lilypond(o.output, &g_score);
     case KIND_ASM:
         return write_pic16(o.output, &g_score);
-    case KIND_WAV:
+    case KIND_AUDIO:
         return write_audio(o.output, &g_score);
     default:
         return write_midi_output(o.output);
@@ -310,10 +312,11 @@ int write_output(const options &o, file_kind kind) {
 
 int convert(const options &o) {
     file_kind in = kind_of(o.input), out = kind_of(o.output);
-    if (in == KIND_NONE || in == KIND_LY || in == KIND_ASM || in == KIND_WAV)
+    if (in == KIND_NONE || in == KIND_LY || in == KIND_ASM || in == KIND_AUDIO)
         return fail("%s: unknown input type (use .seq, .mid, .musicxml or .mxl)", o.input);
     if (out == KIND_NONE || out == KIND_MXL)
-        return fail("%s: unknown output type (use .seq, .mid, .musicxml, .ly, .asm or .wav)",
+        return fail("%s: unknown output type (use .seq, .mid, .musicxml, .ly, .asm, .wav, .flac, "
+                    ".ogg or .mp3)",
                     o.output);
     init_g_score();
     int status = 0;
@@ -352,8 +355,9 @@ int convert_batch(const options &o) {
     std::string probe = std::string("x.") + o.format;
     file_kind out = kind_of(probe.c_str());
     if (out == KIND_NONE || out == KIND_MXL)
-        return usage_error("unknown output format %s (use seq, mid, musicxml, ly, asm or wav)",
-                           o.format);
+        return usage_error(
+            "unknown output format %s (use seq, mid, musicxml, ly, asm, wav, flac, ogg or mp3)",
+            o.format);
     std::vector<batch_job> jobs;
     std::set<std::string> outputs;
     for (int i = 0; i < o.n_inputs; i++) {

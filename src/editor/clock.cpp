@@ -9,6 +9,10 @@ volatile int msec = 0;
 static int bmsec = 0;
 static timespec clock_start;
 
+static double ms_since_start(const timespec &now) {
+    return (now.tv_sec - clock_start.tv_sec) * 1000.0 + (now.tv_nsec - clock_start.tv_nsec) / 1e6;
+}
+
 // The library's timer thread skips fractions of a period under load, so counting callbacks would
 // fall behind real time (about 0.75 ms a second on a busy machine) and playback would drift
 // late. Each callback therefore sets msec to the whole milliseconds elapsed on the monotonic
@@ -37,6 +41,12 @@ int get_time2(int *base, int reset) {
 
 int get_tick() {
     return msec;
+}
+
+double precise_tick() {
+    timespec now;
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return ms_since_start(now);
 }
 
 int time_passed(int *base, int interval) {

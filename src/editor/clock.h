@@ -10,6 +10,9 @@ int get_time(int reset);
 // Milliseconds since *base; with reset 1 *base becomes now.
 int get_time2(int *base, int reset);
 int get_tick();
+// Milliseconds on msec's scale read straight from the monotonic clock, to the microsecond: what
+// msec will read once the timer has caught up.
+double precise_tick();
 // The repeat guard of held keys: 1 when more than interval ms have passed since *base, which
 // then becomes now; 0 (base kept) otherwise.
 int time_passed(int *base, int interval);

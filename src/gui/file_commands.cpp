@@ -34,7 +34,10 @@ char backup_path[PATH_SIZE];
 namespace {
 
 constexpr int REASON_SIZE = 256;
+constexpr int EXT_SIZE = 16;
 const char UNTITLED[] = "untitled";
+// The extension of the last audio export, which the next one proposes.
+char audio_ext[EXT_SIZE] = ".wav";
 const char WARNING[] = "warning";
 
 // The MIDI writer: render every track, refuse a file that would hold none.
@@ -50,6 +53,17 @@ int write_midi(const char *file, score *s) {
         errno = EFBIG;
     destroy_midi(midi);
     return ok;
+}
+
+// The audio writer: the format follows the name chosen in the selector, since the writer itself
+// is handed a temporary name.
+int write_chosen_audio(const char *file, score *s) {
+    int format = audio_format_of(path);
+    if (!format) {
+        file_message("%s: unknown audio type (use %s).", path, AUDIO_EXTENSIONS);
+        return 0;
+    }
+    return write_audio_format(file, s, format);
 }
 
 // Messages shown through the reader and writer seam, so that a failure the reader already
@@ -156,6 +170,12 @@ score_reader reader_for_name(const char *file) {
     return readfile;
 }
 
+void remember_audio_ext(const char *file) {
+    const char *dot = std::strrchr(file, '.');
+    if (dot && std::strlen(dot) < sizeof audio_ext)
+        str_n_cpy(audio_ext, dot, sizeof audio_ext);
+}
+
 // open and open midi after the save question: choose, read, replace.
 int open_with(const char *ext, const char *title, const char *filter, score_reader read,
               int (*before_read)()) {
@@ -176,7 +196,8 @@ const file_writer file_writers[FILE_FORMATS] = {
     {".mid", "SAVE MIDI FILE", "mid", "%s.bak", write_midi, 1, nullptr},
     {".ly", "SAVE SEQ FILE", "ly", "%s.ly.bak", write_lilypond, 1, "write lilypond"},
     {".asm", "SAVE asm FILE", "asm", "%s.asm.bak", write_pic16, 0, "write pic16"},
-    {".wav", "SAVE WAV FILE", "wav", "%s.bak", write_audio, 0, "write audio"},
+    {audio_ext, "SAVE AUDIO FILE", "wav;flac;ogg;mp3", "%s.bak", write_chosen_audio, 0,
+     "write audio"},
     {".musicxml", "SAVE MUSICXML FILE", "musicxml;xml", "%s.bak", write_musicxml, 0,
      "write musicxml"},
 };
@@ -216,6 +237,8 @@ int write_score_as(const file_writer *w, int ask) {
         return 0;
     }
     str_n_cpy(filename, path, FILENAME_SIZE);
+    if (w == &file_writers[FORMAT_AUDIO])
+        remember_audio_ext(path);
     if (w->clears_edited) {
         edited = 0;
         undo_mark_saved();

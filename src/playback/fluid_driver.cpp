@@ -1,13 +1,17 @@
 // The FluidSynth MIDI driver: brings up a synthesiser and an audio output when the library
-// detects it, reassembles the bytes it is handed into MIDI messages and plays them.
+// detects it, reassembles the bytes it is handed into MIDI messages and hands them to
+// FluidSynth's sequencer, time-stamped on the synthesiser's sample clock.
 #include "playback/fluid_driver.h"
 
 #include <allegro/internal/aintern.h>
 #include <allegro/platform/aintunix.h>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <mutex>
 
+#include "playback/sample_clock.h"
+#include "playback/sound.h"
 #include "playback/synth.h"
 
 namespace {
@@ -22,9 +26,17 @@ constexpr int STATUS_SYSEX = 0xF0;
 constexpr int STATUS_REALTIME = 0xF8;
 constexpr int PITCH_BEND_BITS = 7;
 
+// Blocks between the rendered sample time and a stamp: the block an event lands in has not been
+// rendered even when the lead was last seen a moment before the rendering ran ahead again.
+constexpr int STAMP_MARGIN_BLOCKS = 2;
+constexpr double MS_PER_SECOND = 1000.0;
+
 struct fluid_output {
     fluid_settings_t *settings;
     fluid_synth_t *synth;
+    fluid_sequencer_t *sequencer; // on the synthesiser's sample clock, one tick per frame
+    fluid_seq_id_t synth_client;  // the synthesiser as the sequencer's destination
+    fluid_seq_id_t clock_client;  // wakes up at every block to observe the rendering
     fluid_audio_driver_t *audio;
 };
 
@@ -39,7 +51,58 @@ fluid_output output;
 midi_parser parser;
 // midi_out (main thread) and the library's MIDI player (timer thread) both send bytes.
 std::mutex parser_lock;
+// The clock is observed by the audio thread and read by those that send bytes.
+sample_clock clock;
+std::mutex clock_lock;
 int reported;
+
+double wall_frames() {
+    using namespace std::chrono;
+    return duration<double>(steady_clock::now().time_since_epoch()).count() * SYNTH_SAMPLE_RATE;
+}
+
+// Runs in the audio thread at every block the synthesiser renders: notes where the sample clock
+// stands against the wall clock, and asks to be woken again at the next block.
+void observe_rendering(unsigned int, fluid_event_t *event, fluid_sequencer_t *sequencer, void *) {
+    if (fluid_event_get_type(event) != FLUID_SEQ_TIMER)
+        return;
+    unsigned int now = fluid_sequencer_get_tick(sequencer);
+    {
+        std::lock_guard<std::mutex> hold(clock_lock);
+        observe_sample_clock(&clock, now, wall_frames());
+    }
+    fluid_event_t *next = new_fluid_event();
+    if (!next)
+        return;
+    fluid_event_set_source(next, -1);
+    fluid_event_set_dest(next, output.clock_client);
+    fluid_event_timer(next, nullptr);
+    fluid_sequencer_send_at(sequencer, next, now + 1, 1);
+    delete_fluid_event(next);
+}
+
+// The sequencer on the sample clock, the synthesiser and the observer registered with it.
+int start_sequencer() {
+    output.sequencer = new_fluid_sequencer2(0);
+    if (!output.sequencer)
+        return 0;
+    fluid_sequencer_set_time_scale(output.sequencer, SYNTH_SAMPLE_RATE);
+    output.synth_client = fluid_sequencer_register_fluidsynth(output.sequencer, output.synth);
+    output.clock_client = fluid_sequencer_register_client(output.sequencer, "plinkel clock",
+                                                          observe_rendering, nullptr);
+    if (output.synth_client == FLUID_FAILED || output.clock_client == FLUID_FAILED)
+        return 0;
+    init_sample_clock(&clock, SYNTH_SAMPLE_RATE, fluid_synth_get_internal_bufsize(output.synth));
+    fluid_event_t *first = new_fluid_event();
+    if (!first)
+        return 0;
+    fluid_event_set_source(first, -1);
+    fluid_event_set_dest(first, output.clock_client);
+    fluid_event_timer(first, nullptr);
+    fluid_sequencer_send_at(output.sequencer, first, 0, 1);
+    delete_fluid_event(first);
+    return 1;
+}
 
 void report_silence(const char *why) {
     if (reported)
@@ -51,6 +114,9 @@ void report_silence(const char *why) {
 void stop_output() {
     if (output.audio)
         delete_fluid_audio_driver(output.audio);
+    // Unregistering the synthesiser from the sequencer needs the synthesiser.
+    if (output.sequencer)
+        delete_fluid_sequencer(output.sequencer);
     if (output.synth)
         delete_fluid_synth(output.synth);
     if (output.settings)
@@ -96,6 +162,12 @@ int start_output() {
         stop_output();
         return 0;
     }
+    // Before the audio output starts, so that the sample clock counts from the first block.
+    if (!start_sequencer()) {
+        report_silence("the synthesiser's sequencer cannot be created");
+        stop_output();
+        return 0;
+    }
     if (!start_audio()) {
         static char reason[512];
         const char *error = last_synth_error();
@@ -113,32 +185,57 @@ int data_bytes_of(int status) {
     return kind == 0xC0 || kind == 0xD0 ? 1 : 2;
 }
 
-void play_message(int status, const int *data) {
-    fluid_synth_t *synth = output.synth;
+// The sequencer event of a channel message; 0 for a kind it does not carry.
+int fill_event(fluid_event_t *event, int status, const int *data) {
     int channel = status & 0x0F;
     switch (status & 0xF0) {
     case 0x80:
-        fluid_synth_noteoff(synth, channel, data[0]);
-        break;
+        fluid_event_noteoff(event, channel, data[0]);
+        return 1;
     case 0x90:
-        fluid_synth_noteon(synth, channel, data[0], data[1]);
-        break;
+        fluid_event_noteon(event, channel, data[0], data[1]);
+        return 1;
     case 0xA0:
-        fluid_synth_key_pressure(synth, channel, data[0], data[1]);
-        break;
+        fluid_event_key_pressure(event, channel, data[0], data[1]);
+        return 1;
     case 0xB0:
-        fluid_synth_cc(synth, channel, data[0], data[1]);
-        break;
+        fluid_event_control_change(event, channel, data[0], data[1]);
+        return 1;
     case 0xC0:
-        fluid_synth_program_change(synth, channel, data[0]);
-        break;
+        fluid_event_program_change(event, channel, data[0]);
+        return 1;
     case 0xD0:
-        fluid_synth_channel_pressure(synth, channel, data[0]);
-        break;
+        fluid_event_channel_pressure(event, channel, data[0]);
+        return 1;
     case 0xE0:
-        fluid_synth_pitch_bend(synth, channel, data[0] | data[1] << PITCH_BEND_BITS);
-        break;
+        fluid_event_pitch_bend(event, channel, data[0] | data[1] << PITCH_BEND_BITS);
+        return 1;
     }
+    return 0;
+}
+
+// Stamped at the time the message was due: its arrival, less the lateness its sender reports.
+int64_t stamp_now() {
+    double due = wall_frames() - midi_send_lateness * SYNTH_SAMPLE_RATE / MS_PER_SECOND;
+    std::lock_guard<std::mutex> hold(clock_lock);
+    return stamp_event(&clock, due, STAMP_MARGIN_BLOCKS * clock.block);
+}
+
+// Scheduled at its stamp; played at once while the rendering has not been seen yet.
+void play_message(int status, const int *data) {
+    fluid_event_t *event = new_fluid_event();
+    if (!event)
+        return;
+    fluid_event_set_source(event, -1);
+    fluid_event_set_dest(event, output.synth_client);
+    if (fill_event(event, status, data)) {
+        int64_t stamp = stamp_now();
+        if (stamp < 0)
+            fluid_sequencer_send_now(output.sequencer, event);
+        else
+            fluid_sequencer_send_at(output.sequencer, event, static_cast<unsigned int>(stamp), 1);
+    }
+    delete_fluid_event(event);
 }
 
 // System exclusive and system common messages are skipped up to the next status byte;

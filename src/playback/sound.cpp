@@ -22,6 +22,8 @@ void send_midi(unsigned char *bytes, int count) {
     midi_send(bytes, count);
 }
 
+thread_local double midi_send_lateness = 0.0;
+
 constexpr int CONTROL_PAN = 10;
 
 static unsigned char status_byte(int kind, int channel) {
@@ -220,9 +222,23 @@ void start_playing(player_state *state, score *s, measure *m) {
     get_time2(&audition_tick, 1);
 }
 
+// The msec at which the current segment's clock reached units (a fraction of a unit counts):
+// the inverse of get_midi_time.
+static double msec_at_segment_units(double units) {
+    return ref_i + base_i + (units - base_o) * TEMPO_DIVISOR / midi_timer_tempo;
+}
+
+static void due_at_segment_units(double units) {
+    double late = precise_tick() - msec_at_segment_units(units);
+    midi_send_lateness = late > 0.0 ? late : 0.0;
+}
+
 static void release_due_notes() {
-    while (playing.next && playing.next->end <= get_midi_tick())
+    while (playing.next && playing.next->end <= get_midi_tick()) {
+        due_at_segment_units(playing.next->end - ref_o);
         _cast_playing_item(playing.next);
+    }
+    midi_send_lateness = 0.0;
 }
 
 static void apply_due_events(player_state *state) {
@@ -245,7 +261,9 @@ static void start_note(note *n) {
     item->key = midi_data(note_key(n));
     item->channel = note_channel(n);
     item->velocity = n->volume;
+    due_at_segment_units(static_cast<double>(n->x) * PLAY_UNITS_PER_WHOLE / TICKS_PER_WHOLE);
     insert_sorted_playing_item_list(&playing, item);
+    midi_send_lateness = 0.0;
 }
 
 static void start_due_notes(player_state *state) {

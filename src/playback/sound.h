@@ -45,6 +45,12 @@ extern midi_send_function midi_send;
 // Passes one whole message to midi_send; safe to call from any thread, one message at a time.
 void send_midi(unsigned char *bytes, int count);
 
+// How many milliseconds ago the messages being sent were due. The foreground player sets it
+// around each note it starts or stops, so that a MIDI driver that time-stamps what it plays
+// (the FluidSynth driver) places them at their written time even when a pass came late; 0
+// otherwise. Each thread has its own: the library's MIDI player sends from its timer thread.
+extern thread_local double midi_send_lateness;
+
 void set_patch(int channel, int program);
 void set_pan(int channel, int pan);
 void _note_on(int channel, int key, int velocity);

@@ -48,6 +48,7 @@ fluid_settings_t *new_synth_settings() {
     if (!settings)
         return nullptr;
     fluid_settings_setnum(settings, "synth.sample-rate", SYNTH_SAMPLE_RATE);
+    fluid_settings_setnum(settings, "synth.gain", SYNTH_GAIN);
     fluid_settings_setint(settings, "synth.lock-memory", 0);
     fluid_settings_setint(settings, "midi.autoconnect", 0);
     return settings;

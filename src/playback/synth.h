@@ -9,13 +9,17 @@
 // every tempo runs 0.2 % slow; at 48 kHz (also the usual rate of desktop sound servers) it is
 // exact.
 constexpr int SYNTH_SAMPLE_RATE = 48000;
+// The synthesiser's output gain (FluidSynth's default is 0.2). Songs of several tracks then sound
+// at about -17 to -20 LUFS with their peaks below full scale, and a chord of ten piano or organ
+// notes at full velocity does not clip; audio export measures and sets its own level on top.
+constexpr double SYNTH_GAIN = 0.5;
 
 // The soundfont to load: [sound] soundfont when set, else the first General MIDI soundfont of
 // SOUNDFONT_CANDIDATES that exists. Null when there is none.
 const char *find_soundfont();
 
-// Settings for a synthesiser at SYNTH_SAMPLE_RATE with memory locking and the autoconnection of
-// MIDI ports switched off. Null when FluidSynth cannot allocate them.
+// Settings for a synthesiser at SYNTH_SAMPLE_RATE and SYNTH_GAIN with memory locking and the
+// autoconnection of MIDI ports switched off. Null when FluidSynth cannot allocate them.
 fluid_settings_t *new_synth_settings();
 
 // A synthesiser on settings with the soundfont of find_soundfont loaded. Null, with a one-line

@@ -1,6 +1,8 @@
 #!/bin/bash
-# plinkel-convert to WAV: a staccato scale sounds each note at its score time, within 10 ms, at
-# a steady tempo and across a tempo change; a score that cannot be rendered leaves no file.
+# plinkel-convert to audio: a staccato scale sounds each note at its score time, within 10 ms, at
+# a steady tempo and across a tempo change, in WAV, and decoded back from FLAC and Ogg Vorbis
+# (sndfile-convert) too, each file opened by sndfile-info as its format; a score that cannot be
+# rendered leaves no file.
 set -euo pipefail
 conv="${PLINKEL_PREFIX:?}/bin/plinkel-convert"
 analyse="/usr/bin/python3 $(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/wav_analysis.py"
@@ -33,9 +35,19 @@ expected() {
     }'
 }
 
-check_onsets() { # name, tempo, tempo event
+# What sndfile-info says each format is.
+declare -A FORMAT_INFO=([wav]="WAVE_FORMAT_PCM" [flac]="0x00170002" [ogg]="Vorbis")
+
+check_onsets() { # name, tempo, tempo event, extension
+    local ext=${4:-wav}
     scale "$2" "${3:-}" >"$1.seq"
-    "$conv" "$1.seq" "$1.wav" || { echo "FAILED: $1: conversion"; fails=$((fails + 1)); return; }
+    "$conv" "$1.seq" "$1.$ext" || { echo "FAILED: $1: conversion"; fails=$((fails + 1)); return; }
+    if ! sndfile-info "$1.$ext" | grep -q "${FORMAT_INFO[$ext]}"; then
+        echo "FAILED: $1.$ext: sndfile-info does not see ${FORMAT_INFO[$ext]}"
+        fails=$((fails + 1))
+    fi
+    [ "$ext" = wav ] || sndfile-convert -pcm16 "$1.$ext" "$1.wav" >/dev/null ||
+        { echo "FAILED: $1.$ext cannot be decoded"; fails=$((fails + 1)); return; }
     local got want
     got=$($analyse onsets "$1.wav" | paste -s -d ' ')
     want=$(expected "$2" "${3:-$2}")
@@ -49,6 +61,8 @@ check_onsets() { # name, tempo, tempo event
 
 check_onsets steady 120
 check_onsets change 90 150
+check_onsets flac 120 "" flac
+check_onsets ogg 90 150 ogg
 
 # No soundfont: status 1, one line naming it, no file; an old file stays as it was.
 printf '[sound]\nsoundfont = %s/none.sf2\n' "$work" >allegro.cfg

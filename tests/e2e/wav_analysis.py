@@ -3,6 +3,8 @@
   regions WAV           "start end" in seconds of every stretch that sounds
   pitch WAV START END   the fundamental frequency in Hz between two times (seconds)
   onsets WAV            the times in ms at which sound starts after silence
+  evenness WAV          of the sample-exact onsets fitted to even time: "count interval_ms
+                        p99_ms max_ms median_ms", the deviations from the fit in ms
 """
 import sys
 import wave
@@ -17,6 +19,9 @@ QUIET_S = 0.030      # silence needed before a new onset
 ZERO_PAD = 8         # finer frequency bins by zero padding
 HARMONICS = 3        # partials multiplied in the harmonic product spectrum
 MIN_PITCH_HZ = 50
+EVEN_ONSET = 0.3     # share of the loudest sample that marks a note's onset for evenness
+EVEN_QUIET_S = 0.040 # time below that share before a new onset
+USUAL_GAP_SHARE = 0.3 # gaps this close to the median are a note's own
 
 
 def samples(path):
@@ -78,8 +83,37 @@ def onsets(path):
         print(f"{first * FRAME_S * 1000:.0f}")
 
 
+def sample_onsets(x, rate):
+    """Onset times in ms to the sample: the first sample above EVEN_ONSET of the loudest after
+    EVEN_QUIET_S below it. Notes of one sound reach that share at the same point of their attack,
+    so the spacing of these times is the spacing of the note starts."""
+    loud = np.flatnonzero(np.abs(x) > EVEN_ONSET * np.abs(x).max())
+    if len(loud) == 0:
+        return np.array([])
+    starts = np.concatenate(([loud[0]], loud[1:][np.diff(loud) > EVEN_QUIET_S * rate]))
+    return starts * 1000.0 / rate
+
+
+def evenness(path):
+    """Each onset is given its place on the grid of the usual gap (the mean of the gaps near their
+    median, so that a note lost or merged does not shift the rest), and the places are fitted to
+    even time by least squares."""
+    x, rate = samples(path)
+    t = sample_onsets(x, rate)
+    if len(t) < 3:
+        print(f"{len(t)} 0 0 0 0")
+        return
+    gaps = np.diff(t)
+    usual = gaps[np.abs(gaps - np.median(gaps)) < USUAL_GAP_SHARE * np.median(gaps)].mean()
+    place = np.round((t - t[0]) / usual)
+    slope, start = np.polyfit(place, t, 1)
+    deviation = np.abs(t - (start + slope * place))
+    print(f"{len(t)} {slope:.3f} {np.percentile(deviation, 99):.3f} {deviation.max():.3f} "
+          f"{np.median(deviation):.3f}")
+
+
 if __name__ == "__main__":
-    commands = {"regions": regions, "pitch": pitch, "onsets": onsets}
+    commands = {"regions": regions, "pitch": pitch, "onsets": onsets, "evenness": evenness}
     if len(sys.argv) < 3 or sys.argv[1] not in commands:
         sys.exit(__doc__)
     commands[sys.argv[1]](*sys.argv[2:])

@@ -14,12 +14,13 @@ namespace {
 struct sent_message {
     int at; // msec when sent
     std::vector<int> bytes;
+    double late; // midi_send_lateness when sent
 };
 
 std::vector<sent_message> sent;
 
 void record(unsigned char *bytes, int count) {
-    sent.push_back({msec, std::vector<int>(bytes, bytes + count)});
+    sent.push_back({msec, std::vector<int>(bytes, bytes + count), midi_send_lateness});
 }
 
 std::vector<sent_message> sent_of_kind(int kind) {
@@ -274,6 +275,31 @@ class PlayerTest : public SoundTest {
         return msec - start;
     }
 };
+
+// The player reports how long ago a note was due: here msec lags the monotonic clock by 300 ms,
+// as when the library's timer thread is held up, so each note goes out 300 ms after its time;
+// a note sent on time reports nothing, and nothing is left reported after the pass.
+TEST_F(PlayerTest, LateNotesReportHowLateTheyAre) {
+    constexpr int LAG_MS = 300, TOLERANCE_MS = 50;
+    measure *m = add_measure();
+    add_note(m, 0, 96, 0);
+    add_note(m, 96, 96, 2);
+    reset_clock();
+    msec = -LAG_MS;
+    player_state state;
+    start_playing(&state, &s, m);
+    play_pass(&state);
+    msec = -LAG_MS + 250; // the second note is due now on msec
+    play_pass(&state);
+    finish_playing();
+    auto ons = sent_of_kind(0x90);
+    ASSERT_EQ(ons.size(), 2u);
+    EXPECT_NEAR(ons[0].late, LAG_MS, TOLERANCE_MS);
+    EXPECT_NEAR(ons[1].late, LAG_MS - 250, TOLERANCE_MS);
+    EXPECT_EQ(midi_send_lateness, 0.0);
+    for (const sent_message &p : sent_of_kind(0xB0))
+        EXPECT_EQ(p.late, 0.0) << "a pan is no note";
+}
 
 TEST_F(PlayerTest, QuarterNotesAtTempo120LastHalfASecond) {
     measure *m = add_measure();
