@@ -1,6 +1,6 @@
 // plinkel-convert: converts score files without a window (.seq, Standard MIDI Files and MusicXML,
 // .mxl too as input; LilyPond, PIC16 tables and .wav audio as output; chosen by the file
-// extensions), with the MIDI import grid on the command line.
+// extensions), with the MIDI import grid on the command line (automatic unless asked).
 // Silent unless --verbose; exit status 0 on success, 1 with one line on standard error otherwise.
 #include <allegro.h>
 #include <cerrno>
@@ -93,12 +93,14 @@ struct options {
     const char *output;
     int verbose;
     int atom;
+    midi_grid_mode grid;
 };
 
 int parse_args(int argc, char **argv, options *o) {
     o->input = o->output = nullptr;
     o->verbose = 0;
     o->atom = midi_atom;
+    o->grid = midi_grid;
     for (int i = 1; i < argc; i++) {
         const char *a = argv[i];
         const char *grid = nullptr;
@@ -116,12 +118,22 @@ int parse_args(int argc, char **argv, options *o) {
             o->output = a;
         else
             return fail("unexpected argument %s", a), 0;
+        if (grid && (!std::strcmp(grid, "auto") || !std::strcmp(grid, "exact"))) {
+            o->grid = grid[0] == 'a' ? MIDI_GRID_AUTO : MIDI_GRID_EXACT;
+            continue;
+        }
+        if (grid)
+            o->grid = MIDI_GRID_EXACT;
         if (grid && !(o->atom = grid_atom(grid)))
-            return fail("invalid grid %s (3 to 768 ticks, taken down to 3 x a power of two)", grid),
+            return fail("invalid grid %s (auto, exact, or 3 to 768 ticks, taken down to 3 x a "
+                        "power of two)",
+                        grid),
                    0;
     }
     if (!o->input || !o->output)
-        return fail("%s", "usage: plinkel-convert [--grid TICKS] [--verbose] INPUT OUTPUT"), 0;
+        return fail("%s",
+                    "usage: plinkel-convert [--grid auto|exact|TICKS] [--verbose] INPUT OUTPUT"),
+               0;
     return 1;
 }
 
@@ -131,6 +143,7 @@ int read_input(const options &o, file_kind kind) {
     if (kind == KIND_MUSICXML || kind == KIND_MXL)
         return read_musicxml(o.input, &g_score);
     midi_atom = o.atom;
+    midi_grid = o.grid;
     return midi_import(o.input, &g_score);
 }
 
