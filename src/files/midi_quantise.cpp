@@ -21,10 +21,11 @@ constexpr int CHORD_WINDOW_MAX = 12;   // never join notes a 64th apart or more
 constexpr int64_t ERROR_CAP = 48;      // an onset far off a grid counts no worse than this
 constexpr int64_t GRID_POINT_COST = 8; // per grid point in a beat: finer grids must earn it
 constexpr int RARE_GRID_SHARE = 100;   // a grid chosen by under 1 % of beats is not the track's
+constexpr int RARE_GRID_BEATS = 2;     // nor one that a single beat chose
 constexpr int NOTATION_UNIT = 12;      // a 64th
 constexpr int NOTATION_TRIPLET_UNIT = 8;
 constexpr double TYPICAL_GATE = 0.83; // played notes sound about this share of their value
-constexpr double MIN_GATE = 0.5;
+constexpr double MIN_GATE = 0.65;     // shorter: the note is followed by a rest
 constexpr double MAX_GATE = 1.02;
 constexpr double GATE_RANGE = 0.8; // a note may have sounded down to this share of the gate
 constexpr int END_SLACK = 8;
@@ -148,7 +149,8 @@ void limit_grids(int *allowed) {
     for (const beat_grid &b : chosen)
         for (int k = 0; k < QUANT_GRID_COUNT; k++)
             count[k] += QUANT_GRIDS[k] == b.grid;
-    int64_t needed = std::max<int64_t>(1, static_cast<int64_t>(chosen.size()) / RARE_GRID_SHARE);
+    int64_t needed =
+        std::max<int64_t>(RARE_GRID_BEATS, static_cast<int64_t>(chosen.size()) / RARE_GRID_SHARE);
     for (int triplet = 0; triplet <= 1; triplet++) {
         int finest = -1;
         for (int k = 0; k < QUANT_GRID_COUNT; k++)
@@ -214,7 +216,7 @@ int64_t choose_end(const end_context &c, int track) {
         }
     };
     bool before_next = c.next >= 0 && e0 <= c.next + END_SLACK;
-    if (before_next && (c.next <= hi || c.next - e0 < std::max(end_grid, c.finest)))
+    if (before_next && (c.next <= hi || c.next - e0 < c.finest))
         consider(c.next, 1);
     int step = c.finest;
     if ((hi - lo) / step > MAX_END_CANDIDATES)
