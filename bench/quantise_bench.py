@@ -3,8 +3,8 @@
 # and measures MusicXML renderings of MIDI files against the files themselves.
 #   generate DIR          pieces DIR/NAME.mid and DIR/NAME.perf.mid
 #   accuracy MID XML      share of the notes of MID whose start and length XML notates exactly
-#   songs MID XML         elements per sounding note, share of 64ths or shorter, share of
-#                         notes sounding within a 32nd of the file
+#   songs MID XML         elements per sounding note (all, and without whole-measure rests),
+#                         share of 64ths or shorter, share of notes sounding within a 32nd
 import random
 import sys
 import xml.etree.ElementTree as ET
@@ -112,14 +112,19 @@ def midi_notes(path):
 def xml_notes(path):
     """Whole notes (ties joined) as (key, start, length) in quarters, and element statistics."""
     root = ET.parse(path).getroot()
-    notes, elements, short = [], 0, 0
+    notes, elements, short, whole_rests = [], 0, 0, 0
     for part in root.iter('part'):
-        div, mstart, open_ties = 1, F(0), {}
+        div, mstart, open_ties, shift = 1, F(0), {}, 0
         for meas in part.iter('measure'):
-            t, longest, last_start = mstart, F(0), mstart
+            t, longest, last_start, rests = mstart, F(0), mstart, []
             for el in meas:
-                if el.tag == 'attributes' and el.find('divisions') is not None:
-                    div = int(el.find('divisions').text)
+                if el.tag == 'attributes':
+                    if el.find('divisions') is not None:
+                        div = int(el.find('divisions').text)
+                    tr = el.find('transpose')
+                    if tr is not None:
+                        shift = int(tr.findtext('chromatic', '0')) + 12 * int(
+                            tr.findtext('octave-change', '0'))
                 elif el.tag in ('backup', 'forward'):
                     d = F(int(el.find('duration').text), div)
                     t += -d if el.tag == 'backup' else d
@@ -135,12 +140,15 @@ def xml_notes(path):
                         t += d
                     longest = max(longest, t - mstart)
                     p = el.find('pitch')
+                    if el.find('rest') is not None:
+                        rests.append(d)
                     if p is None:
                         continue
                     key = (12 * (int(p.find('octave').text) + 1) + STEPS[p.find('step').text] +
                            int(float(p.find('alter').text)) if p.find('alter') is not None
                            else 12 * (int(p.find('octave').text) + 1) + STEPS[p.find('step').text])
                     ties = [x.get('type') for x in el.findall('tie')]
+                    key += shift
                     k = (key, start)
                     if 'stop' in ties and k in open_ties:
                         i = open_ties.pop(k)
@@ -151,8 +159,9 @@ def xml_notes(path):
                     if 'start' in ties:
                         open_ties[(key, notes[i][1] + notes[i][2])] = i
                 longest = max(longest, t - mstart)
+            whole_rests += sum(1 for d in rests if d == longest)
             mstart += longest
-    return [tuple(n) for n in notes], elements, short
+    return [tuple(n) for n in notes], elements, short, whole_rests
 
 
 def accuracy(mid, xml):
@@ -170,7 +179,7 @@ def accuracy(mid, xml):
 
 def songs(mid, xml):
     sounding = midi_notes(mid)
-    notes, elements, short = xml_notes(xml)
+    notes, elements, short, whole_rests = xml_notes(xml)
     by_key = {}
     for k, s, _ in notes:
         by_key.setdefault(k, []).append(s)
@@ -179,8 +188,9 @@ def songs(mid, xml):
     near = 0
     for k, s, _ in sounding:
         near += any(abs(x - s) <= F(1, 8) for x in by_key.get(k, []))
-    print('%.3f %.4f %.4f' % (elements / max(1, len(sounding)), short / max(1, elements),
-                              near / max(1, len(sounding))))
+    n = max(1, len(sounding))
+    print('%.3f %.3f %.4f %.4f' % (elements / n, (elements - whole_rests) / n,
+                                   short / max(1, elements), near / n))
 
 
 if __name__ == '__main__':
