@@ -189,7 +189,8 @@ struct end_context {
     int len;      // as played
     int64_t next; // next onset of the voice, or -1
     double gate;
-    int finest; // the track's finest grid step
+    int finest;          // the track's finest grid step
+    int finest_straight; // and its finest straight one
 };
 
 double end_cost(const end_context &c, int64_t p, int beat_grid_step, int legato) {
@@ -218,14 +219,16 @@ int64_t choose_end(const end_context &c, int track) {
     bool before_next = c.next >= 0 && e0 <= c.next + END_SLACK;
     if (before_next && (c.next <= hi || c.next - e0 < c.finest))
         consider(c.next, 1);
-    int step = c.finest;
+    // Ends stay on the grid of their beat, or of the track's straight rhythm where the beat has
+    // no onset: mixing straight and triplet points would leave slivers of 64th triplets.
+    int step = end_grid ? end_grid : c.finest_straight;
     if ((hi - lo) / step > MAX_END_CANDIDATES)
         step = BEAT;
     for (int64_t p = (lo + step - 1) / step * step; p <= hi; p += step)
         if (!before_next || p <= c.next)
             consider(p, 0);
     if (best < 0)
-        best = std::max<int64_t>(c.q_start + c.finest, nearest(e0, c.finest));
+        best = std::max<int64_t>(c.q_start + step, nearest(e0, step));
     return best;
 }
 
@@ -247,10 +250,10 @@ double track_gate(const std::vector<midi_played_note> &notes, const std::vector<
     return std::min(1.0, ratios[ratios.size() / 2]);
 }
 
-int finest_grid(const int *allowed) {
+int finest_grid(const int *allowed, int straight_only) {
     int f = BEAT;
     for (int k = 0; k < QUANT_GRID_COUNT; k++)
-        if (allowed[k] && QUANT_GRIDS[k] < f)
+        if (allowed[k] && QUANT_GRIDS[k] < f && !(straight_only && is_triplet_grid(QUANT_GRIDS[k])))
             f = QUANT_GRIDS[k];
     return f;
 }
@@ -289,7 +292,8 @@ void end_track_notes(std::vector<midi_played_note> &notes, const std::vector<int
     std::sort(starts.begin(), starts.end());
     starts.erase(std::unique(starts.begin(), starts.end()), starts.end());
     std::vector<int64_t> next = next_onsets(notes, idx, starts);
-    end_context c{0, 0, -1, track_gate(notes, idx, next), finest_grid(allowed)};
+    end_context c{
+        0, 0, -1, track_gate(notes, idx, next), finest_grid(allowed, 0), finest_grid(allowed, 1)};
     for (size_t k = 0; k < idx.size(); k++) {
         midi_played_note &n = notes[idx[k]];
         c.q_start = n.q_start;
