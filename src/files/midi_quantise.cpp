@@ -33,6 +33,9 @@ constexpr double COMPLEX_VALUE_COST = 0.1; // per step away from a plain value
 constexpr double OFF_BEAT_GRID_COST = 0.1; // an end off the grid of its beat
 constexpr double LEGATO_BONUS = 0.15;
 constexpr int MAX_END_CANDIDATES = 64;
+// The start's family offers ends no finer than a sixteenth or a triplet eighth.
+constexpr int END_STRAIGHT_MIN = 48;
+constexpr int END_TRIPLET_MIN = 64;
 
 struct beat_grid {
     int track;
@@ -219,14 +222,19 @@ int64_t choose_end(const end_context &c, int track) {
     bool before_next = c.next >= 0 && e0 <= c.next + END_SLACK;
     if (before_next && (c.next <= hi || c.next - e0 < c.finest))
         consider(c.next, 1);
-    // Ends stay on the grid of their beat, or of the track's straight rhythm where the beat has
-    // no onset: mixing straight and triplet points would leave slivers of 64th triplets.
+    // Ends lie on the grid of their beat (the track's straight grid where the beat has no
+    // onset) or on a grid of the start's own family, straight or triplet: mixing the two
+    // families within one note, or ending on fine points, leaves slivers of rest.
     int step = end_grid ? end_grid : c.finest_straight;
-    if ((hi - lo) / step > MAX_END_CANDIDATES)
-        step = BEAT;
-    for (int64_t p = (lo + step - 1) / step * step; p <= hi; p += step)
-        if (!before_next || p <= c.next)
-            consider(p, 0);
+    int family = c.q_start % c.finest_straight == 0 ? std::max(c.finest_straight, END_STRAIGHT_MIN)
+                                                    : std::max(c.finest, END_TRIPLET_MIN);
+    for (int g : {step, family}) {
+        if ((hi - lo) / g > MAX_END_CANDIDATES)
+            g = BEAT;
+        for (int64_t p = (lo + g - 1) / g * g; p <= hi; p += g)
+            if (!before_next || p <= c.next)
+                consider(p, 0);
+    }
     if (best < 0)
         best = std::max<int64_t>(c.q_start + step, nearest(e0, step));
     return best;
