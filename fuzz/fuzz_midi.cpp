@@ -14,6 +14,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     static const std::string again = fuzz_scratch_path("again.seq");
     // The import grid is a power of two from 1 to 256; the last byte of the input picks it.
     midi_atom = size ? 1 << (data[size - 1] % 9) : 4;
+    midi_grid = size > 1 && (data[size - 2] & 1) ? MIDI_GRID_EXACT : MIDI_GRID_AUTO;
     fuzz_write_file(in, data, size);
     init_g_score();
     if (midi_import(in.c_str(), &g_score))

@@ -1,8 +1,8 @@
 // plinkel-convert: converts score files without a window, one or a batch of many (.seq,
 // Standard MIDI Files and MusicXML, .mxl too as input; LilyPond, PIC16 tables and audio (.wav,
 // .flac, .ogg, .mp3) as output; chosen by the file extensions), with the MIDI import grid on the
-// command line. Silent unless --verbose; exit status 0 on success, 1 with one line on standard
-// error when a file fails, 2 with the usage on a wrong option.
+// command line (automatic unless asked). Silent unless --verbose; exit status 0 on success, 1 with
+// one line on standard error when a file fails, 2 with the usage on a wrong option.
 #include <allegro.h>
 #include <cerrno>
 #include <cstdio>
@@ -110,8 +110,10 @@ const char USAGE[] =
     "                soundfont, at a loudness of -16 LUFS)\n"
     "\n"
     "Options:\n"
-    "  --grid TICKS   grid of the MIDI import, 3 to 768 ticks of 192 to the quarter,\n"
-    "                 taken down to 3 x a power of two (default: the editor's grid)\n"
+    "  --grid auto|exact|TICKS  the MIDI import: auto (the default) quantises for\n"
+    "                 notation; exact keeps every time that is not a multiple of the\n"
+    "                 editor's grid; TICKS is the exact rule on a grid of 3 to 768 ticks\n"
+    "                 of 192 to the quarter, taken down to 3 x a power of two\n"
     "  --verbose      report what the readers and writers do on standard output\n"
     "  -o, --output-dir DIR  write the converted files into DIR (batch conversion)\n"
     "  --to FORMAT    the output format of a batch: seq, mid, musicxml, ly, asm, wav,\n"
@@ -153,6 +155,7 @@ struct options {
     const char *output;
     int verbose;
     int atom;
+    midi_grid_mode grid;
     const char *output_dir; // a batch: every input goes to output_dir/NAME.format
     const char *format;
     int jobs;
@@ -172,7 +175,7 @@ int unknown_option(const char *word) {
     char short_name[] = {'-', static_cast<char>(optopt), '\0'};
     bool is_long = word[0] == '-' && word[1] == '-';
     if (optopt == OPTION_GRID || (is_long && !std::strncmp(word, "--grid", 6)))
-        return usage_error("%s needs a number of ticks", "--grid");
+        return usage_error("%s needs auto, exact or a number of ticks", "--grid");
     if (optopt == OPTION_OUTPUT_DIR || optopt == OPTION_TO || optopt == OPTION_JOBS)
         return usage_error("%s needs a value", word);
     return usage_error("unknown option %s", is_long || !optopt ? word : short_name);
@@ -214,6 +217,7 @@ int parse_args(int argc, char **argv, options *o) {
     o->input = o->output = nullptr;
     o->verbose = 0;
     o->atom = midi_atom;
+    o->grid = midi_grid;
     o->output_dir = o->format = nullptr;
     o->jobs = static_cast<int>(sysconf(_SC_NPROCESSORS_ONLN));
     o->inputs = nullptr;
@@ -242,8 +246,14 @@ int parse_args(int argc, char **argv, options *o) {
                 return usage_error("invalid number of jobs %s (1 to 256)", optarg);
             break;
         case OPTION_GRID:
+            if (!std::strcmp(optarg, "auto") || !std::strcmp(optarg, "exact")) {
+                o->grid = optarg[0] == 'a' ? MIDI_GRID_AUTO : MIDI_GRID_EXACT;
+                break;
+            }
+            o->grid = MIDI_GRID_EXACT;
             if (!(o->atom = grid_atom(optarg)))
-                return fail("invalid grid %s (3 to 768 ticks, taken down to 3 x a power of two)",
+                return fail("invalid grid %s (auto, exact, or 3 to 768 ticks, taken down to 3 x a "
+                            "power of two)",
                             optarg);
             break;
         default:
@@ -259,6 +269,7 @@ int read_input(const options &o, file_kind kind) {
     if (kind == KIND_MUSICXML || kind == KIND_MXL)
         return read_musicxml(o.input, &g_score);
     midi_atom = o.atom;
+    midi_grid = o.grid;
     return midi_import(o.input, &g_score);
 }
 

@@ -4,11 +4,14 @@
 // refusal or a partial score and never in a crash, a hang or a run-away allocation.
 #include "files/midi_imp.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <sys/stat.h>
+#include <vector>
 
 #include "files/file_support.h"
+#include "files/midi_quantise.h"
 #include "model/note_order.h"
 #include "model/pitch.h"
 #include "model/tie.h"
@@ -16,6 +19,7 @@
 #include "playback/sound.h"
 
 int midi_atom = 4;
+midi_grid_mode midi_grid = MIDI_GRID_AUTO;
 int midi_divisions = 1;
 int midi_type = 0;
 int num_tracks = 0;
@@ -54,6 +58,10 @@ static read_refusal read_refused;
 static int64_t notes_made;
 static int64_t events_made; // tempo events, kept within SCORE_MAX_EVENTS
 static int64_t notes_pending;
+// Automatic grid: the notes of the file track being read, placed once it has been read whole,
+// and the tempo map so far.
+static std::vector<midi_played_note> played;
+static std::vector<midi_tempo_point> tempo_map;
 
 midi_note *init_midi_note(midi_note *e) {
     e->next = e->prev = nullptr;
@@ -300,24 +308,14 @@ int clamp_note_len(int d) {
     return MAX_NOTE_LEN / grid * grid;
 }
 
-void note_off_process(score *s, int64_t time, int key, int track) {
-    midi_note *p = midi_notes[key].head;
-    if (!p)
-        return;
-    int triplet = 0;
-    int start_tick = midi_grid_rule(to_score_ticks(p->time), &triplet);
-    int d = clamp_note_len(midi_grid_rule(to_score_ticks(time - p->time), &triplet));
-    int velocity = p->velocity;
-    _delete_midi_note_list(&midi_notes[key], p, nullptr);
-    notes_pending--;
-    if (!read_refused && ++notes_made > SCORE_MAX_PIECES)
-        read_refused = READ_TOO_MANY_NOTES;
-    if (read_refused)
-        return;
+// Puts a note of len ticks at score tick start_tick; snap_x applies the grid rule to its place
+// in the measure, as the exact rule does.
+void place_note(score *s, int start_tick, int len, int triplet, int key, int velocity, int track,
+                int snap_x) {
     int start = 0;
     measure *m = get_measure_by_x_fast(s, start_tick, &start);
     int unused = 0;
-    int x = m ? midi_grid_rule(start_tick - start, &unused) : 0;
+    int x = m ? (snap_x ? midi_grid_rule(start_tick - start, &unused) : start_tick - start) : 0;
     if (x < 0)
         x = 0;
     // Snapping may push the start onto the bar line: the note then opens the next measure.
@@ -334,11 +332,76 @@ void note_off_process(score *s, int64_t time, int key, int track) {
     n->pitch = static_cast<int16_t>(key - KEY_OF_MIDDLE_C);
     n->triplet = triplet;
     n->volume = static_cast<uint8_t>(velocity);
-    n->len = n->total_len = static_cast<int16_t>(d ? d : midi_atom);
+    n->len = n->total_len = static_cast<int16_t>(len ? len : midi_atom);
     n->x = x;
     n->track = static_cast<int8_t>(track);
     _append_note_list(&m->notes, n); // every list is sorted once the file has been read
     get_note_pos_y(m, n);
+}
+
+// The exact rule for a note from file time on to file time off.
+void place_exactly(score *s, int64_t on, int64_t off, int key, int velocity, int track) {
+    int triplet = 0;
+    int start_tick = midi_grid_rule(to_score_ticks(on), &triplet);
+    int d = clamp_note_len(midi_grid_rule(to_score_ticks(off - on), &triplet));
+    if (!read_refused)
+        place_note(s, start_tick, d, triplet, key, velocity, track, 1);
+}
+
+int converts_exactly(int64_t t) {
+    return t * TICKS_PER_QUARTER % midi_divisions == 0;
+}
+
+void keep_played(int64_t on, int64_t off, int key, int velocity, int track) {
+    midi_played_note n;
+    n.start = to_score_ticks(on);
+    n.end = to_score_ticks(off);
+    n.pitch = key - KEY_OF_MIDDLE_C;
+    n.track = track;
+    n.velocity = velocity;
+    n.exact = converts_exactly(on) && converts_exactly(off);
+    n.q_start = n.q_len = 0;
+    played.push_back(n);
+}
+
+void note_off_process(score *s, int64_t time, int key, int track) {
+    midi_note *p = midi_notes[key].head;
+    if (!p)
+        return;
+    int64_t on = p->time;
+    int velocity = p->velocity;
+    _delete_midi_note_list(&midi_notes[key], p, nullptr);
+    notes_pending--;
+    if (!read_refused && ++notes_made > SCORE_MAX_PIECES)
+        read_refused = READ_TOO_MANY_NOTES;
+    if (read_refused)
+        return;
+    if (midi_grid == MIDI_GRID_EXACT)
+        place_exactly(s, on, time, key, velocity, track);
+    else
+        keep_played(on, time, key, velocity, track);
+}
+
+// Places the notes kept for the automatic grid: by the exact rule when the track was written
+// exactly, as notation programs write, else quantised for notation.
+void place_played(score *s) {
+    if (played_notes_are_notated(played)) {
+        for (const midi_played_note &n : played)
+            if (!read_refused)
+                place_exactly(s, n.start * static_cast<int64_t>(midi_divisions) / TICKS_PER_QUARTER,
+                              n.end * static_cast<int64_t>(midi_divisions) / TICKS_PER_QUARTER,
+                              n.pitch + KEY_OF_MIDDLE_C, n.velocity, n.track);
+    } else {
+        std::stable_sort(
+            tempo_map.begin(), tempo_map.end(),
+            [](const midi_tempo_point &a, const midi_tempo_point &b) { return a.tick < b.tick; });
+        quantise_played_notes(played, tempo_map);
+        for (const midi_played_note &n : played)
+            if (!read_refused)
+                place_note(s, n.q_start, clamp_note_len(n.q_len), 0, n.pitch + KEY_OF_MIDDLE_C,
+                           n.velocity, n.track, 0);
+    }
+    played.clear();
 }
 
 // ---- Meta events ----
@@ -397,6 +460,7 @@ void apply_meta(score *s, int64_t time, int type, const unsigned char *d, int le
             return;
         }
         _midi_tempo = MICROSECONDS_PER_MINUTE / u;
+        tempo_map.push_back({to_score_ticks(time), _midi_tempo});
         do_meta_event(s, time, meta_tempo_event);
     } else if (type == 0x58 && len >= 2) {
         if (!acceptable_time_signature(d[0], d[1]))
@@ -589,6 +653,9 @@ void read_track(score *s, int i) {
         b->time += delta;
         process_midi_event(s, b);
     }
+    if (!read_refused)
+        place_played(s);
+    played.clear();
     track_info[v].volume =
         note_count > 0 ? static_cast<int>(volume_sum / note_count) : DEFAULT_TRACK_VOLUME;
     clear_pending();
@@ -664,6 +731,8 @@ int _midi_read(score *s, const char *path) {
     n_track = 0;
     read_refused = READ_OK;
     notes_made = events_made = 0;
+    played.clear();
+    tempo_map.clear();
     for (int i = 0; i < MIDI_MAX_FILE_TRACKS && !read_refused; i++)
         read_track(s, i);
     clear_pending();

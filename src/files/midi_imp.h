@@ -1,7 +1,8 @@
 // Standard MIDI File import: loads a format-0 or format-1 file into track buffers, interprets
 // their events into a fresh score (channels become tracks in order of appearance, note starts
-// and lengths snapped to the grid midi_atom) and lays the score out. Also owns the pending-note
-// record midi_note that the MIDI writer shares, and the tick-to-measure lookups.
+// and lengths quantised for notation or snapped to the grid midi_atom) and lays the score out. Also
+// owns the pending-note record midi_note that the MIDI writer shares, and the tick-to-measure
+// lookups.
 #pragma once
 
 #include <cstdint>
@@ -31,8 +32,13 @@ constexpr int MIDI_TIME_END = 0x7fffffff;
 // A tempo meta event holds microseconds per quarter note; the score counts quarters per minute.
 constexpr int MICROSECONDS_PER_MINUTE = 60000000;
 
-extern int midi_atom;      // the import grid: notes snap to 3 * midi_atom ticks, meta events to
-                           // midi_atom ticks; a power of two from 1 to 256, initially 4
+extern int midi_atom; // the import grid: notes snap to 3 * midi_atom ticks, meta events to
+                      // midi_atom ticks; a power of two from 1 to 256, initially 4
+// How note times become score ticks: MIDI_GRID_AUTO quantises for notation (files written
+// exactly come through the exact rule unchanged); MIDI_GRID_EXACT applies the grid rule below
+// with midi_atom. Automatic at start.
+enum midi_grid_mode { MIDI_GRID_AUTO, MIDI_GRID_EXACT };
+extern midi_grid_mode midi_grid;
 extern int midi_divisions; // ticks per quarter note of the file being read or written
 extern int midi_type;      // format of the file being read: 0 or 1
 extern int num_tracks;     // track chunks announced by the file's header

@@ -6,6 +6,7 @@
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "editor/state.h"
 #include "gui/calc.h"
@@ -170,6 +171,31 @@ int midi_atom_from_text(const char *text, int previous) {
     while (atom * 2 <= magnitude)
         atom *= 2;
     return atom;
+}
+
+void midi_grid_choice_text(char *out, size_t size, int automatic, int atom) {
+    if (automatic)
+        std::snprintf(out, size, "%s", MIDI_GRID_AUTO_WORD);
+    else
+        midi_grid_text(out, size, atom);
+}
+
+void midi_grid_from_text(const char *text, int *automatic, int *atom) {
+    while (*text == ' ')
+        text++;
+    if (!std::strcmp(text, MIDI_GRID_AUTO_WORD)) {
+        *automatic = 1;
+        return;
+    }
+    if (!std::strcmp(text, MIDI_GRID_EXACT_WORD)) {
+        *automatic = 0;
+        return;
+    }
+    int a = midi_atom_from_text(text, 0);
+    if (a) {
+        *automatic = 0;
+        *atom = a;
+    }
 }
 
 int default_volume_from_text(const char *text, int previous) {

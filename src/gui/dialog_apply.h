@@ -39,6 +39,14 @@ void apply_compose_fields(const char *num, const char *bit, const char *tempo, c
 // two not above |value / 3|; previous when that is 0 or above 256.
 void midi_grid_text(char *out, size_t size, int atom);
 int midi_atom_from_text(const char *text, int previous);
+// The grid dialog's words: "automatic" (quantise for notation) and "exact" (the grid rule on
+// the grid in force). The proposal is "automatic" in that mode, else the grid.
+constexpr const char *MIDI_GRID_AUTO_WORD = "automatic";
+constexpr const char *MIDI_GRID_EXACT_WORD = "exact";
+void midi_grid_choice_text(char *out, size_t size, int automatic, int atom);
+// Reads the dialog's text: a word chooses its mode; a grid value chooses the exact rule on that
+// grid; any other text keeps both.
+void midi_grid_from_text(const char *text, int *automatic, int *atom);
 // The default volume a typed text gives: its value when in 0..127, else previous.
 int default_volume_from_text(const char *text, int previous);
 // A velocity typed for notes: the calculator's value (0 when it fails) bounded to 0..127.

@@ -98,7 +98,7 @@ constexpr int ADD_MEASURES_FIELD = 5;
     }
 
 ONE_FIELD_DIALOG(dlg_midi_resolution, 20, 152, 600, 120, 34,
-                 "Minimum note length (2's power(<=3*256 and >=3))");
+                 "Minimum note length (automatic, exact, 2's power(<=3*256 and >=3))");
 ONE_FIELD_DIALOG(dlg_default_volume, 20, 152, 600, 120, 34, "default volume");
 ONE_FIELD_DIALOG(dlg_set_volume, 20, 152, 600, 120, 34, "volume");
 ONE_FIELD_DIALOG(dlg_go_measure, 88, 152, 400, 120, 104, "Measure Number");
@@ -279,10 +279,12 @@ int menu_insert_measures() {
 }
 
 int do_midi_resolution_dialog() {
-    midi_grid_text(num_text, FIELD_TEXT_SIZE, midi_atom);
+    midi_grid_choice_text(num_text, FIELD_TEXT_SIZE, midi_grid == MIDI_GRID_AUTO, midi_atom);
     if (!accepted(dlg_midi_resolution, ONE_FIELD))
         return 0;
-    midi_atom = midi_atom_from_text(num_text, midi_atom);
+    int automatic = midi_grid == MIDI_GRID_AUTO;
+    midi_grid_from_text(num_text, &automatic, &midi_atom);
+    midi_grid = automatic ? MIDI_GRID_AUTO : MIDI_GRID_EXACT;
     return 1;
 }
 

@@ -90,6 +90,19 @@ TEST(DialogFields, NumberFieldLimits) {
                  {"100", 32}, {"-96", 32},  {"3*511", 256}, {"3*512", 16}};
     for (auto g : grids)
         EXPECT_EQ(midi_atom_from_text(g.text, 16), g.atom) << g.text;
+    midi_grid_choice_text(text, sizeof text, 1, 4);
+    EXPECT_STREQ(text, "automatic");
+    const struct {
+        const char *text;
+        int automatic, atom;
+    } choices[] = {
+        {"automatic", 1, 16}, {"exact", 0, 16}, {"3*4", 0, 4}, {"bad(", 1, 16}, {" exact", 0, 16}};
+    for (auto c : choices) {
+        int automatic = 1, atom = 16;
+        midi_grid_from_text(c.text, &automatic, &atom);
+        EXPECT_EQ(automatic, c.automatic) << c.text;
+        EXPECT_EQ(atom, c.atom) << c.text;
+    }
     const struct {
         const char *text;
         int def, velocity;

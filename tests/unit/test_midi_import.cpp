@@ -13,13 +13,18 @@ namespace {
 class MidiImport : public FileTest {
   protected:
     int saved_atom = 4;
+    midi_grid_mode saved_grid = MIDI_GRID_AUTO;
+    // These cases are about the exact grid rule; the automatic grid has its own suite.
     void SetUp() override {
         FileTest::SetUp();
         saved_atom = midi_atom;
+        saved_grid = midi_grid;
         midi_atom = 4;
+        midi_grid = MIDI_GRID_EXACT;
     }
     void TearDown() override {
         midi_atom = saved_atom;
+        midi_grid = saved_grid;
         FileTest::TearDown();
     }
     int import(const bytes &b) {

@@ -1,0 +1,41 @@
+// Quantisation for notation: turns the notes of one MIDI track as they were played into starts
+// and lengths a score shows plainly. It chooses a grid per beat (quarter, eighth, sixteenth or
+// 32nd, straight or triplet, no finer than the track needs), joins chords whose notes start a
+// little apart, snaps starts, and decides every end by legato, the grid and played shortening.
+#pragma once
+
+#include <vector>
+
+// A note as the file has it, in score ticks, with the quantiser's result.
+struct midi_played_note {
+    int start, end;     // as played, score ticks
+    int pitch;          // MIDI key - 60
+    int track;          // score track: notes of one track form one voice for legato
+    int velocity;       //
+    int exact;          // 1 when both times converted to score ticks without a remainder
+    int q_start, q_len; // the notated start and length, set by quantise_played_notes
+};
+
+// The tempo from a tick on, in quarter notes per minute (the file's tempo map).
+struct midi_tempo_point {
+    int tick;
+    int tempo;
+};
+
+// Straight grids coarse to fine (quarter to 32nd) and the triplet grids of the same values.
+constexpr int QUANT_GRIDS[] = {192, 96, 64, 48, 32, 24, 16};
+constexpr int QUANT_GRID_COUNT = sizeof QUANT_GRIDS / sizeof QUANT_GRIDS[0];
+
+// 1 when every time of notes was written exactly, as notation programs write them: each start
+// and end converted without remainder and lies on a 64th or a 64th-triplet. Such files need no
+// quantising: the exact rule reproduces them.
+int played_notes_are_notated(const std::vector<midi_played_note> &notes);
+
+// Sets q_start and q_len of every note; tempi (sorted by tick, may be empty: 120) turn the
+// chord window and the onset tolerance from milliseconds into ticks.
+void quantise_played_notes(std::vector<midi_played_note> &notes,
+                           const std::vector<midi_tempo_point> &tempi);
+
+// The grid the last quantise_played_notes chose for the beat of score tick t on track (0 when
+// that beat holds no onset): for tests and traces.
+int quantised_beat_grid(int track, int t);

@@ -1,0 +1,176 @@
+// The automatic MIDI grid: grid choice per beat, starts near a beat, legato and real rests,
+// spread chords and overlapping keys, the exact rule on request, and files written exactly
+// (notation programs) coming back the same in both modes.
+#include <cstdlib>
+#include <fstream>
+
+#include "file_test_util.h"
+#include "files/midi_imp.h"
+#include "files/midi_quantise.h"
+
+namespace {
+
+constexpr double TICKS_PER_MS_AT_120 = 192.0 / 500.0;
+
+struct played {
+    double start, end; // score ticks
+    int pitch;
+};
+
+std::vector<midi_played_note> quantise(const std::vector<played> &in) {
+    std::vector<midi_played_note> notes;
+    for (const played &p : in)
+        notes.push_back(
+            {static_cast<int>(p.start), static_cast<int>(p.end), p.pitch, 0, 80, 0, 0, 0});
+    quantise_played_notes(notes, {{0, 120}});
+    return notes;
+}
+
+// Beats of one rhythm, played 1 tick late and held 80 %, so that no time is exact.
+std::vector<played> beats_of(std::initializer_list<int> lens, int beats) {
+    std::vector<played> out;
+    int t = 0;
+    for (int b = 0; b < beats; b++)
+        for (int len : lens) {
+            out.push_back({t + 1.0, t + 1.0 + len * 0.8, 60 + (t / 16) % 12});
+            t += len;
+        }
+    return out;
+}
+
+TEST(MidiQuantise, GridIsChosenPerBeat) {
+    struct grid_case {
+        const char *name;
+        std::vector<played> notes;
+        int beat0, beat1;
+    };
+    std::vector<played> mixed;
+    for (int bar = 0; bar < 2; bar++) {
+        for (played p : beats_of({96, 96}, 1))
+            mixed.push_back({p.start + bar * 384, p.end + bar * 384, p.pitch});
+        for (played p : beats_of({64, 64, 64}, 1))
+            mixed.push_back({p.start + bar * 384 + 192, p.end + bar * 384 + 192, p.pitch});
+    }
+    std::vector<grid_case> cases = {
+        {"quarters", beats_of({192}, 8), 192, 192},
+        {"eighths", beats_of({96, 96}, 8), 96, 96},
+        {"sixteenths", beats_of({48, 48, 48, 48}, 8), 48, 48},
+        {"dotted eighth and sixteenth", beats_of({144, 48}, 8), 48, 48},
+        {"triplet eighths", beats_of({64, 64, 64}, 8), 64, 64},
+        {"32nds", beats_of({24, 24, 24, 24, 24, 24, 24, 24}, 4), 24, 24},
+        {"eighths then triplets", mixed, 96, 64},
+    };
+    for (const grid_case &c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<midi_played_note> q = quantise(c.notes);
+        EXPECT_EQ(quantised_beat_grid(0, 0), c.beat0);
+        EXPECT_EQ(quantised_beat_grid(0, 192), c.beat1);
+        for (size_t i = 0; i < q.size(); i++)
+            EXPECT_EQ(q[i].q_start, static_cast<int>(c.notes[i].start) - 1) << i;
+    }
+}
+
+TEST(MidiQuantise, StartsAndEndsAsAScoreWouldWriteThem) {
+    struct end_case {
+        const char *name;
+        std::vector<played> notes;
+        std::vector<int> starts, lens;
+    };
+    double ms15 = 15 * TICKS_PER_MS_AT_120;
+    std::vector<end_case> cases = {
+        {"a note 2 ticks early lands on the beat",
+         {{0, 190, 60}, {190, 382, 62}},
+         {0, 192},
+         {192, 192}},
+        {"legato gaps closed",
+         {{0, 150, 60}, {192, 345, 62}, {384, 560, 64}},
+         {0, 192, 384},
+         {192, 192, 192}},
+        {"a real quarter rest kept", {{0, 160, 60}, {384, 540, 62}}, {0, 384}, {192, 192}},
+        {"a real eighth rest kept",
+         {{0, 170, 60}, {288, 370, 62}, {384, 550, 60}, {672, 754, 62}},
+         {0, 288, 384, 672},
+         {192, 96, 192, 96}},
+        {"a chord spread over 15 ms is one chord",
+         {{2, 190, 60}, {2 + ms15 / 2, 190, 64}, {2 + ms15, 190, 67}, {192, 380, 60}},
+         {0, 0, 0, 192},
+         {192, 192, 192, 192}},
+        {"overlapping notes of one key end where the next starts",
+         {{0, 250, 60}, {192, 380, 60}},
+         {0, 192},
+         {192, 192}},
+    };
+    for (const end_case &c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<midi_played_note> q = quantise(c.notes);
+        for (size_t i = 0; i < q.size(); i++) {
+            EXPECT_EQ(q[i].q_start, c.starts[i]) << i;
+            EXPECT_EQ(q[i].q_len, c.lens[i]) << i;
+        }
+    }
+}
+
+TEST(MidiQuantise, NotatedTimesAreRecognised) {
+    struct notated_case {
+        played note;
+        int exact;
+        int notated;
+    };
+    std::vector<notated_case> cases = {
+        {{0, 192, 60}, 1, 1}, {{64, 128, 60}, 1, 1},  {{12, 36, 60}, 1, 1},
+        {{0, 170, 60}, 1, 0}, {{382, 576, 60}, 1, 0}, {{0, 192, 60}, 0, 0},
+    };
+    for (const notated_case &c : cases) {
+        std::vector<midi_played_note> n = {{static_cast<int>(c.note.start),
+                                            static_cast<int>(c.note.end), 0, 0, 80, c.exact, 0, 0}};
+        EXPECT_EQ(played_notes_are_notated(n), c.notated) << c.note.start << " " << c.note.end;
+    }
+}
+
+class MidiGridModes : public FileTest {
+  protected:
+    midi_grid_mode saved = MIDI_GRID_AUTO;
+    void SetUp() override {
+        FileTest::SetUp();
+        saved = midi_grid;
+    }
+    void TearDown() override {
+        midi_grid = saved;
+        FileTest::TearDown();
+    }
+    std::vector<std::string> read(const std::string &file, midi_grid_mode mode) {
+        destroy_score(&g_score);
+        init_g_score();
+        midi_grid = mode;
+        EXPECT_EQ(midi_import(file.c_str(), &g_score), 1) << file;
+        return first_pieces(&g_score);
+    }
+};
+
+TEST_F(MidiGridModes, AutomaticIsTheDefaultAndPlaysOnTheBeat) {
+    EXPECT_EQ(saved, MIDI_GRID_AUTO);
+    // At 96 ticks per quarter: a quarter, then a note from tick 105 to 192 (start 210 in score
+    // ticks, which the exact rule keeps off the beat).
+    bytes t = {0x00, 0x90, 60, 100, 0x60, 0x80, 60, 0, 0x09, 0x90, 60, 100, 0x57, 0x80, 60, 0};
+    write_bytes(path("in.mid"), smf(0, 96, {cat({t, END})}));
+    std::vector<std::string> exact = read(path("in.mid"), MIDI_GRID_EXACT);
+    ASSERT_EQ(exact.size(), 2u);
+    EXPECT_EQ(exact[1].substr(0, 6), "0 216 ");
+    std::vector<std::string> automatic = read(path("in.mid"), MIDI_GRID_AUTO);
+    ASSERT_EQ(automatic.size(), 2u);
+    EXPECT_EQ(automatic[1].substr(0, 6), "0 192 ");
+}
+
+TEST_F(MidiGridModes, FilesWrittenExactlyComeBackTheSameInBothModes) {
+    const char *songs[] = {"chemistry_lab", "coconut_run2", "harp_harmony", "ultimate_run"};
+    std::string dir = "/usr/share/games/openttd/baseset/openmsx/";
+    for (const char *s : songs) {
+        std::string file = dir + s + ".mid";
+        if (!std::ifstream(file))
+            GTEST_SKIP() << "openttd-openmsx is not installed";
+        SCOPED_TRACE(s);
+        EXPECT_EQ(read(file, MIDI_GRID_AUTO), read(file, MIDI_GRID_EXACT));
+    }
+}
+
+} // namespace
