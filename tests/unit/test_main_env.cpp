@@ -1,5 +1,5 @@
 // Test environment: the library without a display, which gives memory bitmaps, drawing and
-// packfiles to every suite.
+// packfiles to every suite, and a configuration in memory only.
 #include <allegro.h>
 #include <cerrno>
 #include <gtest/gtest.h>
@@ -11,6 +11,9 @@ class AllegroEnvironment : public ::testing::Environment {
     void SetUp() override {
         ASSERT_EQ(install_allegro(SYSTEM_NONE, &errno, atexit), 0);
         set_color_depth(8);
+        // Suites set configuration entries of their own; the library would write them to an
+        // allegro.cfg beside the test program at exit, and the next run would read them back.
+        set_config_data("", 0);
     }
 };
 
