@@ -441,10 +441,13 @@ void note_input_stop() {
 }
 
 void note_input_toggle() {
-    if (active)
+    if (active) {
         note_input_stop();
-    else
-        note_input_start(&g_score);
+        return;
+    }
+    note_input_start(&g_score);
+    // The N that started the mode waits in the keyboard buffer, which the mode reads.
+    clear_keybuf();
 }
 
 int nearest_letter_pitch(int step, int key, int ref_pos_y, int *pos_y_out) {
