@@ -215,8 +215,8 @@ note *enter_chord(score *s, entry *e, const int *pitches, const int *pos_ys, int
     e->measure_index = note_caret.measure_index;
     note *first = nullptr;
     for (int i = 0; i < count && e->count < MAX_CHORD; i++) {
-        int p = std::clamp(pitches[i], LOWEST_PITCH, HIGHEST_PITCH);
-        if (find_entered(m, *e, p))
+        int p = pitches[i];
+        if (p < LOWEST_PITCH || p > HIGHEST_PITCH || find_entered(m, *e, p))
             continue;
         note *n = make_note(m, e->x, len, e->track, p, pos_ys ? pos_ys[i] : SPELL_FROM_PITCH);
         insert_entered_note(s, m, n);
@@ -243,8 +243,11 @@ int finish_entry(score *s, entry &e, note *first, int len) {
 }
 
 int enter_pitches(score *s, const int *pitches, const int *pos_ys, int count) {
-    if (count <= 0 || !track_shown(note_caret.track))
+    if (count <= 0 || n_active_track <= 0)
         return 0;
+    // Another score may have been opened meanwhile, with this track hidden or gone.
+    if (!track_shown(note_caret.track))
+        note_caret.track = active_track[0];
     int len = entry_length();
     entry e = new_entry(note_caret.track);
     undo_begin(s, "enter note");

@@ -10,6 +10,7 @@
 
 #include "editor/clock.h"
 #include "editor/cursor.h"
+#include "editor/edit.h"
 #include "editor/history.h"
 #include "editor/note_input.h"
 #include "model/undo.h"
@@ -295,6 +296,20 @@ TEST_F(NoteInputTest, EnteredChordSoundsAndFallsSilentLater) {
     for (auto &row : channel_status)
         for (channel_status_t &cell : row)
             ASSERT_EQ(cell.count, 0);
+}
+
+TEST_F(NoteInputTest, ClickPlacesTheCaretAndAClickedNoteCountsAsEntered) {
+    const int x = 63 + 30 * 0, y = 156 - 6 * 4; // first column, the G above middle C
+    note_input_click(&g_score, x, y);
+    expect_caret(0, 0);
+    ASSERT_EQ(screen_insert_note_list(&g_score, x, y, 0), 1);
+    note_input_click_entered(&g_score);
+    expect_caret(0, 192);
+    type("a");
+    EXPECT_EQ(notes(), "7@0 9@192");
+    note_input_backspace(&g_score);
+    note_input_backspace(&g_score);
+    EXPECT_EQ(notes(), "");
 }
 
 } // namespace
