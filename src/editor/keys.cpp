@@ -239,7 +239,6 @@ const key_binding key_bindings[] = {
     {KEY_BACKSLASH, ANY_SHIFT, 0, 0, pick_up_length},
     {KEY_Z, ANY_SHIFT, 0, 0, undo_key},
     {KEY_Y, ANY_SHIFT, 0, 0, redo_key},
-    {KEY_N, NO_SHIFT, KEY_LCONTROL, KEY_RCONTROL, note_input_toggle},
 };
 
 int binding_fires(const key_binding &b) {
@@ -252,12 +251,12 @@ int binding_fires(const key_binding &b) {
 
 } // namespace
 
-// In note input mode the mode reads the typed keys first; the bindings of the keys it owns
-// (and the plain arrows, which it also owns) stand aside while it is on.
+// Note input mode reads the typed keys first (N, which starts it, is one of them); the bindings
+// of the keys it owns (and the plain arrows, which it also owns) stand aside while it is on.
 void process_key_event() {
-    bool in_mode = note_input_active();
-    if (in_mode)
-        note_input_read_keys();
+    bool was_in_mode = note_input_active();
+    note_input_read_keys();
+    bool in_mode = was_in_mode || note_input_active();
     for (const key_binding &b : key_bindings) {
         bool owned =
             in_mode && (b.scancode ? note_input_owns_key(b.scancode) != 0 : b.action == left_right);

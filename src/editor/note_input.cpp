@@ -443,16 +443,6 @@ void note_input_stop() {
     entries.clear();
 }
 
-void note_input_toggle() {
-    if (active) {
-        note_input_stop();
-        return;
-    }
-    note_input_start(&g_score);
-    // The N that started the mode waits in the keyboard buffer, which the mode reads.
-    clear_keybuf();
-}
-
 int nearest_letter_pitch(int step, int key, int ref_pos_y, int *pos_y_out) {
     int mod, level;
     get_mod_level(ref_pos_y - step, STEPS_PER_OCTAVE, &mod, &level);
@@ -602,10 +592,15 @@ void note_input_click_entered(score *s) {
 }
 
 void note_input_read_keys() {
-    while (active && keypressed()) {
+    while (keypressed()) {
         int k = readkey();
-        if (!typed_key(k >> 8, k & 0xff, key_shifts))
-            break;
+        int scancode = k >> 8;
+        if (active) {
+            if (!typed_key(scancode, k & 0xff, key_shifts))
+                break;
+        } else if (scancode == KEY_N && !(key_shifts & KB_CTRL_FLAG)) {
+            note_input_start(&g_score);
+        }
     }
 }
 

@@ -12,9 +12,7 @@ bool note_input_active();
 // the mode is off or count <= 0. Call it on the main thread.
 void note_input_chord(const int *keys, int count);
 
-// N: switches the mode on (the caret at the selection start, else at the first measure on
-// screen) or off.
-void note_input_toggle();
+// Switches the mode on, the caret at the selection start, else at the first measure on screen.
 void note_input_start(score *s);
 void note_input_stop();
 
@@ -43,8 +41,8 @@ int nearest_letter_pitch(int step, int key, int ref_pos_y, int *pos_y_out);
 void note_input_click(score *s, int x, int y);
 // The click also entered a note at the caret: the caret passes it and it is the last chord.
 void note_input_click_entered(score *s);
-// In the mode: reads every typed key from the keyboard buffer and applies the mode's keys and
-// the length keys, once per press.
+// Reads every typed key from the keyboard buffer, once per press: out of the mode N starts
+// it; in it, the mode's keys and the length keys apply (N and Esc leave it).
 void note_input_read_keys();
 // Whether scancode is one of the mode's keys, which the key table leaves to it in the mode.
 int note_input_owns_key(int scancode);

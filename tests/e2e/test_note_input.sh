@@ -38,7 +38,7 @@ sleep 0.3
 step "N shows the caret"
 shot "$WORK/before.bmp"
 [ "$(count_colour "$WORK/before.bmp" "0 255 0" "$STAFF_AREA")" = 0 ] || fail "a caret before N"
-hold_key n
+send_keys n
 shot "$WORK/caret.bmp"
 [ "$(count_colour "$WORK/caret.bmp" "0 255 0" "$STAFF_AREA")" -gt 20 ] || fail "no caret after N"
 
