@@ -308,8 +308,10 @@ template <typename Change> void recut_note(score *s, measure *m, note *n, Change
     _note_expand_by_measure(s, m, n, 1);
 }
 
-// Applies change to every found note of the last chord, as one undo step named name.
-template <typename Change> int change_last_chord(score *s, const char *name, Change change) {
+// Applies change to every found note of the last chord, as one undo step named name; growth is
+// how many ticks longer change makes a note, so that undo keeps what the longer note reaches.
+template <typename Change>
+int change_last_chord(score *s, const char *name, int growth, Change change) {
     entry *e = last_entry();
     if (!e)
         return 0;
@@ -321,7 +323,7 @@ template <typename Change> int change_last_chord(score *s, const char *name, Cha
     for (int i = 0; i < e->count; i++) {
         if (!notes[i])
             continue;
-        undo_touch_ticks(s, m, notes[i]->x, notes[i]->total_len);
+        undo_touch_ticks(s, m, notes[i]->x, notes[i]->total_len + growth);
         recut_note(s, m, notes[i], [&](note *n) { change(m, n, &e->pitches[i]); });
     }
     undo_commit(s, 1);
@@ -486,7 +488,7 @@ void note_input_chord(const int *keys, int count) {
 int note_input_transpose(score *s, int semitones) {
     if (!active)
         return 0;
-    return change_last_chord(s, "transpose note", [&](measure *m, note *n, int *pitch) {
+    return change_last_chord(s, "transpose note", 0, [&](measure *m, note *n, int *pitch) {
         int p = std::clamp(n->pitch + semitones, LOWEST_PITCH, HIGHEST_PITCH);
         n->pitch = static_cast<int16_t>(p);
         *pitch = p;
@@ -500,7 +502,7 @@ int note_input_extend(score *s) {
         return 0;
     int add = entry_length();
     int end = 0;
-    int done = change_last_chord(s, "tie note", [&](measure *, note *n, int *) {
+    int done = change_last_chord(s, "tie note", add, [&](measure *, note *n, int *) {
         n->len = n->total_len = static_cast<int16_t>(std::min(n->total_len + add, INT16_MAX));
         end = std::max(end, static_cast<int>(n->total_len));
     });

@@ -234,15 +234,17 @@ TEST_F(NoteInputTest, AltArrowsMoveTheCaretBetweenShownTracks) {
 TEST_F(NoteInputTest, EveryActionIsOneUndoStep) {
     struct {
         const char *name;
+        const char *typed_before;
         std::function<int()> action;
     } actions[] = {
-        {"letter", [] { return note_input_letter(&g_score, D, 0); }},
-        {"chord letter", [] { return note_input_letter(&g_score, E, 1); }},
-        {"up", [] { return note_input_transpose(&g_score, 1); }},
-        {"ctrl down", [] { return note_input_transpose(&g_score, -12); }},
-        {"backspace", [] { return note_input_backspace(&g_score); }},
-        {"plus", [] { return note_input_extend(&g_score); }},
-        {"midi chord",
+        {"letter", "ccc", [] { return note_input_letter(&g_score, D, 0); }},
+        {"chord letter", "ccc", [] { return note_input_letter(&g_score, E, 1); }},
+        {"up", "ccc", [] { return note_input_transpose(&g_score, 1); }},
+        {"ctrl down", "cccc", [] { return note_input_transpose(&g_score, -12); }},
+        {"backspace", "ccc", [] { return note_input_backspace(&g_score); }},
+        {"plus", "ccc", [] { return note_input_extend(&g_score); }},
+        {"plus over the bar line", "cccc", [] { return note_input_extend(&g_score); }},
+        {"midi chord", "ccc",
          [] {
              const int keys[] = {62, 65};
              note_input_chord(keys, 2);
@@ -251,7 +253,7 @@ TEST_F(NoteInputTest, EveryActionIsOneUndoStep) {
     };
     for (auto &a : actions) {
         start({{4, 4}});
-        type("ccc");
+        type(a.typed_before);
         std::string before = notes() + layout();
         int steps = undo_steps();
         ASSERT_EQ(a.action(), 1) << a.name;
