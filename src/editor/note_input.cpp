@@ -55,7 +55,11 @@ std::vector<entry> entries;
 int ref_pos_y = 0; // staff position the next letter's octave is chosen near
 bool has_ref = false;
 int click_row = 0; // staff position of the last click in the mode
-bool sounding = false;
+struct sounding_key {
+    int channel;
+    int key;
+};
+std::vector<sounding_key> sounding; // switched on by the last entry, not yet off
 int sound_timer = 0;
 
 int reference_pos() {
@@ -142,13 +146,15 @@ void keep_caret_visible(score *s) {
 // ---- Sounding ----
 
 void stop_sound() {
-    if (sounding)
-        edit_sound_off();
-    sounding = false;
+    for (const sounding_key &k : sounding)
+        note_off(k.channel, k.key);
+    sounding.clear();
 }
 
 // Sounds the chord starting with n as a click sounds an edited note (the edit-sound option
-// decides which notes join it); a single-note option still sounds the whole chord.
+// decides which notes join it; a single-note option still sounds the whole chord). The chord
+// sounds on past this turn, when undo or a new file may free its notes: what is switched off
+// later is therefore kept as channels and keys, and the editor's sounding set is left empty.
 void sound_chord(measure *m, note *n) {
     stop_sound();
     if (edit_sound_mode == EDIT_SOUND_NONE || !n)
@@ -157,7 +163,11 @@ void sound_chord(measure *m, note *n) {
     send_track_patches();
     _get_cur_position_notes(m, n, n->x, mode);
     edit_sound_on();
-    sounding = true;
+    for (int i = 0; i < n_cur_position_notes; i++) {
+        note *held = *get_note_p_array(cur_position_notes, i);
+        sounding.push_back({note_channel(held), note_key(held)});
+    }
+    n_cur_position_notes = 0;
     get_time2(&sound_timer, 1);
 }
 
@@ -617,6 +627,6 @@ int note_input_owns_key(int scancode) {
 }
 
 void note_input_idle() {
-    if (sounding && get_time2(&sound_timer, 0) >= SOUND_MS)
+    if (!sounding.empty() && get_time2(&sound_timer, 0) >= SOUND_MS)
         stop_sound();
 }
