@@ -26,8 +26,7 @@ static int ctrl_is_held() {
     return key[KEY_LCONTROL] || key[KEY_RCONTROL];
 }
 
-// Re-lays out the count measures after m (fewer at the end of the score), except skip.
-static void validate_following(measure *m, int count, measure *skip) {
+void validate_following(measure *m, int count, measure *skip) {
     for (measure *next = m->next; next && count > 0; next = next->next, count--)
         if (next != skip)
             validate_measure(next);
@@ -35,7 +34,7 @@ static void validate_following(measure *m, int count, measure *skip) {
 
 // ---- Entering a note ----
 
-static int entry_length() {
+int entry_length() {
     int len = note_type;
     if (dot_mode && !is_dot_length(len) && !is_triplet(len))
         len = len * 3 / 2;
@@ -62,6 +61,11 @@ int screen_insert_note_list(score *s, int x, int y, int accidental) {
         }
         n->x += n->len;
     }
+    insert_entered_note(s, m, n);
+    return 1;
+}
+
+void insert_entered_note(score *s, measure *m, note *n) {
     undo_touch_ticks(s, m, n->x, n->len);
     _insert_sorted_note_list(&m->notes, n, note_comp);
     // Lay out the note's measure and every measure it reaches, so that a tied piece never
@@ -69,7 +73,6 @@ int screen_insert_note_list(score *s, int x, int y, int accidental) {
     _note_expand_by_measure(s, m, n, 1);
     if (m == s->ref_measure)
         adjust_offset_x();
-    return 1;
 }
 
 // ---- Dragging a note ----
@@ -213,11 +216,11 @@ int drag_note(score *s, int x, int y) {
     return 1;
 }
 
-void edit_note_at_pointer(score *s, int x, int y) {
+int edit_note_at_pointer(score *s, int x, int y) {
     if (drag_note(s, x, y))
-        return;
+        return 0;
     undo_begin(s, "enter note");
-    undo_commit(s, screen_insert_note_list(s, x, y, 0));
+    return undo_commit(s, screen_insert_note_list(s, x, y, 0));
 }
 
 // ---- Deleting a note ----

@@ -8,12 +8,21 @@
 // Enters a note of the current length at screen point (x, y): 1 when done or nothing had to be
 // done, 0 (after "note insertion failed...\n") when the point is not on the score.
 int screen_insert_note_list(score *s, int x, int y, int accidental);
+// The length a new note gets: note_type, made dotted in dot mode unless it is dotted or a
+// triplet already.
+int entry_length();
+// Puts the new note n (its x, len, track and spelling set) into m by the model's edit cycle,
+// recorded for undo: sorted into the measure, split at the bar line into tied pieces in the
+// following measures (appended as needed), every measure it reaches laid out again.
+void insert_entered_note(score *s, measure *m, note *n);
+// Re-lays out the count measures after m (fewer at the end of the score), except skip.
+void validate_following(measure *m, int count, measure *skip);
 // When the first piece of a note of the track under (x, y) lies there, drags it while the left
 // button is held and puts it back on release; returns 1. Returns 0 when there is no such note.
 int drag_note(score *s, int x, int y);
 // The left button below the status panel in insert mode: drags the note under (x, y), or
-// enters a new one there.
-void edit_note_at_pointer(score *s, int x, int y);
+// enters a new one there. Returns 1 when a new note was entered.
+int edit_note_at_pointer(score *s, int x, int y);
 // The drag, step by step (drag_note runs it while the left button is held).
 struct drag_state {
     score *s;

@@ -11,6 +11,7 @@
 #include "editor/history.h"
 #include "editor/interface.h"
 #include "editor/mainloop.h"
+#include "editor/note_input.h"
 #include "editor/scroll.h"
 #include "editor/state.h"
 #include "model/seq.h"
@@ -83,8 +84,9 @@ int ctrl_held() {
 }
 
 // Ctrl with a length key (Ctrl+Y) is a command, not a length.
+// In note input mode the length keys are read as typed keys, in their order with the letters.
 void choose_length() {
-    if (ctrl_held())
+    if (ctrl_held() || note_input_active())
         return;
     int i = find_held_length_key();
     if (i < 0)
@@ -249,8 +251,16 @@ int binding_fires(const key_binding &b) {
 
 } // namespace
 
+// Note input mode reads the typed keys first (N, which starts it, is one of them); the bindings
+// of the keys it owns (and the plain arrows, which it also owns) stand aside while it is on.
 void process_key_event() {
-    for (const key_binding &b : key_bindings)
-        if (binding_fires(b))
+    bool was_in_mode = note_input_active();
+    note_input_read_keys();
+    bool in_mode = was_in_mode || note_input_active();
+    for (const key_binding &b : key_bindings) {
+        bool owned =
+            in_mode && (b.scancode ? note_input_owns_key(b.scancode) != 0 : b.action == left_right);
+        if (!owned && binding_fires(b))
             b.action();
+    }
 }

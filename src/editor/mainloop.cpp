@@ -13,6 +13,7 @@
 #include "editor/edit.h"
 #include "editor/interface.h"
 #include "editor/keys.h"
+#include "editor/note_input.h"
 #include "editor/scroll.h"
 #include "editor/state.h"
 #include "playback/midi_in.h"
@@ -68,13 +69,20 @@ void process_left_button() {
     if (!mouse_visible)
         show_pointer();
     if (!edit_mode) {
+        if (note_input_active() && cursor.y > panel_height)
+            note_input_click(&g_score, cursor.x, cursor.y);
         wait_button_release(1);
         return;
     }
-    if (cursor.y <= panel_height)
+    if (cursor.y <= panel_height) {
         play_listening_strip(&g_score);
-    else
-        edit_note_at_pointer(&g_score, cursor.x, cursor.y);
+        return;
+    }
+    bool in_mode = note_input_active();
+    if (in_mode)
+        note_input_click(&g_score, cursor.x, cursor.y);
+    if (edit_note_at_pointer(&g_score, cursor.x, cursor.y) && in_mode)
+        note_input_click_entered(&g_score);
 }
 
 // Esc that closed a menu, dialog or file selector must not also end the editor.
@@ -137,7 +145,9 @@ void waite_key_up() {
 int get_event() {
     if (mouse_visible)
         show_mouse(screen);
-    clear_keybuf();
+    // Keys typed in note input mode while the picture was drawn are notes: they stay.
+    if (!note_input_active())
+        clear_keybuf();
     poll_mouse();
     poll_keyboard();
     int x0 = mouse_x, y0 = mouse_y;
@@ -163,6 +173,7 @@ int get_event() {
             x0 = mouse_x;
             y0 = mouse_y;
         }
+        note_input_idle();
         rest(POLL_SLEEP_MS);
         poll_keyboard();
         poll_mouse();

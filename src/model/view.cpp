@@ -5,6 +5,8 @@ int offset_x = 0;
 int offset_y = 0;
 int track_height = DEFAULT_TRACK_HEIGHT;
 
+note_caret_t note_caret = {0, 0, 0, 0, 0};
+
 int8_t active_track[MAX_TRACKS] = {0};
 int n_active_track = 1;
 int8_t active_track_order[MAX_TRACKS] = {0};

@@ -20,5 +20,17 @@ extern int8_t active_track_order[MAX_TRACKS];
 extern int8_t not_remove_track[MAX_TRACKS];
 extern int n_not_remove_track;
 
+// The caret of note input mode: where the next typed note goes. The measure is kept by its
+// index (undo replaces measures); an index equal to the number of measures is the end of the
+// score, where the next note appends a measure.
+struct note_caret_t {
+    int shown;         // note input mode is on
+    int measure_index; // 0-based
+    int x;             // tick inside the measure
+    int track;
+    int bass; // 1: on the bass staff, 0: on the treble staff
+};
+extern note_caret_t note_caret;
+
 // Recomputes active_track, n_active_track and active_track_order from the track table.
 void update_active_tracks();

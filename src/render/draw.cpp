@@ -24,7 +24,10 @@ constexpr int CURSOR_STEPS = 14;                // half height of the cursor lin
 constexpr int BRACKET_HALF = 72;                // half height of a selection bracket
 constexpr int BRACKET_ARM = 15;
 constexpr int LEDGER_HALF = 8;
-constexpr int TIME_SIG_RISE = 84; // time-signature changes sit this far above origin.y
+constexpr int TIME_SIG_RISE = 84;            // time-signature changes sit this far above origin.y
+constexpr int CARET_BACK = COLUMN_WIDTH / 2; // the caret stands half a column before its place
+constexpr int CARET_HALF_WIDTH = 1;
+constexpr int CARET_INNER_STEPS = 1; // a step inside the centre line
 
 // Glyph anchors relative to the staff point of a note (x, y) or to the glyph corner.
 constexpr int GLYPH_DX = 7;       // note cell corner is 7 left of x
@@ -106,7 +109,7 @@ void draw_length_panel() {
 }
 
 void draw_header_text() {
-    const char *mode = edit_mode ? "Insert Mode" : "Select Mode";
+    const char *mode = note_caret.shown ? "Input Mode" : edit_mode ? "Insert Mode" : "Select Mode";
     measure *ref = g_score.ref_measure;
     textprintf_ex(buf, font, HEADER_X, HEADER_Y, fcol, bcol, "%s < %c %s > %d/%d Right Button:MENU",
                   mode, edited ? '*' : ' ', filename, offset_x, ref ? ref->n_pos : 0);
@@ -204,6 +207,46 @@ void draw_cursor_line(score *s, int x, measure *m) {
     int u = tick_screen_x(s, x, m, s->cursor_x);
     vline(buf, u, s->origin.y + CURSOR_STEPS * s->unit.y, s->origin.y - CURSOR_STEPS * s->unit.y,
           scol);
+}
+
+// Pixels from the drawn start of m to the place of tick: between the columns of the elements
+// around it, in proportion to the ticks.
+int tick_column_offset(measure *m, int tick) {
+    int c0 = 0, x0 = 0, c1 = m->n_pos, x1 = m->len;
+    for (note *n = m->notes.head; n; n = n->next) {
+        if (!track_shown(n->track) || (n->rest && n->len == 0))
+            continue;
+        if (n->x <= tick) {
+            c0 = n->pos.x;
+            x0 = n->x;
+        } else {
+            c1 = n->pos.x;
+            x1 = n->x;
+            break;
+        }
+    }
+    int px = COLUMN_WIDTH * c0;
+    if (x1 > x0)
+        px += (tick - x0) * COLUMN_WIDTH * (c1 - c0) / (x1 - x0);
+    return px;
+}
+
+// Screen x of the caret in m drawn x pixels right of origin.x.
+int caret_x_in(score *s, int x, measure *m, int tick) {
+    return s->origin.x + x + tick_column_offset(m, tick) - CARET_BACK;
+}
+
+// A bar over the caret's staff, from its top line to its bottom line and a step beyond.
+void draw_caret(score *s, int px) {
+    int row = row_of_track(note_caret.track);
+    if (row < 0 || !row_visible(row) || px < s->origin.x - CARET_BACK || px > s->limit.x)
+        return;
+    int centre = row_y(row) + s->origin.y;
+    int sign = note_caret.bass ? 1 : -1;
+    int inner = centre + sign * CARET_INNER_STEPS * s->unit.y;
+    int outer = centre + sign * (TOP_LINE_STEPS + 1) * s->unit.y;
+    rectfill(buf, px - CARET_HALF_WIDTH, std::min(inner, outer), px + CARET_HALF_WIDTH,
+             std::max(inner, outer), green_color);
 }
 
 void draw_margin(score *s) {
@@ -308,6 +351,28 @@ void draw_score(score *s) {
         x = drawn_x + m->width;
     }
     draw_margin(s);
+    int caret = caret_screen_x(s);
+    if (caret >= 0)
+        draw_caret(s, caret);
+}
+
+int caret_screen_x(score *s) {
+    measure *ref = s->ref_measure;
+    if (!note_caret.shown || !ref)
+        return -1;
+    int index = s->ref_x - 1;
+    int x = -COLUMN_WIDTH * get_near_pos_x_by_x(ref, offset_x);
+    for (measure *m = ref; m && s->origin.x + x < s->limit.x; m = m->next, index++) {
+        if (m != ref && m->key != m->prev->key)
+            x += KEY_CHANGE_WIDTH;
+        if (index == note_caret.measure_index)
+            return caret_x_in(s, x, m, note_caret.x);
+        // The end of the score: the caret stands at the last bar line.
+        if (!m->next && index + 1 == note_caret.measure_index)
+            return caret_x_in(s, x, m, m->len);
+        x += m->width;
+    }
+    return -1;
 }
 
 void draw_measure(score *s, int x, measure *m) {

@@ -31,6 +31,9 @@ void draw_measure(score *s, int x, measure *m);
 void draw_key(int row, int x, int cy, int h, int key, int cancel);
 // One note or rest of a measure in key; sel is the measure's selection class.
 void _draw_note(BITMAP *bmp, score *s, int key, note *n, int sel);
+// Screen x of the note input caret (drawn over its staff by draw_score); -1 when the caret is
+// off or not in a measure on the screen.
+int caret_screen_x(score *s);
 // The tie strokes a note needs towards its previous and next pieces.
 void draw_tie(score *s, measure *m, int x, note *n);
 void _draw_tie(score *s, note *n, int from_outside, int to_outside);
