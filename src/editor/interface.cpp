@@ -13,6 +13,7 @@
 #include "editor/gui_font.h"
 #include "editor/history.h"
 #include "editor/mainloop.h"
+#include "editor/note_input.h"
 #include "editor/midi_capture.h"
 #include "editor/scroll.h"
 #include "editor/state.h"
@@ -21,6 +22,7 @@
 #include "model/clipboard.h"
 #include "model/d_malloc.h"
 #include "playback/fluid_driver.h"
+#include "playback/midi_in.h"
 #include "playback/midi_ports.h"
 #include "playback/sound.h"
 
@@ -202,6 +204,7 @@ static void start_editor(const char *file) {
     init_channel_status();
     autosave_start();
     open_midi_in();
+    set_midi_in_chord_handler(note_input_chord);
     if (command_layer.first_score)
         command_layer.first_score(file);
 }

@@ -3,8 +3,11 @@
 # server (its dummy backend, private to this test) a keyboard port appearing after start-up is
 # linked by itself (only the source midi_in_source names), and the keys played on it
 # (overlapping keys, the sustain pedal, a note-on of velocity 0, a clock byte) reach the MIDI
-# output at once.
+# output at once; in note input mode keys held together enter one chord at the caret and the
+# next key the note after it.
 source "$PLINKEL_E2E_LIB"
+source "$(dirname "${BASH_SOURCE[0]}")/menu_lib.sh"
+source "$(dirname "${BASH_SOURCE[0]}")/dialog_lib.sh"
 e2e_init
 start_xvfb
 sound_config capture
@@ -59,7 +62,7 @@ fi
 # The keyboard strikes key 21 until the editor is heard forwarding it (the port is linked),
 # then plays: C and E overlapping with the pedal down, then G ended by a note-on of velocity 0
 # with a clock byte before it. Another source strikes key 22 all along.
-"$PY" - "$WORK/linked" >"$WORK/keyboard.log" 2>&1 <<'PYEOF' &
+"$PY" - "$WORK/linked" "$WORK/entry" >"$WORK/keyboard.log" 2>&1 <<'PYEOF' &
 import os, sys, time
 import rtmidi
 out = rtmidi.MidiOut(rtmidi.API_UNIX_JACK, name="e2e-keyboard")
@@ -77,6 +80,14 @@ for message in ([0x90, 60, 100], [0xB0, 64, 127], [0x90, 64, 101], [0x80, 60, 0]
                 [0x80, 64, 0], [0xB0, 64, 0], [0x90, 67, 80], [0xF8], [0x90, 67, 0]):
     out.send_message(message)
     time.sleep(0.02)
+# Note input: C and E held together, then G alone.
+deadline = time.time() + 20
+while not os.path.exists(sys.argv[2]) and time.time() < deadline:
+    time.sleep(0.05)
+for message in ([0x90, 60, 90], [0x90, 64, 90], [0x80, 60, 0], [0x80, 64, 0],
+                [0x90, 67, 90], [0x80, 67, 0]):
+    out.send_message(message)
+    time.sleep(0.05)
 time.sleep(0.5)
 del out, other
 PYEOF
@@ -84,12 +95,26 @@ KEYBOARD_PID=$!
 heard() { midi_bytes | grep -q "$1"; }
 wait_for "$E2E_TIMEOUT" "the keyboard linked" heard '90 15 01'
 touch "$WORK/linked"
-wait "$KEYBOARD_PID" || fail "keyboard: $(cat "$WORK/keyboard.log")"
 
 step "the keys played reached the MIDI output"
 played="90 3C 64 B0 40 7F 90 40 65 80 3C 00 80 40 00 B0 40 00 90 43 50 90 43 00"
 wait_for 5 "the keys played" heard "$played"
 heard '90 16 01' && fail "a source that midi_in_source does not name was linked"
+
+step "note input mode: a chord of the keys held together, then the next key"
+send_keys n 3
+touch "$WORK/entry"
+wait "$KEYBOARD_PID" || fail "keyboard: $(cat "$WORK/keyboard.log")"
+sleep 0.3
+send_keys Escape
+menu_child "$MAIN_FILE" "$FILE_WRITE"
+select_name untitled.seq song.seq
+wait_file "$RUN_DIR/song.seq"
+# The "n" lines as "tick staff-position length track", sorted by time and position.
+entered=$(awk '$1 == "m" {m++} $1 == "n" {print (m - 1) * 768 + $2, $3, $5, $6}' \
+    "$RUN_DIR/song.seq" | sort -n -k1 -k2)
+[ "$entered" = $'0 0 192 0\n0 2 192 0\n192 4 192 0' ] ||
+    fail "song.seq holds other notes:"$'\n'"$entered"
 press_until_exit Escape
 expect_status 0
 grep -q 'no MIDI input' "$WORK/stderr" && fail "no MIDI input: $(cat "$WORK/stderr")"
