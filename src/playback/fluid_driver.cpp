@@ -10,6 +10,7 @@
 #include <cstring>
 #include <mutex>
 
+#include "playback/midi_parse.h"
 #include "playback/sample_clock.h"
 #include "playback/sound.h"
 #include "playback/synth.h"
@@ -22,8 +23,6 @@ const char *const AUDIO_DRIVERS[] = {"pulseaudio", "alsa"};
 const char *const DEFAULT_AUDIO_FILE = "plinkel.wav";
 constexpr int FILE_PERIOD_FRAMES = 480; // 10 ms: the file driver paces itself in whole ms
 
-constexpr int STATUS_SYSEX = 0xF0;
-constexpr int STATUS_REALTIME = 0xF8;
 constexpr int PITCH_BEND_BITS = 7;
 
 // Blocks between the rendered sample time and a stamp: the block an event lands in has not been
@@ -38,13 +37,6 @@ struct fluid_output {
     fluid_seq_id_t synth_client;  // the synthesiser as the sequencer's destination
     fluid_seq_id_t clock_client;  // wakes up at every block to observe the rendering
     fluid_audio_driver_t *audio;
-};
-
-// A MIDI message being reassembled from single bytes (running status kept).
-struct midi_parser {
-    int status;
-    int data[2];
-    int have;
 };
 
 fluid_output output;
@@ -180,11 +172,6 @@ int start_output() {
     return 1;
 }
 
-int data_bytes_of(int status) {
-    int kind = status & 0xF0;
-    return kind == 0xC0 || kind == 0xD0 ? 1 : 2;
-}
-
 // The sequencer event of a channel message; 0 for a kind it does not carry.
 int fill_event(fluid_event_t *event, int status, const int *data) {
     int channel = status & 0x0F;
@@ -238,27 +225,9 @@ void play_message(int status, const int *data) {
     delete_fluid_event(event);
 }
 
-// System exclusive and system common messages are skipped up to the next status byte;
-// real-time bytes may come between the bytes of any message and are ignored.
 void parse_byte(int byte) {
-    if (byte >= STATUS_REALTIME)
-        return;
-    if (byte >= STATUS_SYSEX) {
-        parser.status = 0;
-        return;
-    }
-    if (byte & 0x80) {
-        parser.status = byte;
-        parser.have = 0;
-        return;
-    }
-    if (!parser.status)
-        return;
-    parser.data[parser.have++] = byte;
-    if (parser.have < data_bytes_of(parser.status))
-        return;
-    parser.have = 0;
-    play_message(parser.status, parser.data);
+    if (midi_parse_byte(&parser, byte))
+        play_message(parser.status, parser.data);
 }
 
 int fluid_detect(int input) {

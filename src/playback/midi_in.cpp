@@ -5,22 +5,13 @@
 
 #include <mutex>
 
+#include "playback/midi_parse.h"
 #include "playback/sound.h"
 
 namespace {
 
-constexpr int STATUS_SYSTEM = 0xF0;   // SysEx and system common: end the running status
-constexpr int STATUS_REALTIME = 0xF8; // clock and the like: may come between any two bytes
-constexpr int STATUS_BIT = 0x80;
 constexpr int KIND_MASK = 0xF0;
 constexpr int CHANNEL_MASK = 0x0F;
-constexpr int STATUS_CHANNEL_PRESSURE = 0xD0;
-
-struct midi_in_parser {
-    int status; // running status; 0 while data bytes are to be skipped
-    int data[2];
-    int have;
-};
 
 struct midi_chord {
     int keys[MIDI_KEYS];
@@ -43,15 +34,10 @@ struct chord_queue {
 };
 
 std::mutex stream_lock;
-midi_in_parser parser;
+midi_parser parser;
 chord_collector collector;
 chord_queue queue;
 midi_in_chord_handler chord_handler = nullptr;
-
-int data_bytes_of(int status) {
-    int kind = status & KIND_MASK;
-    return kind == STATUS_PROGRAM || kind == STATUS_CHANNEL_PRESSURE ? 1 : 2;
-}
 
 void queue_chord() {
     if (queue.count == MIDI_IN_QUEUE_CHORDS)
@@ -139,26 +125,9 @@ void play_message(int status, const int *data) {
     }
 }
 
-// A status byte in the middle of a message drops the part already read.
 void parse_byte(int byte) {
-    if (byte >= STATUS_REALTIME)
-        return;
-    if (byte >= STATUS_SYSTEM) {
-        parser.status = 0;
-        return;
-    }
-    if (byte & STATUS_BIT) {
-        parser.status = byte;
-        parser.have = 0;
-        return;
-    }
-    if (!parser.status)
-        return;
-    parser.data[parser.have++] = byte;
-    if (parser.have < data_bytes_of(parser.status))
-        return;
-    parser.have = 0;
-    play_message(parser.status, parser.data);
+    if (midi_parse_byte(&parser, byte))
+        play_message(parser.status, parser.data);
 }
 
 // Takes the oldest waiting chord out of the queue; 0 when there is none.
@@ -208,7 +177,7 @@ void drop_midi_in_chords() {
 
 void clear_midi_in() {
     std::lock_guard<std::mutex> hold(stream_lock);
-    parser = midi_in_parser{};
+    parser = midi_parser{};
     collector = chord_collector{};
     queue = chord_queue{};
 }
