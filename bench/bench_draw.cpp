@@ -8,7 +8,7 @@
 #include <cstdlib>
 
 #include "bench_util.h"
-#include "editor/glyphs.h"
+#include "render/glyphs.h"
 #include "editor/interface.h"
 #include "editor/state.h"
 #include "model/seq.h"

@@ -14,12 +14,12 @@
 #include <vector>
 
 #include "bench_util.h"
-#include "editor/clock.h"
+#include "base/clock.h"
 #include "editor/cursor.h"
 #include "editor/edit.h"
-#include "editor/glyphs.h"
+#include "render/glyphs.h"
 #include "editor/interface.h"
-#include "editor/midi_capture.h"
+#include "playback/midi_capture.h"
 #include "editor/state.h"
 #include "model/seq.h"
 #include "playback/sound.h"

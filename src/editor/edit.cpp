@@ -7,7 +7,7 @@
 #include <allegro.h>
 #include <cstdio>
 
-#include "editor/clock.h"
+#include "base/clock.h"
 #include "editor/cursor.h"
 #include "editor/history.h"
 #include "editor/interface.h"

@@ -7,7 +7,7 @@
 
 #include "editor/cursor.h"
 #include "editor/edit.h"
-#include "editor/glyphs.h"
+#include "render/glyphs.h"
 #include "editor/history.h"
 #include "editor/interface.h"
 #include "editor/mainloop.h"

@@ -8,7 +8,7 @@
 #include <allegro.h>
 
 #include "editor/autosave.h"
-#include "editor/clock.h"
+#include "base/clock.h"
 #include "editor/cursor.h"
 #include "editor/edit.h"
 #include "editor/interface.h"

@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <mutex>
 
-#include "editor/clock.h"
+#include "base/clock.h"
 #include "editor/interface.h"
 
 channel_status_t channel_status[CHANNEL_ROWS][MIDI_KEYS];

@@ -5,7 +5,7 @@
 #include <algorithm>
 
 #include "editor/cursor.h"
-#include "editor/glyphs.h"
+#include "render/glyphs.h"
 #include "editor/interface.h"
 #include "editor/state.h"
 #include "model/seq.h"

@@ -6,7 +6,7 @@
 #include <allegro.h>
 
 #include "editor/cursor.h"
-#include "editor/glyphs.h"
+#include "render/glyphs.h"
 #include "editor/interface.h"
 #include "editor/state.h"
 #include "model/seq.h"

@@ -9,7 +9,7 @@
 #include <allegro.h>
 
 #include "editor/cursor.h"
-#include "editor/glyphs.h"
+#include "render/glyphs.h"
 #include "editor/history.h"
 #include "editor/interface.h"
 #include "editor/keys.h"
