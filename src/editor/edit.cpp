@@ -186,7 +186,7 @@ void drag_end(drag_state *d) {
 }
 
 static void show_drag_picture() {
-    draw_all();
+    draw_all(current_view());
     show_mouse(nullptr);
     _blit();
     show_mouse(screen);

@@ -12,11 +12,11 @@
 
 #include "files/file_support.h"
 #include "files/midi_quantise.h"
+#include "model/midi_wire.h"
 #include "model/note_order.h"
 #include "model/pitch.h"
 #include "model/tie.h"
 #include "model/voice.h"
-#include "playback/sound.h"
 
 int midi_atom = 4;
 midi_grid_mode midi_grid = MIDI_GRID_AUTO;
