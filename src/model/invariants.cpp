@@ -1,13 +1,16 @@
-// The score model's invariant checker and its helpers: a deep score copy, snapshots of a score
-// for comparing before and after an expansion, and the whole notes a score compresses to.
-#include "invariants.h"
+// The score model's invariant checker and its helpers: a deep score copy, and snapshots of a
+// score for comparing before and after an expansion. PLINKEL_CHECK_INVARIANTS (set for this file
+// in the sanitizer and fuzzing builds) makes check_score abort on a broken score.
+#include "model/invariants.h"
 
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <map>
 #include <set>
 #include <sstream>
-#include <tuple>
 #include <unordered_map>
+#include <vector>
 
 namespace {
 
@@ -36,14 +39,6 @@ struct report {
         return sink;
     }
 };
-
-std::string describe(const note *n) {
-    std::ostringstream o;
-    o << (n->rest ? "rest" : "note") << "{x " << n->x << ", len " << n->len << ", total "
-      << n->total_len << ", pitch " << n->pitch << ", track " << int(n->track) << ", voice "
-      << int(n->voice) << "}";
-    return o.str();
-}
 
 int floor_mod(int a, int b) {
     return ((a % b) + b) % b;
@@ -96,30 +91,30 @@ void check_measure_fields(measure *m, int mi, report *r) {
 
 void check_element(measure *m, int mi, note *n, report *r) {
     if (n->x < 0 || n->len < 1 || n->x + n->len > m->len)
-        r->fail(mi) << describe(n) << " not inside the measure of " << m->len;
+        r->fail(mi) << describe_element(n) << " not inside the measure of " << m->len;
     if (n->track < 0 || n->track >= track_num)
-        r->fail(mi) << describe(n) << " of a track beyond track_num " << track_num;
+        r->fail(mi) << describe_element(n) << " of a track beyond track_num " << track_num;
     if (int(n->triplet) != is_exact_triplet(n->len))
-        r->fail(mi) << describe(n) << " triplet flag " << n->triplet;
+        r->fail(mi) << describe_element(n) << " triplet flag " << n->triplet;
     if (n->rest) {
         if (n->l_next || n->l_prev)
-            r->fail(mi) << describe(n) << " is a tied rest";
+            r->fail(mi) << describe_element(n) << " is a tied rest";
         if (n->total_len != n->len)
-            r->fail(mi) << describe(n) << " rest with total_len != len";
+            r->fail(mi) << describe_element(n) << " rest with total_len != len";
         return;
     }
     int step = floor_mod(n->pos.y, STEPS_PER_OCTAVE);
     int octave = floor_div(n->pos.y, STEPS_PER_OCTAVE);
     int spelled = table_8_12[step] + SEMITONES_PER_OCTAVE * octave + n->accidental;
     if (n->step != step || spelled != n->pitch || n->accidental < -2 || n->accidental > 2)
-        r->fail(mi) << describe(n) << " spelled pos.y " << n->pos.y << " step " << int(n->step)
-                    << " accidental " << int(n->accidental);
+        r->fail(mi) << describe_element(n) << " spelled pos.y " << n->pos.y << " step "
+                    << int(n->step) << " accidental " << int(n->accidental);
 }
 
 void check_sorted(measure *m, int mi, report *r) {
     for (note *n = m->notes.head; n && n->next; n = n->next)
         if (note_comp(n->next, n))
-            r->fail(mi) << describe(n->next) << " sorts before " << describe(n);
+            r->fail(mi) << describe_element(n->next) << " sorts before " << describe_element(n);
 }
 
 using where_map = std::unordered_map<const note *, location>;
@@ -132,16 +127,17 @@ void check_chain_step(const std::vector<measure *> &ms, const where_map &where, 
     location to = where.at(nx);
     measure *m = ms[at.measure];
     if (nx->l_prev != n)
-        r->fail(at.measure) << describe(n) << " l_next does not point back";
+        r->fail(at.measure) << describe_element(n) << " l_next does not point back";
     if (nx->rest || nx->pitch != n->pitch || nx->track != n->track || nx->volume != n->volume)
-        r->fail(at.measure) << describe(n) << " continues as a different " << describe(nx);
+        r->fail(at.measure) << describe_element(n) << " continues as a different "
+                            << describe_element(nx);
     bool same = to.measure == at.measure && nx->x == n->x + n->len;
     bool next = to.measure == at.measure + 1 && nx->x == 0 && n->x + n->len == m->len;
     if (!same && !next)
-        r->fail(at.measure) << describe(n) << " continues at measure " << to.measure << " "
-                            << describe(nx);
+        r->fail(at.measure) << describe_element(n) << " continues at measure " << to.measure << " "
+                            << describe_element(nx);
     if (n->total_len != n->len + nx->total_len)
-        r->fail(at.measure) << describe(n) << " total_len != len + " << nx->total_len;
+        r->fail(at.measure) << describe_element(n) << " total_len != len + " << nx->total_len;
 }
 
 void check_chains(const std::vector<measure *> &ms, const where_map &where, report *r) {
@@ -150,12 +146,13 @@ void check_chains(const std::vector<measure *> &ms, const where_map &where, repo
             if (n->rest)
                 continue;
             if (n->l_prev && (!where.count(n->l_prev) || n->l_prev->l_next != n))
-                r->fail(mi) << describe(n) << " l_prev outside the score or not pointing back";
+                r->fail(mi) << describe_element(n)
+                            << " l_prev outside the score or not pointing back";
             if (!n->l_next) {
                 if (n->total_len != n->len)
-                    r->fail(mi) << describe(n) << " ends its chain with total_len != len";
+                    r->fail(mi) << describe_element(n) << " ends its chain with total_len != len";
             } else if (!where.count(n->l_next)) {
-                r->fail(mi) << describe(n) << " l_next outside the score";
+                r->fail(mi) << describe_element(n) << " l_next outside the score";
             } else {
                 check_chain_step(ms, where, n, r);
             }
@@ -221,7 +218,8 @@ void check_columns(measure *m, int mi, report *r) {
             continue;
         int column = int(std::find(starts.begin(), starts.end(), n->x) - starts.begin());
         if (n->pos.x != column)
-            r->fail(mi) << describe(n) << " in column " << n->pos.x << ", expected " << column;
+            r->fail(mi) << describe_element(n) << " in column " << n->pos.x << ", expected "
+                        << column;
     }
 }
 
@@ -320,6 +318,14 @@ measure *copy_measure_shell(measure *m) {
 
 } // namespace
 
+std::string describe_element(const note *n) {
+    std::ostringstream o;
+    o << (n->rest ? "rest" : "note") << "{x " << n->x << ", len " << n->len << ", total "
+      << n->total_len << ", pitch " << n->pitch << ", track " << int(n->track) << ", voice "
+      << int(n->voice) << "}";
+    return o.str();
+}
+
 void copy_score(score *dst, score *src) {
     *dst = *src;
     init_measure_list(&dst->measures);
@@ -357,7 +363,7 @@ void copy_score(score *dst, score *src) {
     dst->select_end = map_measure(src->select_end);
 }
 
-::testing::AssertionResult score_invariants(score *s) {
+std::string score_invariant_failures(score *s) {
     report r;
     std::vector<measure *> ms;
     if (check_lists(s, &ms, &r)) {
@@ -376,56 +382,20 @@ void copy_score(score *dst, score *src) {
             check_expansion_idempotent(s, &r);
     }
     if (r.count == 0)
-        return ::testing::AssertionSuccess();
+        return "";
     if (r.count > MAX_REPORTED)
         r.text << "\n  ... " << r.count - MAX_REPORTED << " more";
-    return ::testing::AssertionFailure() << r.count << " invariant failures:" << r.text.str();
+    return std::to_string(r.count) + " invariant failures:" + r.text.str();
 }
 
-bool operator==(const whole_note &a, const whole_note &b) {
-    return a.at == b.at && a.len == b.len && a.pitch == b.pitch && a.pos_y == b.pos_y &&
-           a.track == b.track && a.volume == b.volume;
+#ifdef PLINKEL_CHECK_INVARIANTS
+void check_score(score *s, const char *what) {
+    std::string failures = score_invariant_failures(s);
+    if (failures.empty())
+        return;
+    std::fprintf(stderr, "the score broke its invariants after %s: %s\n", what, failures.c_str());
+    std::abort();
 }
-
-bool operator<(const whole_note &a, const whole_note &b) {
-    auto key = [](const whole_note &n) {
-        return std::make_tuple(n.at, n.pitch, n.track, n.len, n.pos_y, n.volume);
-    };
-    return key(a) < key(b);
-}
-
-std::string to_string(const whole_note &n) {
-    std::ostringstream o;
-    o << "{at " << n.at << ", len " << n.len << ", pitch " << n.pitch << ", pos.y " << n.pos_y
-      << ", track " << n.track << ", volume " << n.volume << "}";
-    return o.str();
-}
-
-std::string to_string(const std::vector<whole_note> &notes) {
-    std::string out;
-    for (const whole_note &n : notes)
-        out += "\n    " + to_string(n);
-    return out;
-}
-
-std::vector<whole_note> compressed_whole_notes(score *s, std::string *error) {
-    score copy;
-    copy_score(&copy, s);
-    for (measure *m = copy.measures.head; m; m = m->next)
-        measure_compress_by_measure(m);
-    std::vector<whole_note> notes;
-    int start = 0;
-    for (measure *m = copy.measures.head; m; start += m->len, m = m->next)
-        for (note *n = m->notes.head; n; n = n->next) {
-            if (n->rest)
-                continue;
-            if ((n->l_next || n->l_prev) && error->empty())
-                *error = "still tied after compression: " + describe(n);
-            if (n->total_len != n->len && error->empty())
-                *error = "total_len != len after compression: " + describe(n);
-            notes.push_back({start + n->x, n->len, n->pitch, n->pos.y, n->track, n->volume});
-        }
-    destroy_score(&copy);
-    std::sort(notes.begin(), notes.end());
-    return notes;
-}
+#else
+void check_score(score *, const char *) {}
+#endif

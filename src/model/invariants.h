@@ -1,12 +1,9 @@
-// Invariant checker of the score model, shared by every test suite: after any edit the score
-// must be sorted, expanded, validated and laid out (see score_invariants), and compressing it
-// must give back whole notes. Also a deep copy of a score, which the checks run on.
+// The score's invariants, written down once: after any edit and after any successful read the
+// score must be sorted, expanded, validated and laid out. Checked builds run check_score at
+// those points; the tests and the fuzz targets ask score_invariant_failures directly.
 #pragma once
 
-#include <gtest/gtest.h>
-
 #include <string>
-#include <vector>
 
 #include "model/seq.h"
 
@@ -24,26 +21,14 @@
 // - columns: pos.x numbers the distinct start ticks of the shown tracks, n_pos counts them
 //   (at least 1) and width = unit_x * n_pos;
 // - expanding the whole score once more (on a copy) changes nothing.
-::testing::AssertionResult score_invariants(score *s);
+// Returns "" when every invariant holds, else the count and the first failures, one a line.
+std::string score_invariant_failures(score *s);
+// In a checked build (PLINKEL_CHECK_INVARIANTS), prints the failures naming what came before
+// (an edit's name, a file format) and aborts; otherwise does nothing.
+void check_score(score *s, const char *what);
 
 // Deep copy of src into dst (initialised here): measures, notes with their tie chains,
 // measure events, cursor, selection and reference measure.
 void copy_score(score *dst, score *src);
-
-// A note in its compressed form, placed by its absolute tick in the score.
-struct whole_note {
-    int at; // measure start + x
-    int len;
-    int pitch;
-    int pos_y;
-    int track;
-    int volume;
-};
-bool operator==(const whole_note &a, const whole_note &b);
-bool operator<(const whole_note &a, const whole_note &b);
-std::string to_string(const whole_note &n);
-std::string to_string(const std::vector<whole_note> &notes);
-
-// Compresses every chain of a copy of s and returns its notes (no rests), sorted. When a
-// compressed element is still tied, or a chain does not join back, *error says so.
-std::vector<whole_note> compressed_whole_notes(score *s, std::string *error);
+// One element in a line, for failure messages.
+std::string describe_element(const note *n);
