@@ -143,7 +143,7 @@ void ClickToPicture(benchmark::State &state) {
     int x = g_score.origin.x + first->width + 5, y = g_score.origin.y - 6 * 10;
     for (auto _ : state) {
         screen_insert_note_list(&g_score, x, y, 0);
-        draw_all();
+        draw_all(current_view());
         state.PauseTiming();
         delete_note(&g_score, x, y);
         state.ResumeTiming();
