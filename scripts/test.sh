@@ -6,6 +6,8 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 jobs=$(nproc)
 bash "$here/scripts/deps.sh" test
+# The include structure first: it needs no build and names every include that runs up a layer.
+python3 "$here/scripts/check_layers.py" "$here/src"
 
 build() { # dir, extra cmake args...
   local dir=$1; shift

@@ -13,7 +13,7 @@
 #include "editor/interface.h"
 #include "editor/scroll.h"
 #include "editor/state.h"
-#include "editor/strutil.h"
+#include "base/strutil.h"
 #include "files/file_support.h"
 #include "files/audio_exp.h"
 #include "files/fileio.h"
