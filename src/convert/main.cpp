@@ -316,19 +316,8 @@ int write_midi_output(const char *path) {
 
 // The engraved score, then with --parts one file per shown track beside it.
 int write_engraved_output(const options &o) {
-    engrave_format format = engrave_format_of(o.output);
-    setup_engraved_score(o.output);
-    if (!write_engraved(o.output, &g_score, format))
-        return 0;
-    int number = 0;
-    for (int t = 0; o.parts && t < track_num && t < MAX_TRACKS; t++) {
-        if (!track_shown(t))
-            continue;
-        setup_engraved_part(o.output, t);
-        if (!write_engraved(part_path(o.output, ++number, t).c_str(), &g_score, format))
-            return 0;
-    }
-    return 1;
+    return engrave_all(engrave_jobs(o.output, o.parts), &g_score, engrave_format_of(o.output),
+                       copy_result);
 }
 
 // 1 when written; 0 with the reason in last_message, or with none when the file itself could

@@ -17,6 +17,7 @@
 #include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
+#include <vector>
 
 #include "files/file_support.h"
 #include "files/gm_names.h"
@@ -39,14 +40,19 @@ constexpr size_t PAPER_NAME_MAX = 32;
 struct format_info {
     const char *ext;
     const char *option;  // lilypond's output option
-    const char *product; // what it makes of "score"
+    const char *product; // what it appends to the name of a source for its result
 };
 const format_info FORMATS[] = {
     {"", "", ""},
-    {".pdf", "--pdf", "score.pdf"},
-    {".png", "--png", "score.cropped.png"},
-    {".svg", "--svg", "score.cropped.svg"},
+    {".pdf", "--pdf", ".pdf"},
+    {".png", "--png", ".cropped.png"},
+    {".svg", "--svg", ".cropped.svg"},
 };
+
+// The scratch name of job k's source, without ".ly".
+std::string job_base(const std::string &dir, size_t k) {
+    return dir + "/score-" + std::to_string(k);
+}
 
 bool plain_name(const std::string &name) {
     if (name.empty() || name.size() > PAPER_NAME_MAX)
@@ -96,27 +102,37 @@ std::string failure_line(const std::string &log) {
     return last;
 }
 
-// Runs lilypond on dir/score.ly. Returns 1 when it finished well, 0 (told) otherwise.
-int run_lilypond(const std::string &dir, engrave_format format) {
-    std::string log = dir + "/lilypond.log", out = dir + "/score", source = dir + "/score.ly";
+// Runs lilypond once on the sources of count jobs in dir. Returns 1 when it finished well, 0
+// (told) otherwise.
+int run_lilypond(const std::string &dir, size_t count, engrave_format format) {
+    // LilyPond runs in dir: its --output option would name the results of further sources
+    // after the directory itself.
+    std::string log = dir + "/lilypond.log";
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addchdir_np(&actions, dir.c_str());
     posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
     posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, log.c_str(),
                                      O_WRONLY | O_CREAT | O_TRUNC, S_IRUSR | S_IWUSR);
     posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
-    std::string output = "--output=" + out;
-    const char *argv[] = {LILYPOND,
-                          "--loglevel=WARNING",
-                          FORMATS[format].option,
-                          format == ENGRAVE_PDF ? "-dno-crop" : "-dcrop",
-                          output.c_str(),
-                          source.c_str(),
-                          nullptr};
+    std::vector<std::string> sources;
+    for (size_t k = 0; k < count; k++)
+        sources.push_back(job_base(".", k) + ".ly");
+    std::vector<const char *> argv = {LILYPOND, "--loglevel=WARNING", FORMATS[format].option,
+                                      format == ENGRAVE_PDF ? "-dno-crop" : "-dcrop"};
+    for (const std::string &source : sources)
+        argv.push_back(source.c_str());
+    argv.push_back(nullptr);
+    // A group of its own, so that a cancel stops the helpers LilyPond starts too.
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
+    posix_spawnattr_setpgroup(&attributes, 0);
     pid_t pid;
-    int spawned =
-        posix_spawnp(&pid, LILYPOND, &actions, nullptr, const_cast<char **>(argv), environ);
+    int spawned = posix_spawnp(&pid, LILYPOND, &actions, &attributes,
+                               const_cast<char **>(argv.data()), environ);
     posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&attributes);
     if (spawned != 0) {
         file_message("cannot start lilypond: %s", std::strerror(spawned));
         return 0;
@@ -127,7 +143,7 @@ int run_lilypond(const std::string &dir, engrave_format format) {
     int status = 0;
     while (waitpid(pid, &status, WNOHANG) == 0) {
         if (engrave_progress_hook && !engrave_progress_hook(seconds_since(start))) {
-            kill(pid, SIGTERM);
+            kill(-pid, SIGTERM);
             waitpid(pid, &status, 0);
             file_message("engraving cancelled: nothing was written");
             return 0;
@@ -140,11 +156,12 @@ int run_lilypond(const std::string &dir, engrave_format format) {
     return 0;
 }
 
-// Copies the file at from to path through a temporary file renamed into place.
-int copy_result(const std::string &from, const char *path) {
-    FILE *in = std::fopen(from.c_str(), "rb");
+} // namespace
+
+int copy_result(const char *result, const char *path) {
+    FILE *in = std::fopen(result, "rb");
     if (!in) {
-        file_message("lilypond wrote no %s", from.c_str());
+        file_message("lilypond wrote no %s", result);
         return 0;
     }
     output_file out;
@@ -161,6 +178,8 @@ int copy_result(const std::string &from, const char *path) {
     std::fclose(in);
     return finish_output(&out, ok);
 }
+
+namespace {
 
 std::string scratch_directory() {
     const char *tmp = std::getenv("TMPDIR");
@@ -212,20 +231,47 @@ int lilypond_ready() {
     return 0;
 }
 
-int write_engraved(const char *path, score *s, engrave_format format) {
-    if (format == ENGRAVE_NONE || !lilypond_ready())
+std::vector<engrave_job> engrave_jobs(const char *score_path, int parts) {
+    std::vector<engrave_job> jobs;
+    setup_engraved_score(score_path);
+    jobs.push_back({score_path, ly_setup});
+    int number = 0;
+    for (int t = 0; parts && t < track_num && t < MAX_TRACKS; t++) {
+        if (!track_shown(t))
+            continue;
+        setup_engraved_part(score_path, t);
+        jobs.push_back({part_path(score_path, ++number, t), ly_setup});
+    }
+    return jobs;
+}
+
+// Every source first, then one run of LilyPond for all (it starts slowly), then the results.
+int engrave_all(const std::vector<engrave_job> &jobs, score *s, engrave_format format,
+                engrave_place_fn place) {
+    if (format == ENGRAVE_NONE || jobs.empty() || !lilypond_ready())
         return 0;
     std::string dir = scratch_directory();
     if (dir.empty()) {
         file_message("cannot engrave: no scratch directory (%s)", std::strerror(errno));
         return 0;
     }
-    if (ly_setup.paper.empty())
-        ly_setup.paper = environment_paper_size();
-    int ok = write_lilypond((dir + "/score.ly").c_str(), s) && run_lilypond(dir, format) &&
-             copy_result(dir + "/" + FORMATS[format].product, path);
+    std::string paper = environment_paper_size();
+    int ok = 1;
+    for (size_t k = 0; ok && k < jobs.size(); k++) {
+        ly_setup = jobs[k].setup;
+        if (ly_setup.paper.empty())
+            ly_setup.paper = paper;
+        ok = write_lilypond((job_base(dir, k) + ".ly").c_str(), s);
+    }
+    ok = ok && run_lilypond(dir, jobs.size(), format);
+    for (size_t k = 0; ok && k < jobs.size(); k++)
+        ok = place((job_base(dir, k) + FORMATS[format].product).c_str(), jobs[k].path.c_str());
     remove_scratch(dir);
     return ok;
+}
+
+int write_engraved(const char *path, score *s, engrave_format format) {
+    return engrave_all({{path, ly_setup}}, s, format, copy_result);
 }
 
 int write_pdf(const char *path, score *s) {

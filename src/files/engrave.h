@@ -4,7 +4,9 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
+#include "files/lilypond.h"
 #include "model/score.h"
 
 enum engrave_format { ENGRAVE_NONE, ENGRAVE_PDF, ENGRAVE_PNG, ENGRAVE_SVG };
@@ -26,6 +28,25 @@ int program_on_path(const char *name);
 // 1 when the lilypond program is found on PATH; otherwise tells through file_message what to
 // install and returns 0.
 int lilypond_ready();
+
+// One file of an engraving: where it goes and what its source says (title, part).
+struct engrave_job {
+    std::string path;
+    lilypond_setup setup;
+};
+// The score written to score_path and, with parts, one job per shown track beside it.
+std::vector<engrave_job> engrave_jobs(const char *score_path, int parts);
+
+// Puts a finished result (a file in the scratch directory) at path; 1 when done.
+typedef int (*engrave_place_fn)(const char *result, const char *path);
+// The placing of plain writes: a copy under a temporary name renamed into place.
+int copy_result(const char *result, const char *path);
+
+// Engraves s once per job in a single run of LilyPond, then places every result in job order.
+// Returns 1; or 0, told through file_message, when LilyPond is missing, fails or is cancelled
+// (nothing is placed then) or a placing fails (later ones are not tried).
+int engrave_all(const std::vector<engrave_job> &jobs, score *s, engrave_format format,
+                engrave_place_fn place);
 
 // Engraves s in format and writes the result to path (under a temporary name, renamed into
 // place when complete). The title and part come from ly_setup. Returns 1; or 0, told through

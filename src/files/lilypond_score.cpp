@@ -227,12 +227,17 @@ void write_chord(engraver *e, measure *m, const ly_staff &st, const ly_chord &c,
 void write_voice_measure(engraver *e, const ly_staff &st, size_t index, int voice) {
     measure *m = e->measures[index];
     const auto &voices = st.measures[index];
-    if (voice >= static_cast<int>(voices.size())) {
+    // A measure without notes: an invisible spacer in the further voices, a whole-measure rest
+    // in the first (as plain rests in a pickup, where LilyPond's R fails the bar check).
+    if (voice >= static_cast<int>(voices.size()) && (voice || !(index == 0 && e->pickup))) {
         put(e, (voice ? "s" : "R") + whole_fraction(m->len) + " |\n");
         return;
     }
+    static const std::vector<ly_chord> none;
+    const std::vector<ly_chord> &chords =
+        voice < static_cast<int>(voices.size()) ? voices[voice] : none;
     int at = 0;
-    for (const ly_chord &c : voices[voice]) {
+    for (const ly_chord &c : chords) {
         if (c.x > at)
             write_values(e, m, "r", "r", at, c.x - at, false, false);
         write_chord(e, m, st, c, voice);

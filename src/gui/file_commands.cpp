@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <string>
+#include <vector>
 #include <strings.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -82,30 +82,42 @@ int write_chosen_lilypond(const char *file, score *s) {
     return write_lilypond(file, s);
 }
 
-int write_chosen_pdf(const char *file, score *s) {
-    setup_engraved_score(path);
-    return write_engraved(file, s, ENGRAVE_PDF);
+// The PDF writers hand the score's result to the temporary name they are given; the parts
+// go to their own names, each kept safe with a backup like the score.
+const char *score_tmp = nullptr; // the temporary name of the score being written
+const char *placed_result = nullptr;
+
+int copy_placed_result(const char *file, score *) {
+    return copy_result(placed_result, file);
 }
 
-// The score, then one PDF per shown track beside it, each kept safe with a backup.
-int write_chosen_pdf_parts(const char *file, score *s) {
-    if (!write_chosen_pdf(file, s))
-        return 0;
+int place_with_backup(const char *result, const char *file) {
+    if (!std::strcmp(file, score_tmp))
+        return copy_result(result, file);
+    placed_result = result;
     char why[REASON_SIZE];
-    int number = 0;
-    for (int t = 0; t < track_num && t < MAX_TRACKS; t++) {
-        if (!track_shown(t))
-            continue;
-        std::string part = part_path(path, ++number, t);
-        setup_engraved_part(path, t);
-        int shown = file_messages_shown;
-        if (!write_with_backup(part.c_str(), "%s.bak", write_pdf, s, why, sizeof why)) {
-            if (file_messages_shown == shown)
-                file_problem("cannot write", part.c_str(), why);
-            return 0;
-        }
-    }
-    return 1;
+    int shown = file_messages_shown;
+    if (write_with_backup(file, "%s.bak", copy_placed_result, nullptr, why, sizeof why))
+        return 1;
+    if (file_messages_shown == shown)
+        file_problem("cannot write", file, why);
+    return 0;
+}
+
+int write_pdfs(const char *file, score *s, int parts) {
+    std::vector<engrave_job> jobs = engrave_jobs(path, parts);
+    jobs[0].path = file;
+    score_tmp = file;
+    return engrave_all(jobs, s, ENGRAVE_PDF, place_with_backup);
+}
+
+int write_chosen_pdf(const char *file, score *s) {
+    return write_pdfs(file, s, 0);
+}
+
+// The score, then one PDF per shown track beside it.
+int write_chosen_pdf_parts(const char *file, score *s) {
+    return write_pdfs(file, s, 1);
 }
 
 // The progress of an engraving over the picture; Esc cancels it.
