@@ -142,6 +142,24 @@ TEST_F(LilyPondScore, HeaderTempoAndParts) {
         << text;
 }
 
+// A cancel from the progress hook stops LilyPond at once; neither the PDF nor a temporary
+// file is left, and the message says nothing was written.
+TEST_F(LilyPondScore, CancelledEngravingWritesNothing) {
+    if (!program_on_path("lilypond"))
+        GTEST_SKIP() << "lilypond is not installed";
+    add_note(first(), 0, 0, 768);
+    expand_and_validate(&g_score);
+    captured_messages().clear();
+    file_message_hook = capture_message;
+    engrave_progress_hook = [](double) { return 0; };
+    EXPECT_EQ(write_engraved(path("a.pdf").c_str(), &g_score, ENGRAVE_PDF), 0);
+    engrave_progress_hook = nullptr;
+    file_message_hook = nullptr;
+    EXPECT_EQ(count_files(dir), 0);
+    ASSERT_EQ(captured_messages().size(), 1u);
+    EXPECT_EQ(captured_messages()[0], "engraving cancelled: nothing was written");
+}
+
 TEST(Engrave, PaperSizeOfTheEnvironment) {
     const char *conf = "/tmp/plinkel_papersize_test";
     struct {
