@@ -255,12 +255,9 @@ int engrave_all(const std::vector<engrave_job> &jobs, score *s, engrave_format f
         file_message("cannot engrave: no scratch directory (%s)", std::strerror(errno));
         return 0;
     }
-    std::string paper = environment_paper_size();
     int ok = 1;
     for (size_t k = 0; ok && k < jobs.size(); k++) {
         ly_setup = jobs[k].setup;
-        if (ly_setup.paper.empty())
-            ly_setup.paper = paper;
         ok = write_lilypond((job_base(dir, k) + ".ly").c_str(), s);
     }
     ok = ok && run_lilypond(dir, jobs.size(), format);
@@ -306,6 +303,7 @@ void setup_engraved_score(const char *path) {
         title.erase(dot);
     ly_setup.title = title;
     ly_setup.subtitle.clear();
+    ly_setup.paper = environment_paper_size();
     ly_setup.part = -1;
 }
 

@@ -57,7 +57,7 @@ int write_engraved(const char *path, score *s, engrave_format format);
 int write_pdf(const char *path, score *s);
 
 // Sets ly_setup for the whole score written to path: the title is the file's name without its
-// directory and extension, every shown track is engraved.
+// directory and extension, the paper the environment's, every shown track is engraved.
 void setup_engraved_score(const char *path);
 // Sets ly_setup for the part of track beside the score written to score_path: the same title,
 // the instrument as the subtitle, that track alone.

@@ -1,6 +1,6 @@
-// LilyPond export: the formatters, the exact text of small scores (staff choice, whole-measure
-// rests, spelling, per-track voices, ties, tuplets, time changes) and the failure to create the
-// file. Real compilation by lilypond is the end-to-end test's job.
+// LilyPond sketch export: the formatters, the exact text of small scores (staff choice,
+// whole-measure rests, spelling, per-track voices, ties, tuplets, time changes) and the failure to
+// create the file. Real compilation by lilypond is the end-to-end test's job.
 #include "file_test_util.h"
 #include "files/lilypond.h"
 
