@@ -1,9 +1,10 @@
 #!/bin/bash
 # Printing: "write pdf" in the file menu engraves the open score through LilyPond into a PDF
 # that pdfinfo and pdftotext read (title, instrument names, tempo, a page), then offers the
-# desktop's viewer (a stand-in xdg-open here), which gets the file; plinkel-convert --parts
-# writes the score and one PDF per shown track with its own title line; without lilypond
-# nothing is written and the message names the package to install.
+# desktop's viewer (a stand-in xdg-open here), which gets the file; Esc while LilyPond works
+# cancels and leaves no file; plinkel-convert --parts writes the score and one PDF per shown
+# track with its own title line; without lilypond nothing is written and the message names the
+# package to install.
 source "$PLINKEL_E2E_LIB"
 source "$(dirname "${BASH_SOURCE[0]}")/menu_lib.sh"
 
@@ -51,6 +52,13 @@ wait_for "$LILYPOND_TIMEOUT" "song.pdf" test -s "$RUN_DIR/song.pdf"
 pdf_says "$RUN_DIR/song.pdf" song "Acoustic Grand Piano" Violin "= 96" || fail "song.pdf"
 accept_warning
 wait_for "$E2E_TIMEOUT" "the viewer" grep -q 'song.pdf$' "$WORK/opened"
+
+step "Esc while LilyPond works cancels, and nothing is written"
+menu_child "$MAIN_FILE" "$FILE_WRITE_PDF"
+select_name song.pdf late.pdf
+timeout 5 xdotool keydown Escape && sleep 0.3 && timeout 5 xdotool keyup Escape
+accept_warning
+[ ! -e "$RUN_DIR/late.pdf" ] || fail "late.pdf was written after Esc"
 press_until_exit Escape
 expect_status 0
 
