@@ -4,7 +4,6 @@
 // spelled as the score spells them. A \midi block lets LilyPond play what it engraves.
 #include <algorithm>
 #include <cstdio>
-#include <cstring>
 #include <numeric>
 #include <string>
 #include <unordered_map>
@@ -14,7 +13,6 @@
 #include "files/gm_names.h"
 #include "files/lilypond.h"
 #include "files/notation_length.h"
-#include "model/length.h"
 #include "model/pitch.h"
 #include "model/staves.h"
 
@@ -22,7 +20,6 @@ lilypond_setup ly_setup;
 
 namespace {
 
-constexpr int TEXT_SIZE = 64;
 constexpr int MAX_KEY = 7;
 constexpr int MIDDLE_C_MARKS = 1; // middle C is c'
 constexpr int MAX_ALTERATION = 2;
@@ -142,6 +139,13 @@ bool on_staff(const note *n, int track, int filter) {
            (filter == STAFF_BOTH || pitch_staff(n->pitch) == filter);
 }
 
+bool continues_tie(const ly_chord &c) {
+    for (const note *n : c.notes)
+        if (n->l_prev)
+            return true;
+    return false;
+}
+
 std::vector<ly_chord> measure_chords(const measure *m, int track, int filter) {
     std::vector<const note *> own;
     for (const note *n = m->notes.head; n; n = n->next)
@@ -159,6 +163,11 @@ std::vector<ly_chord> measure_chords(const measure *m, int track, int filter) {
         if (chords.back().notes.empty() || chords.back().notes.back()->pitch != n->pitch)
             chords.back().notes.push_back(n);
     }
+    // Among chords starting together, those continuing a tie choose their voice first, so that
+    // the voice they continue is still free.
+    std::stable_sort(chords.begin(), chords.end(), [](const ly_chord &a, const ly_chord &b) {
+        return a.x != b.x ? a.x < b.x : continues_tie(a) && !continues_tie(b);
+    });
     return chords;
 }
 
