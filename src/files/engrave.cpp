@@ -102,9 +102,9 @@ std::string failure_line(const std::string &log) {
     return last;
 }
 
-// Runs lilypond once on the sources of count jobs in dir. Returns 1 when it finished well, 0
-// (told) otherwise.
-int run_lilypond(const std::string &dir, size_t count, engrave_format format) {
+// Starts lilypond in dir on the sources of count jobs, its output going to dir/lilypond.log.
+// Returns its process id, or -1 (told) when it cannot be started.
+pid_t spawn_lilypond(const std::string &dir, size_t count, engrave_format format) {
     // LilyPond runs in dir: its --output option would name the results of further sources
     // after the directory itself.
     std::string log = dir + "/lilypond.log";
@@ -133,18 +133,31 @@ int run_lilypond(const std::string &dir, size_t count, engrave_format format) {
                                const_cast<char **>(argv.data()), environ);
     posix_spawn_file_actions_destroy(&actions);
     posix_spawnattr_destroy(&attributes);
-    if (spawned != 0) {
-        file_message("cannot start lilypond: %s", std::strerror(spawned));
-        return 0;
-    }
+    if (spawned == 0)
+        return pid;
+    file_message("cannot start lilypond: %s", std::strerror(spawned));
+    return -1;
+}
+
+// Waits for lilypond, asking the progress hook ten times a second. Returns 1 when it finished
+// well, 0 (told) when it failed or was cancelled (then stopped with its helpers).
+int wait_for_lilypond(pid_t pid, const std::string &dir) {
     timespec start;
     clock_gettime(CLOCK_MONOTONIC, &start);
     const timespec pause = {0, POLL_NANOSECONDS};
     int status = 0;
-    while (waitpid(pid, &status, WNOHANG) == 0) {
+    for (;;) {
+        pid_t done = waitpid(pid, &status, WNOHANG);
+        if (done == pid)
+            break;
+        if (done < 0 && errno != EINTR) {
+            file_message("lilypond was lost: %s", std::strerror(errno));
+            return 0;
+        }
         if (engrave_progress_hook && !engrave_progress_hook(seconds_since(start))) {
             kill(-pid, SIGTERM);
-            waitpid(pid, &status, 0);
+            while (waitpid(pid, &status, 0) < 0 && errno == EINTR)
+                continue;
             file_message("engraving cancelled: nothing was written");
             return 0;
         }
@@ -152,8 +165,13 @@ int run_lilypond(const std::string &dir, size_t count, engrave_format format) {
     }
     if (WIFEXITED(status) && WEXITSTATUS(status) == 0)
         return 1;
-    file_message("lilypond failed: %s", failure_line(log).c_str());
+    file_message("lilypond failed: %s", failure_line(dir + "/lilypond.log").c_str());
     return 0;
+}
+
+int run_lilypond(const std::string &dir, size_t count, engrave_format format) {
+    pid_t pid = spawn_lilypond(dir, count, format);
+    return pid > 0 && wait_for_lilypond(pid, dir);
 }
 
 } // namespace

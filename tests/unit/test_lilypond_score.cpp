@@ -3,6 +3,7 @@
 // paper size of the environment and the names of the parts. LilyPond itself compiles the
 // source in the end-to-end test.
 #include <cstdlib>
+#include <sys/stat.h>
 
 #include "file_test_util.h"
 #include "files/engrave.h"
@@ -158,6 +159,37 @@ TEST_F(LilyPondScore, CancelledEngravingWritesNothing) {
     EXPECT_EQ(count_files(dir), 0);
     ASSERT_EQ(captured_messages().size(), 1u);
     EXPECT_EQ(captured_messages()[0], "engraving cancelled: nothing was written");
+}
+
+// A LilyPond that fails (a stand-in first on PATH) is reported with its error line, and
+// nothing is written; one that is missing is named as the package to install.
+TEST_F(LilyPondScore, FailingOrMissingLilyPondWritesNothing) {
+    std::string bin = path("bin");
+    mkdir(bin.c_str(), 0755);
+    write_text(bin + "/lilypond", "#!/bin/sh\necho 'score-0.ly:1:1: error: boom'\nexit 1\n");
+    chmod((bin + "/lilypond").c_str(), 0755);
+    std::string saved = std::getenv("PATH") ? std::getenv("PATH") : "";
+    add_note(first(), 0, 0, 768);
+    expand_and_validate(&g_score);
+    file_message_hook = capture_message;
+    struct {
+        std::string path;
+        const char *message;
+    } cases[] = {
+        {bin, "lilypond failed: score-0.ly:1:1: error: boom"},
+        {path("none"), "cannot engrave: lilypond is not installed (install the Debian package "
+                       "\"lilypond\")"},
+    };
+    for (const auto &c : cases) {
+        captured_messages().clear();
+        setenv("PATH", c.path.c_str(), 1);
+        EXPECT_EQ(write_engraved(path("a.pdf").c_str(), &g_score, ENGRAVE_PDF), 0);
+        setenv("PATH", saved.c_str(), 1);
+        EXPECT_EQ(count_files(dir), 1); // the stand-in's directory alone
+        ASSERT_EQ(captured_messages().size(), 1u);
+        EXPECT_EQ(captured_messages()[0], c.message);
+    }
+    file_message_hook = nullptr;
 }
 
 TEST(Engrave, PaperSizeOfTheEnvironment) {
