@@ -171,13 +171,13 @@ std::vector<ly_chord> measure_chords(const measure *m, int track, int filter) {
     return chords;
 }
 
-// The voice a chord goes to: the one its tied-in note sounded in when that voice is free, else
-// the lowest free voice, else a new one.
+// The voice a chord goes to: the one its tied-in note sounded in when that voice is free (also
+// one the measure has not opened yet), else the lowest free voice, else a new one.
 int choose_voice(const ly_staff &st, const std::vector<int> &ends, const ly_chord &c) {
     for (const note *n : c.notes) {
         auto it = n->l_prev ? st.voice_of.find(n->l_prev) : st.voice_of.end();
-        if (it != st.voice_of.end() && it->second < static_cast<int>(ends.size()) &&
-            ends[it->second] <= c.x)
+        if (it != st.voice_of.end() &&
+            (it->second >= static_cast<int>(ends.size()) || ends[it->second] <= c.x))
             return it->second;
     }
     for (size_t v = 0; v < ends.size(); v++)
@@ -193,9 +193,9 @@ ly_staff lay_out_staff(const engraver *e, int track, int filter) {
         std::vector<std::vector<ly_chord>> voices;
         for (ly_chord &c : measure_chords(m, track, filter)) {
             int v = choose_voice(st, ends, c);
-            if (v == static_cast<int>(ends.size())) {
-                ends.push_back(0);
-                voices.emplace_back();
+            if (v >= static_cast<int>(ends.size())) {
+                ends.resize(v + 1, 0);
+                voices.resize(v + 1);
             }
             ends[v] = c.x + c.len;
             for (const note *n : c.notes)
@@ -238,13 +238,13 @@ void write_voice_measure(engraver *e, const ly_staff &st, size_t index, int voic
     const auto &voices = st.measures[index];
     // A measure without notes: an invisible spacer in the further voices, a whole-measure rest
     // in the first (as plain rests in a pickup, where LilyPond's R fails the bar check).
-    if (voice >= static_cast<int>(voices.size()) && (voice || !(index == 0 && e->pickup))) {
-        put(e, (voice ? "s" : "R") + whole_fraction(m->len) + " |\n");
-        return;
-    }
     static const std::vector<ly_chord> none;
     const std::vector<ly_chord> &chords =
         voice < static_cast<int>(voices.size()) ? voices[voice] : none;
+    if (chords.empty() && (voice || !(index == 0 && e->pickup))) {
+        put(e, (voice ? "s" : "R") + whole_fraction(m->len) + " |\n");
+        return;
+    }
     int at = 0;
     for (const ly_chord &c : chords) {
         if (c.x > at)

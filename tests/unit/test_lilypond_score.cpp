@@ -97,6 +97,19 @@ TEST_F(LilyPondScore, ChordsAndTiesStayInOneVoice) {
         << text;
 }
 
+// A tie over the bar line from the second voice: the continuation opens that voice in the next
+// measure even when the first voice has nothing there.
+TEST_F(LilyPondScore, TieKeepsItsVoiceOverTheBarLine) {
+    append_measure(4, 4, 0);
+    add_note(first(), 0, 0, 384);   // voice one
+    add_note(first(), 0, 4, 576);   // voice two
+    add_note(first(), 384, 7, 384); // voice one again
+    add_note(first(), 576, 5, 384); // voice two, tied over the bar line
+    std::string text = write();
+    EXPECT_NE(text.find("\\voiceOne \nc'2 g'2 |\nR1 |\n}\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("\\voiceTwo \ne'2. f'4~ |\nf'4 r2. |\n}\n"), std::string::npos) << text;
+}
+
 TEST_F(LilyPondScore, StaffPerTrackByTheClefsItNeeds) {
     track_num = 4;
     init_track_info();
