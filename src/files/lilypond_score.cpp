@@ -27,6 +27,14 @@ constexpr int NAMED_VOICES = 4;      // \voiceOne .. \voiceFour
 constexpr double INDENT_MM = 4.0;    // room before the first system beyond its names
 constexpr double NAME_CHAR_MM = 1.9; // width of one character of an instrument name
 const char LY_VERSION[] = "2.24.0";
+// Room between systems and between the staves of a system (in staff spaces), kept as a minimum:
+// LilyPond's own spacing packs systems of many staves so tightly that ledger lines of one staff
+// run into the next.
+const char SYSTEM_SPACING[] = "\\paper { system-system-spacing = "
+                              "#'((basic-distance . 18) (minimum-distance . 16) (padding . 2)) }\n";
+const char STAFF_SPACING[] =
+    "  \\context { \\Staff \\override VerticalAxisGroup.default-staff-staff-spacing = "
+    "#'((basic-distance . 12) (minimum-distance . 11) (padding . 2)) }\n";
 const char *const MAJOR_KEYS[2 * MAX_KEY + 1] = {
     "ces", "ges", "des", "aes", "ees", "bes", "f", "c", "g", "d", "a", "e", "b", "fis", "cis"};
 const char *const ALTERATIONS[2 * MAX_ALTERATION + 1] = {"eses", "es", "", "is", "isis"};
@@ -339,6 +347,7 @@ void write_header(engraver *e) {
     put(e, std::string("\\version \"") + LY_VERSION + "\"\n");
     put(e, "#(set-default-paper-size " + quoted(ly_setup.paper.empty() ? "a4" : ly_setup.paper) +
                ")\n");
+    put(e, SYSTEM_SPACING);
     put(e, "\\header {\n  title = " + quoted(ly_setup.title) + "\n");
     if (!ly_setup.subtitle.empty())
         put(e, "  subtitle = " + quoted(ly_setup.subtitle) + "\n");
@@ -369,7 +378,8 @@ void write_score(engraver *e) {
         write_track(e, first, STAFF_TREBLE);
     // The first system is indented so that the longest instrument name fits before it.
     int indent = static_cast<int>(INDENT_MM + NAME_CHAR_MM * static_cast<double>(e->longest_name));
-    put(e, ">>\n\\layout { indent = " + std::to_string(indent) + "\\mm }\n\\midi { }\n}\n");
+    put(e, ">>\n\\layout { indent = " + std::to_string(indent) + "\\mm\n" + STAFF_SPACING +
+               "}\n\\midi { }\n}\n");
 }
 
 } // namespace

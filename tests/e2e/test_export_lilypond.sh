@@ -95,7 +95,7 @@ test "${#songs[@]}" -ge 20 || note_failure "openttd-openmsx songs missing (${#so
 for s in "${songs[@]}"; do
     name=$(basename "$s" .mid)
     "$conv" --grid 48 "$s" "songs/$name.ly" || { note_failure "convert $s"; continue; }
-    sed '/^\\layout /d' "songs/$name.ly" >"songs/$name.midi.ly"
+    sed '/^\\layout /,/^}$/d' "songs/$name.ly" >"songs/$name.midi.ly"
     grep -q '^\\midi { }$' "songs/$name.midi.ly" || note_failure "no MIDI-only copy of $name"
 done
 (cd songs && compile ../songs.log ./*.midi.ly)

@@ -147,12 +147,14 @@ TEST_F(LilyPondScore, HeaderTempoAndParts) {
     ly_setup.paper = "letter";
     std::string text = write();
     EXPECT_EQ(text.substr(0, text.find("global")),
-              "\\version \"2.24.0\"\n#(set-default-paper-size \"letter\")\n\\header {\n"
+              "\\version \"2.24.0\"\n#(set-default-paper-size \"letter\")\n"
+              "\\paper { system-system-spacing = #'((basic-distance . 18) (minimum-distance . 16) "
+              "(padding . 2)) }\n\\header {\n"
               "  title = \"a \\\"b\\\" \\\\c\"\n  subtitle = \"Violin\"\n  tagline = ##f\n}\n");
     EXPECT_EQ(block(text, "tempi = {"),
               "tempi = {\n\\tempo 4 = 96 s1*1/2 \\tempo 4 = 80 s1*1/2 |\n}\n");
     EXPECT_EQ(text.find("Acoustic Grand Piano"), std::string::npos) << text;
-    EXPECT_NE(text.find("\\layout { indent = 15\\mm }\n\\midi { }\n}\n"), std::string::npos)
+    EXPECT_NE(text.find("\\layout { indent = 15\\mm\n  \\context { \\Staff"), std::string::npos)
         << text;
 }
 
