@@ -31,7 +31,7 @@ TEST(MenuTree, EveryEntryInItsPlace) {
                                 "set note property|set volume|help F1|exit");
     EXPECT_EQ(texts(file_menu), "new|open|write|open midi|write midi as|write midi|"
                                 "open musicxml|write lilypond|write pic16|write audio|"
-                                "write musicxml");
+                                "write musicxml|write pdf|write pdf parts");
     EXPECT_EQ(texts(edit_menu), "undo|redo|selection start [|selection end ]|copy C|paste blend V|"
                                 "paste solid Shift+V|delete blend BS|delete solid Shift+BS|"
                                 "insert measures|delete note  Del|set key|transpose|"
