@@ -62,9 +62,9 @@ void init_g_score() {
     g_score.cursor_x = 0;
     clear_marker();
     g_score.ref_x = 1;
-    track_num = 1;
+    g_score.track_num = 1;
     offset_y = 0;
-    init_track_info();
+    init_track_info(&g_score);
     update_active_tracks();
 }
 

@@ -43,12 +43,12 @@ void append_record(std::string *out, const char *keyword, std::initializer_list<
 
 void seq_text(score *s, std::string *out) {
     append_record(out, "vudiz", {SEQ_VERSION});
-    append_record(out, "tempo", {default_tempo});
-    append_record(out, "num_track", {track_num});
-    for (int i = 0; i < track_num && i < MAX_TRACKS; i++)
-        append_record(
-            out, "track",
-            {i, track_info[i].channel, track_info[i].patch, track_info[i].active ? -1 : 0});
+    append_record(out, "tempo", {g_score.default_tempo});
+    append_record(out, "num_track", {g_score.track_num});
+    for (int i = 0; i < g_score.track_num && i < MAX_TRACKS; i++)
+        append_record(out, "track",
+                      {i, g_score.tracks[i].channel, g_score.tracks[i].patch,
+                       g_score.tracks[i].active ? -1 : 0});
     for (measure *m = s->measures.head; m; m = m->next) {
         append_record(out, "m", {m->key, m->num, m->bit});
         for (note *n = m->notes.head; n; n = n->next)
@@ -284,10 +284,10 @@ void commit(seq_reader *r, score *s) {
     destroy_score(s);
     s->measures = r->measures;
     s->ref_measure = s->cursor_measure = s->measures.head;
-    default_tempo = r->tempo;
-    track_num = r->track_count;
+    g_score.default_tempo = r->tempo;
+    g_score.track_num = r->track_count;
     for (int i = 0; i < MAX_TRACKS; i++)
-        track_info[i] = r->tracks[i];
+        g_score.tracks[i] = r->tracks[i];
     score_expand_by_measure(s);
     for (measure *m = s->measures.head; m; m = m->next)
         validate_measure(m);
@@ -307,10 +307,10 @@ int readfile(const char *path, score *s) {
     r.path = path;
     r.line_no = 0;
     r.version = SEQ_VERSION; // a file without a version line is read as the current one
-    r.tempo = default_tempo;
-    r.track_count = track_num;
+    r.tempo = g_score.default_tempo;
+    r.track_count = g_score.track_num;
     for (int i = 0; i < MAX_TRACKS; i++)
-        r.tracks[i] = track_info[i];
+        r.tracks[i] = g_score.tracks[i];
     init_measure_list(&r.measures);
     r.current = nullptr;
     r.notes = r.events = 0;

@@ -241,7 +241,7 @@ void collect_notes(measure *start, int track, track_notes *by_track) {
 
 int write_track(const track_notes &notes, unsigned char *buffer, int write, int track) {
     byte_sink s = {buffer, 0, write, 0};
-    const track_info_t &ti = track_info[track];
+    const track_info_t &ti = g_score.tracks[track];
     if (ti.channel <= MAX_PROGRAM_CHANNEL) {
         if (write)
             file_trace("channel:%d,patch:%d\n", ti.channel, ti.patch);
@@ -314,8 +314,8 @@ int plinkel_midi_write_to_memory(measure *start, MIDI *midi, int mode) {
     std::vector<track_notes> by_track(MAX_TRACKS);
     collect_notes(start, -1, by_track.data());
     int ok = render_slot(midi, 0, start, nullptr, -1);
-    for (int i = 0; i < track_num && i < MAX_TRACKS; i++) {
-        if (mode != 0 && track_info[i].mute)
+    for (int i = 0; i < g_score.track_num && i < MAX_TRACKS; i++) {
+        if (mode != 0 && g_score.tracks[i].mute)
             continue;
         if (i + 1 >= MIDI_TRACKS) {
             if (mode == 0)

@@ -540,9 +540,9 @@ void process_meta_event(score *s, midi_buffer *b) {
 int track_of_channel(int c) {
     if (channel_to_track[c] < 0) {
         channel_to_track[c] = n_track;
-        track_info[n_track].channel = static_cast<int16_t>(c);
+        g_score.tracks[n_track].channel = static_cast<int16_t>(c);
         if (c == PERCUSSION_CHANNEL)
-            track_info[n_track].patch = PERCUSSION_PATCH;
+            g_score.tracks[n_track].patch = PERCUSSION_PATCH;
         n_track++;
     }
     return channel_to_track[c];
@@ -567,11 +567,11 @@ void process_channel_message(score *s, midi_buffer *b, int status, int first) {
     if (a < 0)
         return;
     if (kind == 0xC0) {
-        track_info[track].channel = static_cast<int16_t>(c);
-        track_info[track].patch =
+        g_score.tracks[track].channel = static_cast<int16_t>(c);
+        g_score.tracks[track].patch =
             static_cast<int16_t>(c == PERCUSSION_CHANNEL ? PERCUSSION_PATCH : a);
         file_trace("process_midi_event():track:%d,channel:%d,patch:%d\n", track, c,
-                   track_info[track].patch);
+                   g_score.tracks[track].patch);
         return;
     }
     if (kind == 0xD0)
@@ -656,7 +656,7 @@ void read_track(score *s, int i) {
     if (!read_refused)
         place_played(s);
     played.clear();
-    track_info[v].volume =
+    g_score.tracks[v].volume =
         note_count > 0 ? static_cast<int>(volume_sum / note_count) : DEFAULT_TRACK_VOLUME;
     clear_pending();
 }
@@ -726,7 +726,7 @@ int _midi_read(score *s, const char *path) {
     }
     for (int &t : channel_to_track)
         t = -1;
-    for (track_info_t &ti : track_info)
+    for (track_info_t &ti : g_score.tracks)
         ti.volume = 0;
     n_track = 0;
     read_refused = READ_OK;
@@ -772,7 +772,7 @@ int midi_import(const char *path, score *s) {
     if (!_load_midi(path))
         return 0;
     track_info_t saved[MAX_TRACKS];
-    std::memcpy(saved, track_info, sizeof saved);
+    std::memcpy(saved, g_score.tracks, sizeof saved);
     measure *first = s->measures.head;
     int num = first ? first->num : default_num;
     int bit = first ? first->bit : default_bit;
@@ -781,10 +781,10 @@ int midi_import(const char *path, score *s) {
     destroy_mbuf();
     if (!ok) {
         restore_fresh_score(s, num, bit, key);
-        std::memcpy(track_info, saved, sizeof saved);
+        std::memcpy(g_score.tracks, saved, sizeof saved);
         return 0;
     }
     file_trace("read succeeded.\n");
-    track_num = n_track > 0 ? n_track : 1;
+    g_score.track_num = n_track > 0 ? n_track : 1;
     return 1;
 }

@@ -52,7 +52,6 @@ constexpr int MAX_TIME_BEAT_TYPE = TICKS_PER_WHOLE;
 constexpr int SIGNATURE_GRID = TICKS_PER_WHOLE / MAX_BEAT_TYPE;
 constexpr int MAX_TEMPO = 10000;
 constexpr int MAX_VOICE_NUMBER = 1000000; // voice and staff numbers beyond are ignored
-constexpr int DEFAULT_TEMPO = 120;        // what a score without a tempo mark plays at
 constexpr double FORTE_VELOCITY = 90.0;   // the velocity of dynamics="100"
 constexpr double VOLUME_PERCENT = 100.0;  // midi-instrument volume is 0..100
 constexpr int MIDI_CHANNELS = 16;
@@ -1159,10 +1158,10 @@ void commit(mxml_reader *r, score *s) {
     destroy_score(s);
     s->measures = r->staged;
     s->ref_measure = s->cursor_measure = s->measures.head;
-    default_tempo = r->start_tempo;
-    track_num = r->parts;
+    g_score.default_tempo = r->start_tempo;
+    g_score.track_num = r->parts;
     for (int i = 0; i < MAX_TRACKS; i++)
-        track_info[i] = r->tracks[i];
+        g_score.tracks[i] = r->tracks[i];
     score_expand_by_measure(s);
     for (measure *m = s->measures.head; m; m = m->next)
         validate_measure(m);
@@ -1257,7 +1256,7 @@ void tell_adjustments(const mxml_reader *r) {
 int read_musicxml(const char *path, score *s) {
     mxml_reader r;
     r.path = path;
-    std::copy(track_info, track_info + MAX_TRACKS, r.tracks);
+    std::copy(g_score.tracks, g_score.tracks + MAX_TRACKS, r.tracks);
     init_measure_list(&r.staged);
     std::vector<char> text;
     const char *why = nullptr;

@@ -128,9 +128,9 @@ struct kept_score {
 
 void keep_score(kept_score *k) {
     k->s = g_score;
-    std::memcpy(k->tracks, track_info, sizeof k->tracks);
-    k->track_count = track_num;
-    k->tempo = default_tempo;
+    std::memcpy(k->tracks, g_score.tracks, sizeof k->tracks);
+    k->track_count = g_score.track_num;
+    k->tempo = g_score.default_tempo;
     k->view_x = offset_x;
     k->view_y = offset_y;
 }
@@ -138,9 +138,9 @@ void keep_score(kept_score *k) {
 void give_back_score(kept_score *k) {
     destroy_score(&g_score);
     g_score = k->s;
-    std::memcpy(track_info, k->tracks, sizeof k->tracks);
-    track_num = k->track_count;
-    default_tempo = k->tempo;
+    std::memcpy(g_score.tracks, k->tracks, sizeof k->tracks);
+    g_score.track_num = k->track_count;
+    g_score.default_tempo = k->tempo;
     offset_x = k->view_x;
     offset_y = k->view_y;
     update_active_tracks();

@@ -190,16 +190,16 @@ void apply_track_volumes() {
 } // namespace
 
 int duplicate_track_info() {
-    track_num_copy = track_num;
-    for (int i = 0; i < track_num && i < MAX_TRACKS; i++)
-        track_info_copy[i] = track_info[i];
+    track_num_copy = g_score.track_num;
+    for (int i = 0; i < g_score.track_num && i < MAX_TRACKS; i++)
+        track_info_copy[i] = g_score.tracks[i];
     return track_num_copy;
 }
 
 void apply_track_info() {
-    track_num = track_num_copy;
+    g_score.track_num = track_num_copy;
     for (int i = 0; i < track_num_copy && i < MAX_TRACKS; i++)
-        track_info[i] = track_info_copy[i];
+        g_score.tracks[i] = track_info_copy[i];
 }
 
 int melodic_channel(int track) {
@@ -317,9 +317,9 @@ void start_track_editing() {
 }
 
 void finish_track_editing(const char *tempo, int volume, int patch, int old_tempo, int old_volume) {
-    default_tempo = field_int(tempo);
-    if (default_tempo <= 0)
-        default_tempo = old_tempo;
+    g_score.default_tempo = field_int(tempo);
+    if (g_score.default_tempo <= 0)
+        g_score.default_tempo = old_tempo;
     default_volume = volume >= 0 && volume <= MAX_VELOCITY ? volume : old_volume;
     default_patch = patch;
     keep_scroll_position();

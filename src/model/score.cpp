@@ -2,16 +2,13 @@
 #include "model/score.h"
 
 score g_score;
-track_info_t track_info[MAX_TRACKS];
 track_info_t track_info_copy[MAX_TRACKS];
-int32_t track_num = 1;
 int32_t track_num_copy = 1;
 
 int default_num = 4;
 int default_bit = 4;
 int default_key = 0;
 int default_volume = 127;
-int default_tempo = 120;
 int default_patch = 0;
 
 note *init_note(note *n) {
@@ -106,6 +103,9 @@ void init_score(score *s) {
     init_score_select(s);
     s->cursor_x = 0;
     s->ref_x = 0;
+    s->track_num = 1;
+    init_track_info(s);
+    s->default_tempo = DEFAULT_TEMPO;
 }
 
 void destroy_score(score *s) {
@@ -118,9 +118,9 @@ measure *insert_measure(score *s, measure *after, measure *m) {
     return _insert_measure_list(&s->measures, after, m);
 }
 
-void init_track_info() {
+void init_track_info(score *s) {
     for (int t = 0; t < MAX_TRACKS; t++) {
-        track_info_t &ti = track_info[t];
+        track_info_t &ti = s->tracks[t];
         ti.patch = 0;
         ti.remove = 0;
         ti.mute = 0;
@@ -171,8 +171,8 @@ void set_score_ref_x(score *s) {
 // Ranks the tracks that pass keep(); the others get -1.
 static void rank_tracks(int8_t *order, int *count, bool (*keep)(const track_info_t &)) {
     int rank = 0;
-    for (int t = 0; t < track_num; t++)
-        order[t] = static_cast<int8_t>(keep(track_info[t]) ? rank++ : -1);
+    for (int t = 0; t < g_score.track_num; t++)
+        order[t] = static_cast<int8_t>(keep(g_score.tracks[t]) ? rank++ : -1);
     *count = rank;
 }
 
@@ -186,8 +186,8 @@ void get_not_remove_track_order(int8_t *order, int *count) {
 
 void get_active_track(int8_t *list, int *count) {
     int n = 0;
-    for (int t = 0; t < track_num; t++)
-        if (track_info[t].active)
+    for (int t = 0; t < g_score.track_num; t++)
+        if (g_score.tracks[t].active)
             list[n++] = static_cast<int8_t>(t);
     *count = n;
 }
@@ -203,8 +203,8 @@ static bool last_tempo_in(measure *m, int *tempo) {
     return found;
 }
 
-int get_measure_tempo(score *, measure *m) {
-    int tempo = default_tempo;
+int get_measure_tempo(score *s, measure *m) {
+    int tempo = s->default_tempo;
     for (measure *cur = m ? m->prev : nullptr; cur; cur = cur->prev)
         if (last_tempo_in(cur, &tempo))
             break;

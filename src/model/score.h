@@ -11,8 +11,9 @@
 constexpr int TICKS_PER_QUARTER = 192;
 constexpr int TICKS_PER_WHOLE = 4 * TICKS_PER_QUARTER;
 constexpr int MAX_TRACKS = 32;
-constexpr int COLUMN_WIDTH = 30; // pixels of one note column
-constexpr int STEP_HEIGHT = 6;   // pixels of one staff step
+constexpr int COLUMN_WIDTH = 30;   // pixels of one note column
+constexpr int STEP_HEIGHT = 6;     // pixels of one staff step
+constexpr int DEFAULT_TEMPO = 120; // quarter notes per minute of a score without tempo marks
 
 struct coord {
     int16_t x;
@@ -79,6 +80,19 @@ struct measure {
 
 typedef list_of<measure> measure_list;
 
+struct track_info_t {
+    int16_t patch; // MIDI program; 128 is the percussion kit
+    int16_t channel;
+    int32_t volume;
+    unsigned remove : 1;
+    unsigned active : 1;
+    unsigned mute : 1;
+    unsigned vol_changed : 1;
+};
+
+constexpr int PERCUSSION_PATCH = 128;
+constexpr int PERCUSSION_CHANNEL = 9;
+
 struct score {
     coord origin;
     coord limit;
@@ -93,30 +107,18 @@ struct score {
     int32_t select_end_x;
     int32_t cursor_x;
     int32_t ref_x;
+    track_info_t tracks[MAX_TRACKS];
+    int32_t track_num; // tracks in use, 1..MAX_TRACKS
+    int default_tempo; // the tempo before the first tempo event
 };
-
-struct track_info_t {
-    int16_t patch; // MIDI program; 128 is the percussion kit
-    int16_t channel;
-    int32_t volume;
-    unsigned remove : 1;
-    unsigned active : 1;
-    unsigned mute : 1;
-    unsigned vol_changed : 1;
-};
-
-constexpr int PERCUSSION_PATCH = 128;
-constexpr int PERCUSSION_CHANNEL = 9;
 
 extern score g_score;
-extern track_info_t track_info[MAX_TRACKS];
 extern track_info_t track_info_copy[MAX_TRACKS];
-extern int32_t track_num;
 extern int32_t track_num_copy;
 
 // Whether track is a track number whose track is shown on the screen.
 inline bool track_shown(int track) {
-    return track >= 0 && track < MAX_TRACKS && track_info[track].active;
+    return track >= 0 && track < MAX_TRACKS && g_score.tracks[track].active;
 }
 
 // Defaults for new material; the settings dialogs change them.
@@ -124,7 +126,6 @@ extern int default_num;
 extern int default_bit;
 extern int default_key;
 extern int default_volume;
-extern int default_tempo;
 extern int default_patch;
 
 note *init_note(note *n);
@@ -146,7 +147,7 @@ void init_score(score *s);
 void init_score_select(score *s);
 void destroy_score(score *s);
 measure *insert_measure(score *s, measure *after, measure *m);
-void init_track_info();
+void init_track_info(score *s);
 
 int note_comp(note *a, note *b);
 int m_event_comp(m_event *a, m_event *b);

@@ -13,7 +13,8 @@
 // Checks, for every measure of s:
 // - the measure and note lists are linked both ways and counted right; len matches num/bit;
 // - the notes are sorted by note_comp; every piece lies inside its measure (0 <= x,
-//   x + len <= len, len >= 1) and belongs to a track below track_num; triplet matches its len;
+//   x + len <= len, len >= 1) and belongs to a track below the score's track_num; triplet matches
+//   its len;
 // - a note's spelling agrees with its pitch; rests are never tied;
 // - tie chains are linked both ways, keep pitch, track and volume, continue right where the
 //   previous piece ends (later in the same measure, or at x 0 of the next measure), and

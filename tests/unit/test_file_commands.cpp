@@ -146,7 +146,7 @@ TEST_F(LoadScore, AFailedReadLeavesTheScoreAsItWas) {
     add_note(g_score.measures.head, 0, 0, TICKS_PER_QUARTER);
     validate_measure(g_score.measures.head);
     measure *before = g_score.measures.head;
-    track_num = 3;
+    g_score.track_num = 3;
     struct {
         const char *name, *text;
     } cases[] = {
@@ -165,7 +165,7 @@ TEST_F(LoadScore, AFailedReadLeavesTheScoreAsItWas) {
         EXPECT_EQ(g_score.measures.head, before);
         EXPECT_EQ(g_score.measures.num, 1);
         EXPECT_EQ(before->notes.head->pitch, 0);
-        EXPECT_EQ(track_num, 3);
+        EXPECT_EQ(g_score.track_num, 3);
         EXPECT_STREQ(filename, "before.seq");
         EXPECT_EQ(edited, 1);
     }
@@ -176,8 +176,8 @@ TEST_F(LoadScore, ASuccessfulReadReplacesTheScoreAndNamesIt) {
     write_text(file, "vudiz 25\ntempo 90\nnum_track 2\nm 0 4 4\nn 0 0 0 192 1 100\nm 0 3 4\n");
     ASSERT_EQ(load_score(file.c_str(), readfile), 1);
     EXPECT_EQ(g_score.measures.num, 2);
-    EXPECT_EQ(track_num, 2);
-    EXPECT_EQ(default_tempo, 90);
+    EXPECT_EQ(g_score.track_num, 2);
+    EXPECT_EQ(g_score.default_tempo, 90);
     EXPECT_STREQ(filename, file.c_str());
     EXPECT_EQ(edited, 0);
     EXPECT_EQ(n_active_track, 2);
