@@ -18,7 +18,6 @@
 
 #include "convert/batch.h"
 #include "editor/cmdline.h"
-#include "editor/interface.h"
 #include "files/audio_exp.h"
 #include "files/fileio.h"
 #include "files/lilypond.h"
@@ -286,7 +285,7 @@ int write_midi_output(const char *path) {
     MIDI *midi = makenew_midi();
     if (!midi)
         return 0;
-    plinkel_midi_write_to_memory(g_score.measures.head, midi, 0);
+    plinkel_midi_write_to_memory(&g_score, g_score.measures.head, midi, 0);
     if (!midi_score_tracks(midi)) {
         destroy_midi(midi);
         std::string line = std::string(path) + ": no MIDI track could be written";
@@ -329,7 +328,7 @@ int convert(const options &o) {
         return fail("%s: unknown output type (use .seq, .mid, .musicxml, .ly, .asm, .wav, .flac, "
                     ".ogg or .mp3)",
                     o.output);
-    init_g_score();
+    init_new_score(&g_score);
     int status = 0;
     if (!read_input(o, in))
         status = last_message[0] ? fail("%s", last_message) : fail("%s: cannot be read", o.input);

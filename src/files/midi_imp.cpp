@@ -537,12 +537,12 @@ void process_meta_event(score *s, midi_buffer *b) {
     b->cur += len;
 }
 
-int track_of_channel(int c) {
+int track_of_channel(score *s, int c) {
     if (channel_to_track[c] < 0) {
         channel_to_track[c] = n_track;
-        g_score.tracks[n_track].channel = static_cast<int16_t>(c);
+        s->tracks[n_track].channel = static_cast<int16_t>(c);
         if (c == PERCUSSION_CHANNEL)
-            g_score.tracks[n_track].patch = PERCUSSION_PATCH;
+            s->tracks[n_track].patch = PERCUSSION_PATCH;
         n_track++;
     }
     return channel_to_track[c];
@@ -561,17 +561,17 @@ int data_byte(midi_buffer *b, int *first) {
 
 void process_channel_message(score *s, midi_buffer *b, int status, int first) {
     int c = status & 0x0F;
-    int track = track_of_channel(c);
+    int track = track_of_channel(s, c);
     int kind = status & 0xF0;
     int a = data_byte(b, &first);
     if (a < 0)
         return;
     if (kind == 0xC0) {
-        g_score.tracks[track].channel = static_cast<int16_t>(c);
-        g_score.tracks[track].patch =
+        s->tracks[track].channel = static_cast<int16_t>(c);
+        s->tracks[track].patch =
             static_cast<int16_t>(c == PERCUSSION_CHANNEL ? PERCUSSION_PATCH : a);
         file_trace("process_midi_event():track:%d,channel:%d,patch:%d\n", track, c,
-                   g_score.tracks[track].patch);
+                   s->tracks[track].patch);
         return;
     }
     if (kind == 0xD0)
@@ -656,7 +656,7 @@ void read_track(score *s, int i) {
     if (!read_refused)
         place_played(s);
     played.clear();
-    g_score.tracks[v].volume =
+    s->tracks[v].volume =
         note_count > 0 ? static_cast<int>(volume_sum / note_count) : DEFAULT_TRACK_VOLUME;
     clear_pending();
 }
@@ -726,7 +726,7 @@ int _midi_read(score *s, const char *path) {
     }
     for (int &t : channel_to_track)
         t = -1;
-    for (track_info_t &ti : g_score.tracks)
+    for (track_info_t &ti : s->tracks)
         ti.volume = 0;
     n_track = 0;
     read_refused = READ_OK;
@@ -772,7 +772,7 @@ int midi_import(const char *path, score *s) {
     if (!_load_midi(path))
         return 0;
     track_info_t saved[MAX_TRACKS];
-    std::memcpy(saved, g_score.tracks, sizeof saved);
+    std::memcpy(saved, s->tracks, sizeof saved);
     measure *first = s->measures.head;
     int num = first ? first->num : default_num;
     int bit = first ? first->bit : default_bit;
@@ -781,10 +781,10 @@ int midi_import(const char *path, score *s) {
     destroy_mbuf();
     if (!ok) {
         restore_fresh_score(s, num, bit, key);
-        std::memcpy(g_score.tracks, saved, sizeof saved);
+        std::memcpy(s->tracks, saved, sizeof saved);
         return 0;
     }
     file_trace("read succeeded.\n");
-    g_score.track_num = n_track > 0 ? n_track : 1;
+    s->track_num = n_track > 0 ? n_track : 1;
     return 1;
 }

@@ -1158,10 +1158,10 @@ void commit(mxml_reader *r, score *s) {
     destroy_score(s);
     s->measures = r->staged;
     s->ref_measure = s->cursor_measure = s->measures.head;
-    g_score.default_tempo = r->start_tempo;
-    g_score.track_num = r->parts;
+    s->default_tempo = r->start_tempo;
+    s->track_num = r->parts;
     for (int i = 0; i < MAX_TRACKS; i++)
-        g_score.tracks[i] = r->tracks[i];
+        s->tracks[i] = r->tracks[i];
     score_expand_by_measure(s);
     for (measure *m = s->measures.head; m; m = m->next)
         validate_measure(m);
@@ -1169,9 +1169,7 @@ void commit(mxml_reader *r, score *s) {
 
 // Channel, program and volume of a part's first MIDI instrument; the rest as a new track.
 void set_track(track_info_t *ti, int track, const part_def *d) {
-    ti->channel = static_cast<int16_t>(track < PERCUSSION_CHANNEL ? track : track + 1);
-    ti->patch = 0;
-    ti->volume = MIDI_KEY_MAX;
+    *ti = new_track(track);
     if (d && d->channel > 0)
         ti->channel = static_cast<int16_t>(d->channel - 1);
     if (d && d->program > 0)
@@ -1180,8 +1178,6 @@ void set_track(track_info_t *ti, int track, const part_def *d) {
         ti->patch = PERCUSSION_PATCH;
     if (d && d->volume >= 0)
         ti->volume = static_cast<int32_t>(std::lround(d->volume * MIDI_KEY_MAX / VOLUME_PERCENT));
-    ti->remove = ti->mute = ti->vol_changed = 0;
-    ti->active = 1;
 }
 
 int read_parts(mxml_reader *r, pugi::xml_node root) {
@@ -1256,7 +1252,7 @@ void tell_adjustments(const mxml_reader *r) {
 int read_musicxml(const char *path, score *s) {
     mxml_reader r;
     r.path = path;
-    std::copy(g_score.tracks, g_score.tracks + MAX_TRACKS, r.tracks);
+    std::copy(s->tracks, s->tracks + MAX_TRACKS, r.tracks);
     init_measure_list(&r.staged);
     std::vector<char> text;
     const char *why = nullptr;

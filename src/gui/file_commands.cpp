@@ -45,7 +45,7 @@ int write_midi(const char *file, score *s) {
     MIDI *midi = makenew_midi();
     if (!midi)
         return 0;
-    plinkel_midi_write_to_memory(s->measures.head, midi, 0);
+    plinkel_midi_write_to_memory(s, s->measures.head, midi, 0);
     int ok = 0;
     if (midi_score_tracks(midi))
         ok = export_midi(midi, file);
@@ -114,36 +114,6 @@ save_answer ask_to_save() {
     default:
         return CANCELLED;
     }
-}
-
-// What load_score sets aside while a file is read: the open score and the state that a
-// fresh score resets.
-struct kept_score {
-    score s;
-    track_info_t tracks[MAX_TRACKS];
-    int32_t track_count;
-    int tempo;
-    int view_x, view_y;
-};
-
-void keep_score(kept_score *k) {
-    k->s = g_score;
-    std::memcpy(k->tracks, g_score.tracks, sizeof k->tracks);
-    k->track_count = g_score.track_num;
-    k->tempo = g_score.default_tempo;
-    k->view_x = offset_x;
-    k->view_y = offset_y;
-}
-
-void give_back_score(kept_score *k) {
-    destroy_score(&g_score);
-    g_score = k->s;
-    std::memcpy(g_score.tracks, k->tracks, sizeof k->tracks);
-    g_score.track_num = k->track_count;
-    g_score.default_tempo = k->tempo;
-    offset_x = k->view_x;
-    offset_y = k->view_y;
-    update_active_tracks();
 }
 
 int readable(const char *file) {
@@ -273,20 +243,20 @@ int menu_write_midi_file() {
 int load_score(const char *file, score_reader read) {
     if (!readable(file))
         return 0;
-    kept_score old;
-    keep_score(&old);
-    init_g_score();
+    score fresh;
+    init_new_score(&fresh);
     int shown = file_messages_shown;
-    if (!read(file, &g_score)) {
-        give_back_score(&old);
+    if (!read(file, &fresh)) {
+        destroy_score(&fresh);
         if (file_messages_shown == shown)
             file_problem("cannot read", file, "the file is not a score plinkel can read");
         return 0;
     }
-    destroy_score(&old.s);
     forget_note_pointers();
+    destroy_score(&g_score);
+    g_score = fresh;
+    show_new_score();
     str_n_cpy(filename, file, FILENAME_SIZE);
-    update_active_tracks();
     undo_reset();
     edited = 0;
     return 1;

@@ -10,6 +10,8 @@
 #include "model/undo.h"
 #include "model/voice.h"
 
+track_info_t track_info_copy[MAX_TRACKS];
+int32_t track_num_copy = 1;
 char selected_tracks_flag[MAX_TRACKS];
 int volume_changed;
 char channel_text[FIELD_TEXT_SIZE];
@@ -202,10 +204,6 @@ void apply_track_info() {
         g_score.tracks[i] = track_info_copy[i];
 }
 
-int melodic_channel(int track) {
-    return track < PERCUSSION_CHANNEL ? track : track + 1;
-}
-
 char *track_list_getter(int index, int *count) {
     static char row[ROW_SIZE];
     if (index < 0) {
@@ -291,15 +289,7 @@ void toggle_tracks_mute(int current) {
 int append_track_copy() {
     if (track_num_copy >= MAX_SCORE_TRACKS)
         return 0;
-    int e = track_num_copy;
-    track_info_t &ti = track_info_copy[e];
-    ti.channel = static_cast<int16_t>(melodic_channel(e));
-    ti.patch = 0;
-    ti.active = 1;
-    ti.mute = 0;
-    ti.remove = 0;
-    ti.vol_changed = 0;
-    ti.volume = MAX_VELOCITY;
+    track_info_copy[track_num_copy] = new_track(track_num_copy);
     track_num_copy++;
     return 1;
 }

@@ -2,8 +2,8 @@
 #include "model/score.h"
 
 score g_score;
-track_info_t track_info_copy[MAX_TRACKS];
-int32_t track_num_copy = 1;
+
+constexpr int TRACK_FULL_VOLUME = 127;
 
 int default_num = 4;
 int default_bit = 4;
@@ -108,6 +108,14 @@ void init_score(score *s) {
     s->default_tempo = DEFAULT_TEMPO;
 }
 
+void init_new_score(score *s) {
+    init_score(s);
+    measure *m = new_measure();
+    _append_measure_list(&s->measures, m);
+    s->ref_measure = s->cursor_measure = m;
+    s->ref_x = 1;
+}
+
 void destroy_score(score *s) {
     _destroy_measure_list(&s->measures, destroy_measure);
 }
@@ -118,18 +126,25 @@ measure *insert_measure(score *s, measure *after, measure *m) {
     return _insert_measure_list(&s->measures, after, m);
 }
 
+int melodic_channel(int track) {
+    return track < PERCUSSION_CHANNEL ? track : track + 1;
+}
+
+track_info_t new_track(int track) {
+    track_info_t ti;
+    ti.patch = 0;
+    ti.channel = static_cast<int16_t>(melodic_channel(track));
+    ti.volume = TRACK_FULL_VOLUME;
+    ti.remove = 0;
+    ti.active = 1;
+    ti.mute = 0;
+    ti.vol_changed = 0;
+    return ti;
+}
+
 void init_track_info(score *s) {
-    for (int t = 0; t < MAX_TRACKS; t++) {
-        track_info_t &ti = s->tracks[t];
-        ti.patch = 0;
-        ti.remove = 0;
-        ti.mute = 0;
-        ti.active = 1;
-        ti.vol_changed = 0;
-        ti.volume = 127;
-        // Melodic tracks skip the percussion channel.
-        ti.channel = static_cast<int16_t>(t < PERCUSSION_CHANNEL ? t : t + 1);
-    }
+    for (int t = 0; t < MAX_TRACKS; t++)
+        s->tracks[t] = new_track(t);
 }
 
 int note_comp(note *a, note *b) {

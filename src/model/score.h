@@ -1,6 +1,6 @@
-// The score in memory: notes, measure events, measures, the one global score g_score, the
-// track table, their defaults and initialisers, positions of measures in the score, the track
-// orders and the tempo map. Every other module reads and edits the piece through these records.
+// The score in memory: notes, measure events, measures, the score with its track table and
+// starting tempo (the one global g_score), defaults of new material, initialisers, measure
+// positions, track orders and the tempo map. Every module reads and edits the piece here.
 #pragma once
 
 #include <cstdint>
@@ -113,8 +113,6 @@ struct score {
 };
 
 extern score g_score;
-extern track_info_t track_info_copy[MAX_TRACKS];
-extern int32_t track_num_copy;
 
 // Whether track is a track number whose track is shown on the screen.
 inline bool track_shown(int track) {
@@ -143,10 +141,21 @@ int get_measure_display_size(measure *m);
 void destroy_measure(measure *m);
 void destroy_note(note *n); // list callback: a note owns nothing
 
+// A score of its own measure list only: no measure, the default track table, one track and
+// DEFAULT_TEMPO.
 void init_score(score *s);
+// A new score as the editor and every reader start from: init_score and one empty measure
+// (default_num, default_bit, default_key) under the cursor.
+void init_new_score(score *s);
 void init_score_select(score *s);
 void destroy_score(score *s);
 measure *insert_measure(score *s, measure *after, measure *m);
+// The channel of a melodic track: its number, skipping the percussion channel 9.
+int melodic_channel(int track);
+// What a new track starts with: the melodic channel of its number, program 0 (Acoustic Grand
+// Piano), full volume, shown, not muted, not marked for removal.
+track_info_t new_track(int track);
+// Every record of s's track table as new_track gives it.
 void init_track_info(score *s);
 
 int note_comp(note *a, note *b);

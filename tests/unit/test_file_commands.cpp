@@ -183,4 +183,20 @@ TEST_F(LoadScore, ASuccessfulReadReplacesTheScoreAndNamesIt) {
     EXPECT_EQ(n_active_track, 2);
 }
 
+TEST_F(LoadScore, AFileIsReadIntoAFreshScoreNotOverTheOpenOne) {
+    g_score.default_tempo = 90;
+    g_score.tracks[1].patch = 40;
+    g_score.tracks[1].mute = 1;
+    // A format-0 file without a tempo event: one quarter note on channel 0.
+    const char bytes[] = "MThd\0\0\0\6\0\0\0\1\0\x60"
+                         "MTrk\0\0\0\x0c\0\x90\x3c\x64\x60\x80\x3c\0\0\xff\x2f\0";
+    std::string file = path("plain.mid");
+    write_text(file, std::string(bytes, sizeof bytes - 1));
+    ASSERT_EQ(load_score(file.c_str(), midi_import), 1);
+    EXPECT_EQ(g_score.default_tempo, DEFAULT_TEMPO);
+    EXPECT_EQ(g_score.track_num, 1);
+    EXPECT_EQ(g_score.tracks[1].patch, 0);
+    EXPECT_EQ(g_score.tracks[1].mute, 0);
+}
+
 } // namespace

@@ -27,7 +27,7 @@ class MidiExport : public FileTest {
     int render(int mode = 0) {
         expand_and_validate(&g_score);
         midi = makenew_midi();
-        return plinkel_midi_write_to_memory(g_score.measures.head, midi, mode);
+        return plinkel_midi_write_to_memory(&g_score, g_score.measures.head, midi, mode);
     }
 };
 
@@ -58,6 +58,21 @@ TEST_F(MidiExport, TempoAtTickZeroReplacesTheInitialTempo) {
     bytes meta = {0x00, 0xFF, 0x58, 0x04, 0x04, 0x02, 0x78, 0x02, 0x00, 0xFF, 0x59, 0x02, 0x00,
                   0x00, 0x00, 0xFF, 0x51, 0x03, 0x0F, 0x42, 0x40, 0x00, 0xFF, 0x2F, 0x00};
     EXPECT_EQ(slot(midi, 0), meta);
+}
+
+TEST_F(MidiExport, RenderingFromALaterMeasureStartsAtTheTempoInForceThere) {
+    g_score.default_tempo = 120;
+    add_tempo(g_score.measures.head, 0, 60);
+    measure *second = insert_measure(&g_score, g_score.measures.tail, new_measure());
+    add_note(second, 0, 0, 192, 0, 100);
+    expand_and_validate(&g_score);
+    midi = makenew_midi();
+    ASSERT_EQ(plinkel_midi_write_to_memory(&g_score, second, midi, 1), 1);
+    bytes start_tempo = {0x00, 0xFF, 0x51, 0x03, 0x0F, 0x42, 0x40}; // 60 per minute
+    bytes meta = slot(midi, 0);
+    ASSERT_GT(meta.size(), start_tempo.size());
+    EXPECT_EQ(bytes(meta.begin(), meta.begin() + 7), start_tempo);
+    EXPECT_EQ(g_score.default_tempo, 120);
 }
 
 TEST_F(MidiExport, TempoOfZeroIsLeftOut) {
@@ -122,7 +137,7 @@ TEST_F(MidiExport, MutedTracksLeaveTheirSlotEmptyOnlyInMode1) {
     EXPECT_EQ(read_all(path("m.mid"))[11], 3); // meta track and two note tracks
     destroy_midi(midi);
     midi = makenew_midi();
-    ASSERT_EQ(plinkel_midi_write_to_memory(g_score.measures.head, midi, 0), 1);
+    ASSERT_EQ(plinkel_midi_write_to_memory(&g_score, g_score.measures.head, midi, 0), 1);
     EXPECT_GT(midi->track[2].len, 0);
 }
 

@@ -269,7 +269,7 @@ TEST_F(MidiImport, ExportedScoreComesBackWithTheSameNotes) {
     expand_and_validate(&g_score);
     std::vector<std::string> before = notes();
     MIDI *midi = makenew_midi();
-    ASSERT_EQ(plinkel_midi_write_to_memory(m, midi, 0), 1);
+    ASSERT_EQ(plinkel_midi_write_to_memory(&g_score, m, midi, 0), 1);
     ASSERT_EQ(export_midi(midi, path("rt.mid").c_str()), 1);
     destroy_midi(midi);
     destroy_score(&g_score);
