@@ -277,20 +277,6 @@ int read_lines(seq_reader *r, FILE *fp) {
     return score_size_acceptable(r->path, r->measures.head);
 }
 
-// Hands the staged file to the score, then splits and lays out the measures.
-void commit(seq_reader *r, score *s) {
-    destroy_score(s);
-    s->measures = r->measures;
-    s->ref_measure = s->cursor_measure = s->measures.head;
-    s->default_tempo = r->tempo;
-    s->track_num = r->track_count;
-    for (int i = 0; i < MAX_TRACKS; i++)
-        s->tracks[i] = r->tracks[i];
-    score_expand_by_measure(s);
-    for (measure *m = s->measures.head; m; m = m->next)
-        validate_measure(m);
-}
-
 } // namespace
 
 int readfile(const char *path, score *s) {
@@ -318,6 +304,6 @@ int readfile(const char *path, score *s) {
         _destroy_measure_list(&r.measures, destroy_measure);
         return 0;
     }
-    commit(&r, s);
+    commit_read_score(s, r.measures, r.tempo, r.track_count, r.tracks);
     return 1;
 }

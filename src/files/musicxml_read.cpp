@@ -1154,19 +1154,6 @@ void place_tempos(mxml_reader *r) {
     }
 }
 
-void commit(mxml_reader *r, score *s) {
-    destroy_score(s);
-    s->measures = r->staged;
-    s->ref_measure = s->cursor_measure = s->measures.head;
-    s->default_tempo = r->start_tempo;
-    s->track_num = r->parts;
-    for (int i = 0; i < MAX_TRACKS; i++)
-        s->tracks[i] = r->tracks[i];
-    score_expand_by_measure(s);
-    for (measure *m = s->measures.head; m; m = m->next)
-        validate_measure(m);
-}
-
 // Channel, program and volume of a part's first MIDI instrument; the rest as a new track.
 void set_track(track_info_t *ti, int track, const part_def *d) {
     *ti = new_track(track);
@@ -1262,7 +1249,7 @@ int read_musicxml(const char *path, score *s) {
         _destroy_measure_list(&r.staged, destroy_measure);
         return 0;
     }
-    commit(&r, s);
+    commit_read_score(s, r.staged, r.start_tempo, r.parts, r.tracks);
     tell_adjustments(&r);
     return 1;
 }
