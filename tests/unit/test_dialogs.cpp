@@ -297,6 +297,8 @@ TEST_F(TrackDialog, ChannelRuleAndInstruments) {
     EXPECT_EQ(count, 129);
     EXPECT_STREQ(inst_list_getter(0, nullptr), "Acoustic Grand");
     EXPECT_STREQ(inst_list_getter(128, nullptr), "Percussions");
+    EXPECT_STREQ(inst_list_getter(77, nullptr), "Shakuhachi");
+    EXPECT_STREQ(inst_list_getter(127, nullptr), "Gunshot");
     for (int i = 0; i < 4; i++)
         append_track_copy();
     selected_tracks_flag[3] = 1;
