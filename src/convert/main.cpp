@@ -14,16 +14,15 @@
 #include <unistd.h>
 #include <vector>
 #include <string>
-#include <strings.h>
 
 #include "convert/batch.h"
 #include "editor/cmdline.h"
 #include "files/audio_exp.h"
+#include "files/file_kind.h"
 #include "files/fileio.h"
 #include "files/lilypond.h"
 #include "files/midi_exp.h"
 #include "files/midi_imp.h"
-#include "files/musicxml_read.h"
 #include "files/musicxml_write.h"
 #include "files/pic16.h"
 
@@ -31,17 +30,6 @@ namespace {
 
 constexpr int MESSAGE_SIZE = 1024;
 constexpr int GRID_STEP = 3; // the grid is 3 x a power of two
-
-enum file_kind {
-    KIND_NONE,
-    KIND_SEQ,
-    KIND_MIDI,
-    KIND_MUSICXML,
-    KIND_MXL,
-    KIND_LY,
-    KIND_ASM,
-    KIND_AUDIO
-};
 
 char last_message[MESSAGE_SIZE];
 
@@ -55,28 +43,6 @@ int fail(const char *fmt, const char *arg) {
     std::fprintf(stderr, fmt, arg);
     std::fprintf(stderr, "\n");
     return 1;
-}
-
-file_kind kind_of(const char *path) {
-    const char *dot = std::strrchr(path, '.');
-    const char *slash = std::strrchr(path, '/');
-    if (!dot || (slash && dot < slash))
-        return KIND_NONE;
-    if (!strcasecmp(dot, ".seq"))
-        return KIND_SEQ;
-    if (!strcasecmp(dot, ".mid") || !strcasecmp(dot, ".midi"))
-        return KIND_MIDI;
-    if (!strcasecmp(dot, ".musicxml") || !strcasecmp(dot, ".xml"))
-        return KIND_MUSICXML;
-    if (!strcasecmp(dot, ".mxl"))
-        return KIND_MXL;
-    if (!strcasecmp(dot, ".ly"))
-        return KIND_LY;
-    if (!strcasecmp(dot, ".asm"))
-        return KIND_ASM;
-    if (audio_format_of(path))
-        return KIND_AUDIO;
-    return KIND_NONE;
 }
 
 // The grid dialog's rule: the largest power of two not above a third of the value, 1 to 256.
@@ -263,13 +229,9 @@ int parse_args(int argc, char **argv, options *o) {
 }
 
 int read_input(const options &o, file_kind kind) {
-    if (kind == KIND_SEQ)
-        return readfile(o.input, &g_score);
-    if (kind == KIND_MUSICXML || kind == KIND_MXL)
-        return read_musicxml(o.input, &g_score);
     midi_atom = o.atom;
     midi_grid = o.grid;
-    return midi_import(o.input, &g_score);
+    return reader_of_kind(kind)(o.input, &g_score);
 }
 
 // A warning of a reader or of the MIDI renderer: the conversion goes on.
@@ -321,7 +283,7 @@ int write_output(const options &o, file_kind kind) {
 }
 
 int convert(const options &o) {
-    file_kind in = kind_of(o.input), out = kind_of(o.output);
+    file_kind in = file_kind_of(o.input), out = file_kind_of(o.output);
     if (in == KIND_NONE || in == KIND_LY || in == KIND_ASM || in == KIND_AUDIO)
         return fail("%s: unknown input type (use .seq, .mid, .musicxml or .mxl)", o.input);
     if (out == KIND_NONE || out == KIND_MXL)
@@ -363,7 +325,7 @@ int convert_batch(const options &o) {
     if (stat(o.output_dir, &dir) != 0 || !S_ISDIR(dir.st_mode))
         return fail("%s: not a directory", o.output_dir);
     std::string probe = std::string("x.") + o.format;
-    file_kind out = kind_of(probe.c_str());
+    file_kind out = file_kind_of(probe.c_str());
     if (out == KIND_NONE || out == KIND_MXL)
         return usage_error(
             "unknown output format %s (use seq, mid, musicxml, ly, asm, wav, flac, ogg or mp3)",

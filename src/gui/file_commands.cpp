@@ -7,7 +7,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <strings.h>
 #include <sys/stat.h>
 
 #include "editor/interface.h"
@@ -16,6 +15,7 @@
 #include "editor/strutil.h"
 #include "files/file_support.h"
 #include "files/audio_exp.h"
+#include "files/file_kind.h"
 #include "files/fileio.h"
 #include "files/lilypond.h"
 #include "files/midi_exp.h"
@@ -129,15 +129,8 @@ int readable(const char *file) {
 // The reader for a file named on the command line, chosen by its extension: MIDI and MusicXML
 // by theirs, anything else is taken for a .seq file.
 score_reader reader_for_name(const char *file) {
-    const char *dot = std::strrchr(file, '.');
-    const char *slash = std::strrchr(file, '/');
-    if (!dot || (slash && dot < slash))
-        return readfile;
-    if (!strcasecmp(dot, ".mid") || !strcasecmp(dot, ".midi"))
-        return midi_import;
-    if (!strcasecmp(dot, ".musicxml") || !strcasecmp(dot, ".xml") || !strcasecmp(dot, ".mxl"))
-        return read_musicxml;
-    return readfile;
+    score_reader read = reader_of_kind(file_kind_of(file));
+    return read ? read : readfile;
 }
 
 void remember_audio_ext(const char *file) {
