@@ -44,10 +44,10 @@ void build_score() {
     set_coord(&g_score.screen, W, H);
     set_coord(&g_score.limit, W - 30, H - 6);
     set_coord(&g_score.origin, 63, track_height / 2 + panel_height + 24);
-    track_num = TRACKS;
-    init_track_info();
+    g_score.track_num = TRACKS;
+    init_track_info(&g_score);
     for (int t = 0; t < TRACKS; t++)
-        track_info[t].active = 1;
+        g_score.tracks[t].active = 1;
     update_active_tracks();
     static const int keys[] = {0, 3, 3, -2, 0, 5};
     measure *last = nullptr;

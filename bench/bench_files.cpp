@@ -36,7 +36,7 @@ void build_large_score() {
         insert_measure(&g_score, m, next);
         m = next;
     }
-    track_num = SEQ_TRACKS;
+    g_score.track_num = SEQ_TRACKS;
     const int lengths[] = {48, 96, 192, 384};
     int per_track = SEQ_NOTES / SEQ_TRACKS;
     for (int t = 0; t < SEQ_TRACKS; t++) {

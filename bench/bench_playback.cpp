@@ -38,13 +38,13 @@ void reset_score(int tracks) {
     set_coord(&g_score.screen, 640, 480);
     set_coord(&g_score.origin, 63, 156);
     set_coord(&g_score.limit, 610, 474);
-    track_num = tracks;
-    init_track_info();
+    g_score.track_num = tracks;
+    init_track_info(&g_score);
     update_active_tracks();
     offset_x = offset_y = 0;
     track_height = DEFAULT_TRACK_HEIGHT;
     panel_height = PANEL_HEIGHT;
-    default_tempo = 120;
+    g_score.default_tempo = 120;
 }
 
 measure *append_measure() {

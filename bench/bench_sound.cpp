@@ -59,9 +59,9 @@ void build_export_score() {
         insert_measure(&g_score, m, next);
         m = next;
     }
-    track_num = EXPORT_TRACKS;
+    g_score.track_num = EXPORT_TRACKS;
     for (int t = 0; t < EXPORT_TRACKS; t++)
-        track_info[t].channel = t;
+        g_score.tracks[t].channel = t;
     int k = 0;
     for (measure *mm = g_score.measures.head; mm; mm = mm->next)
         for (int x = 0; x < mm->len; x += EIGHTH, k++)

@@ -37,8 +37,8 @@ inline void fill_dense_track(measure *m, int track, int base) {
 inline void build_dense_score(int tracks, int measures) {
     destroy_score(&g_score);
     init_score(&g_score);
-    track_num = tracks;
-    init_track_info();
+    g_score.track_num = tracks;
+    init_track_info(&g_score);
     update_active_tracks();
     measure *last = nullptr;
     for (int i = 0; i < measures; i++) {

@@ -15,7 +15,7 @@ int small_score() {
     int measures = 0;
     for (const measure *m = g_score.measures.head; m; m = m->next)
         measures++;
-    return measures * track_num <= MAX_MEASURE_TRACKS;
+    return measures * g_score.track_num <= MAX_MEASURE_TRACKS;
 }
 
 } // namespace

@@ -15,18 +15,16 @@
 #include <unistd.h>
 #include <vector>
 #include <string>
-#include <strings.h>
 
 #include "convert/batch.h"
 #include "editor/cmdline.h"
-#include "editor/interface.h"
 #include "files/audio_exp.h"
 #include "files/engrave.h"
+#include "files/file_kind.h"
 #include "files/fileio.h"
 #include "files/lilypond.h"
 #include "files/midi_exp.h"
 #include "files/midi_imp.h"
-#include "files/musicxml_read.h"
 #include "files/musicxml_write.h"
 #include "files/pic16.h"
 
@@ -34,18 +32,6 @@ namespace {
 
 constexpr int MESSAGE_SIZE = 1024;
 constexpr int GRID_STEP = 3; // the grid is 3 x a power of two
-
-enum file_kind {
-    KIND_NONE,
-    KIND_SEQ,
-    KIND_MIDI,
-    KIND_MUSICXML,
-    KIND_MXL,
-    KIND_LY,
-    KIND_ASM,
-    KIND_AUDIO,
-    KIND_ENGRAVED
-};
 
 char last_message[MESSAGE_SIZE];
 
@@ -59,30 +45,6 @@ int fail(const char *fmt, const char *arg) {
     std::fprintf(stderr, fmt, arg);
     std::fprintf(stderr, "\n");
     return 1;
-}
-
-file_kind kind_of(const char *path) {
-    const char *dot = std::strrchr(path, '.');
-    const char *slash = std::strrchr(path, '/');
-    if (!dot || (slash && dot < slash))
-        return KIND_NONE;
-    if (!strcasecmp(dot, ".seq"))
-        return KIND_SEQ;
-    if (!strcasecmp(dot, ".mid") || !strcasecmp(dot, ".midi"))
-        return KIND_MIDI;
-    if (!strcasecmp(dot, ".musicxml") || !strcasecmp(dot, ".xml"))
-        return KIND_MUSICXML;
-    if (!strcasecmp(dot, ".mxl"))
-        return KIND_MXL;
-    if (!strcasecmp(dot, ".ly"))
-        return KIND_LY;
-    if (!strcasecmp(dot, ".asm"))
-        return KIND_ASM;
-    if (audio_format_of(path))
-        return KIND_AUDIO;
-    if (engrave_format_of(path))
-        return KIND_ENGRAVED;
-    return KIND_NONE;
 }
 
 // The grid dialog's rule: the largest power of two not above a third of the value, 1 to 256.
@@ -277,13 +239,9 @@ int parse_args(int argc, char **argv, options *o) {
 }
 
 int read_input(const options &o, file_kind kind) {
-    if (kind == KIND_SEQ)
-        return readfile(o.input, &g_score);
-    if (kind == KIND_MUSICXML || kind == KIND_MXL)
-        return read_musicxml(o.input, &g_score);
     midi_atom = o.atom;
     midi_grid = o.grid;
-    return midi_import(o.input, &g_score);
+    return reader_of_kind(kind)(o.input, &g_score);
 }
 
 // A warning of a reader or of the MIDI renderer: the conversion goes on.
@@ -299,7 +257,7 @@ int write_midi_output(const char *path) {
     MIDI *midi = makenew_midi();
     if (!midi)
         return 0;
-    plinkel_midi_write_to_memory(g_score.measures.head, midi, 0);
+    plinkel_midi_write_to_memory(&g_score, g_score.measures.head, midi, 0);
     if (!midi_score_tracks(midi)) {
         destroy_midi(midi);
         std::string line = std::string(path) + ": no MIDI track could be written";
@@ -344,7 +302,7 @@ int write_output(const options &o, file_kind kind) {
 }
 
 int convert(const options &o) {
-    file_kind in = kind_of(o.input), out = kind_of(o.output);
+    file_kind in = file_kind_of(o.input), out = file_kind_of(o.output);
     if (in == KIND_NONE || in == KIND_LY || in == KIND_ASM || in == KIND_AUDIO ||
         in == KIND_ENGRAVED)
         return fail("%s: unknown input type (use .seq, .mid, .musicxml or .mxl)", o.input);
@@ -352,7 +310,7 @@ int convert(const options &o) {
         return fail("%s: unknown output type (use .seq, .mid, .musicxml, .ly, .asm, .wav, .flac, "
                     ".ogg, .mp3, .pdf, .png or .svg)",
                     o.output);
-    init_g_score();
+    init_new_score(&g_score);
     int status = 0;
     if (!read_input(o, in))
         status = last_message[0] ? fail("%s", last_message) : fail("%s: cannot be read", o.input);
@@ -387,7 +345,7 @@ int convert_batch(const options &o) {
     if (stat(o.output_dir, &dir) != 0 || !S_ISDIR(dir.st_mode))
         return fail("%s: not a directory", o.output_dir);
     std::string probe = std::string("x.") + o.format;
-    file_kind out = kind_of(probe.c_str());
+    file_kind out = file_kind_of(probe.c_str());
     if (out == KIND_NONE || out == KIND_MXL)
         return usage_error("unknown output format %s (use seq, mid, musicxml, ly, asm, wav, flac, "
                            "ogg, mp3, pdf, png "

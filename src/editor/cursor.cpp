@@ -80,7 +80,7 @@ void destroy_note_p_array(note_p_array *array) {
 int valid_note(note *n) {
     if (!n || n->rest || note_key(n) <= 0)
         return 0;
-    return !track_info[n->track].mute;
+    return !g_score.tracks[n->track].mute;
 }
 
 int in_x_range(note *n, int x) {

@@ -37,21 +37,18 @@ static void set_score_screen(int w, int h) {
     set_coord(&g_score.limit, w - LIMIT_MARGIN_X, h - LIMIT_MARGIN_Y);
 }
 
-void init_g_score() {
-    init_score(&g_score);
+void show_new_score() {
     set_score_screen(SCREEN_W, SCREEN_H);
     panel_height = PANEL_HEIGHT;
     set_coord(&g_score.origin, ORIGIN_X, track_height / 2 + panel_height + 24);
-    measure *m = new_measure();
-    _append_measure_list(&g_score.measures, m);
-    g_score.ref_measure = g_score.cursor_measure = m;
-    g_score.cursor_x = 0;
     clear_marker();
-    g_score.ref_x = 1;
-    track_num = 1;
     offset_y = 0;
-    init_track_info();
     update_active_tracks();
+}
+
+void init_g_score() {
+    init_new_score(&g_score);
+    show_new_score();
 }
 
 // The three attempts of start-up: the configured mode, then 640 x 480 windowed, then 640 x 480

@@ -11,6 +11,11 @@
 // failure.
 int run_editor(const char *file);
 
+// The editor's view of the score just placed in g_score: the screen and its limits, the
+// origin, no marker, the scroll at the top, the shown tracks.
+void show_new_score();
+// g_score becomes a new score (init_new_score) shown from its start; the old one must have been
+// destroyed.
 void init_g_score();
 // Lets the user pick another graphics mode and rebuilds what depends on it; *back is replaced.
 void change_gfx_mode(BITMAP **back);

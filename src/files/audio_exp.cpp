@@ -82,7 +82,7 @@ std::vector<unsigned char> score_image(score *s) {
     MIDI *midi = makenew_midi();
     if (!midi)
         return image;
-    plinkel_midi_write_to_memory(s->measures.head, midi, 1);
+    plinkel_midi_write_to_memory(s, s->measures.head, midi, 1);
     if (midi->track[0].len > 0)
         image = smf_image(midi);
     destroy_midi(midi);

@@ -254,7 +254,7 @@ std::vector<engrave_job> engrave_jobs(const char *score_path, int parts) {
     setup_engraved_score(score_path);
     jobs.push_back({score_path, ly_setup});
     int number = 0;
-    for (int t = 0; parts && t < track_num && t < MAX_TRACKS; t++) {
+    for (int t = 0; parts && t < g_score.track_num && t < MAX_TRACKS; t++) {
         if (!track_shown(t))
             continue;
         setup_engraved_part(score_path, t);
@@ -304,7 +304,7 @@ std::string part_path(const char *score_path, int number, int track) {
         base.erase(dot);
     }
     std::string name =
-        gm_instrument_name(track >= 0 && track < MAX_TRACKS ? track_info[track].patch : -1);
+        gm_instrument_name(track >= 0 && track < MAX_TRACKS ? g_score.tracks[track].patch : -1);
     for (char &c : name)
         if (!std::isalnum(static_cast<unsigned char>(c)))
             c = '_';
@@ -327,6 +327,6 @@ void setup_engraved_score(const char *path) {
 
 void setup_engraved_part(const char *score_path, int track) {
     setup_engraved_score(score_path);
-    ly_setup.subtitle = gm_instrument_name(track_info[track].patch);
+    ly_setup.subtitle = gm_instrument_name(g_score.tracks[track].patch);
     ly_setup.part = track;
 }

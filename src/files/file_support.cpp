@@ -1,5 +1,5 @@
-// Shared support of the score-file readers and writers: user messages, traces, output files
-// renamed into place when complete, and packfiles over stdio streams.
+// Shared support of the score-file readers and writers: user messages, traces, limits, handing a
+// read score over, output files renamed into place when complete, packfiles over stdio streams.
 #include "files/file_support.h"
 
 #include <cerrno>
@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include "model/tie.h"
+#include "model/voice.h"
 
 file_message_fn file_message_hook = nullptr;
 int file_trace_on = 1;
@@ -50,6 +51,20 @@ int file_size_acceptable(const char *path, FILE *fp) {
     file_message("%s: larger than %ld bytes, the limit of a score file", path,
                  SCORE_FILE_MAX_BYTES);
     return 0;
+}
+
+void commit_read_score(score *s, measure_list staged, int tempo, int track_count,
+                       const track_info_t *tracks) {
+    destroy_score(s);
+    s->measures = staged;
+    s->ref_measure = s->cursor_measure = s->measures.head;
+    s->default_tempo = tempo;
+    s->track_num = track_count;
+    for (int i = 0; i < MAX_TRACKS; i++)
+        s->tracks[i] = tracks[i];
+    score_expand_by_measure(s);
+    for (measure *m = s->measures.head; m; m = m->next)
+        validate_measure(m);
 }
 
 int score_size_acceptable(const char *path, measure *first) {

@@ -39,6 +39,12 @@ int file_size_acceptable(const char *path, FILE *fp);
 // SCORE_MAX_PIECES steps beyond one walk over the elements.
 int score_size_acceptable(const char *path, measure *first);
 
+// What a reader has staged, handed to s at once when the whole file was accepted: the measures
+// replace s's own, the starting tempo and the first track_count records of the track table are
+// set (the others as staged), the notes are split at bar lines and every measure is validated.
+void commit_read_score(score *s, measure_list staged, int tempo, int track_count,
+                       const track_info_t *tracks);
+
 // An output file in the making: written at tmp_path beside final_path, then renamed over it.
 constexpr int OUTPUT_PATH_SIZE = 4096;
 struct output_file {

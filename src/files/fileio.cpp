@@ -1,8 +1,7 @@
 // The .seq reader and writer. The reader parses into a staging area (its own measure list, track
-// table, tempo and track count) and touches the score and the globals only once the whole file
-// has been accepted, so a refused file leaves everything as it was. Notes and events are
-// appended as they come and each measure sorted once, and the size of the split score is checked
-// before it is made, so that no file costs more than the reader's limits.
+// table, tempo and track count) and touches the score only once the whole file has been
+// accepted, so a refused file leaves it as it was. Notes and events are appended as they come
+// and each measure sorted once, and the size of the split score is checked before it is made.
 #include "files/fileio.h"
 
 #include <cerrno>
@@ -44,12 +43,11 @@ void append_record(std::string *out, const char *keyword, std::initializer_list<
 
 void seq_text(score *s, std::string *out) {
     append_record(out, "vudiz", {SEQ_VERSION});
-    append_record(out, "tempo", {default_tempo});
-    append_record(out, "num_track", {track_num});
-    for (int i = 0; i < track_num && i < MAX_TRACKS; i++)
-        append_record(
-            out, "track",
-            {i, track_info[i].channel, track_info[i].patch, track_info[i].active ? -1 : 0});
+    append_record(out, "tempo", {s->default_tempo});
+    append_record(out, "num_track", {s->track_num});
+    for (int i = 0; i < s->track_num && i < MAX_TRACKS; i++)
+        append_record(out, "track",
+                      {i, s->tracks[i].channel, s->tracks[i].patch, s->tracks[i].active ? -1 : 0});
     for (measure *m = s->measures.head; m; m = m->next) {
         append_record(out, "m", {m->key, m->num, m->bit});
         for (note *n = m->notes.head; n; n = n->next)
@@ -280,20 +278,6 @@ int read_lines(seq_reader *r, FILE *fp) {
     return score_size_acceptable(r->path, r->measures.head);
 }
 
-// Hands the staged file to the score and the globals, then splits and lays out the measures.
-void commit(seq_reader *r, score *s) {
-    destroy_score(s);
-    s->measures = r->measures;
-    s->ref_measure = s->cursor_measure = s->measures.head;
-    default_tempo = r->tempo;
-    track_num = r->track_count;
-    for (int i = 0; i < MAX_TRACKS; i++)
-        track_info[i] = r->tracks[i];
-    score_expand_by_measure(s);
-    for (measure *m = s->measures.head; m; m = m->next)
-        validate_measure(m);
-}
-
 } // namespace
 
 int readfile(const char *path, score *s) {
@@ -308,10 +292,10 @@ int readfile(const char *path, score *s) {
     r.path = path;
     r.line_no = 0;
     r.version = SEQ_VERSION; // a file without a version line is read as the current one
-    r.tempo = default_tempo;
-    r.track_count = track_num;
+    r.tempo = s->default_tempo;
+    r.track_count = s->track_num;
     for (int i = 0; i < MAX_TRACKS; i++)
-        r.tracks[i] = track_info[i];
+        r.tracks[i] = s->tracks[i];
     init_measure_list(&r.measures);
     r.current = nullptr;
     r.notes = r.events = 0;
@@ -321,7 +305,7 @@ int readfile(const char *path, score *s) {
         _destroy_measure_list(&r.measures, destroy_measure);
         return 0;
     }
-    commit(&r, s);
+    commit_read_score(s, r.measures, r.tempo, r.track_count, r.tracks);
     check_score(s, "reading a .seq file");
     return 1;
 }

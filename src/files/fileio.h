@@ -22,7 +22,7 @@ int writefile(const char *path, score *s);
 // Appends the lines of a .seq file for s to out.
 void seq_text(score *s, std::string *out);
 
-// Reads path into s, which must hold exactly the one empty measure init_g_score gives it.
+// Reads path into s, which must hold exactly the one empty measure init_new_score gives it.
 // Returns 1 on success: the measures read replace that measure, the starting tempo and the
 // track table are set, notes are split at bar lines and every measure is validated.
 // Returns 0, with s, the track table and the starting tempo as they were, when the file cannot

@@ -456,7 +456,7 @@ int write_lilypond_sketch(const char *path, score *s) {
     w.text.clear();
     w.rest_num = w.rest_len = -1;
     w.s = s;
-    w.tracks = track_num < MAX_TRACKS ? track_num : MAX_TRACKS;
+    w.tracks = s->track_num < MAX_TRACKS ? s->track_num : MAX_TRACKS;
     w.in_tuplet = 0;
     validate_and_gather(&w);
     put(&w, " \\score {\n<<\n");

@@ -286,7 +286,7 @@ void write_staff(engraver *e, const ly_staff &st, const char *clef, const std::s
 }
 
 void write_track(engraver *e, int track, int use) {
-    std::string name = gm_instrument_name(track_info[track].patch);
+    std::string name = gm_instrument_name(e->s->tracks[track].patch);
     e->longest_name = std::max(e->longest_name, name.size());
     if (use != STAFF_BOTH) {
         write_staff(e, lay_out_staff(e, track, STAFF_BOTH), use == STAFF_BASS ? "bass" : "treble",
@@ -364,7 +364,7 @@ void write_score(engraver *e) {
     write_tempi(e);
     put(e, "\\score {\n<<\n");
     int first = -1;
-    for (int t = 0; t < track_num && t < MAX_TRACKS; t++) {
+    for (int t = 0; t < e->s->track_num && t < MAX_TRACKS; t++) {
         if (!track_written(t))
             continue;
         int use = track_staff_use(e->s, t);

@@ -142,10 +142,10 @@ void put_note(byte_sink *s, int tick, int status, int channel, int pitch, int ve
 
 } // namespace
 
-int write_meta_event(measure *start, unsigned char *buffer, int write) {
+int write_meta_event(score *sc, measure *start, unsigned char *buffer, int write) {
     byte_sink s = {buffer, 0, write, 0};
     if (get_first_tempo(start) <= 0) {
-        int tempo = get_measure_tempo(&g_score, start);
+        int tempo = get_measure_tempo(sc, start);
         if (tempo > 0) {
             if (write)
                 file_trace("write first tempo event\n");
@@ -239,9 +239,9 @@ void collect_notes(measure *start, int track, track_notes *by_track) {
     }
 }
 
-int write_track(const track_notes &notes, unsigned char *buffer, int write, int track) {
+int write_track(const track_info_t &ti, const track_notes &notes, unsigned char *buffer,
+                int write) {
     byte_sink s = {buffer, 0, write, 0};
-    const track_info_t &ti = track_info[track];
     if (ti.channel <= MAX_PROGRAM_CHANNEL) {
         if (write)
             file_trace("channel:%d,patch:%d\n", ti.channel, ti.patch);
@@ -264,10 +264,10 @@ int write_track(const track_notes &notes, unsigned char *buffer, int write, int 
 
 } // namespace
 
-int write_midi_event(measure *start, unsigned char *buffer, int write, int track) {
+int write_midi_event(score *s, measure *start, unsigned char *buffer, int write, int track) {
     track_notes notes;
     collect_notes(start, track, &notes);
-    return write_track(notes, buffer, write, track);
+    return write_track(s->tracks[track], notes, buffer, write);
 }
 
 namespace {
@@ -281,15 +281,17 @@ int score_ticks_from(measure *start) {
 
 // Counts a slot, allocates it and writes it: the meta events when notes is null, else the
 // given notes of track. Returns 1, or 0 when the buffer cannot be had.
-int render_slot(MIDI *midi, int slot, measure *start, const track_notes *notes, int track) {
-    int len = notes ? write_track(*notes, nullptr, 0, track) : write_meta_event(start, nullptr, 0);
+int render_slot(score *s, MIDI *midi, int slot, measure *start, const track_notes *notes,
+                int track) {
+    int len = notes ? write_track(s->tracks[track], *notes, nullptr, 0)
+                    : write_meta_event(s, start, nullptr, 0);
     unsigned char *data = static_cast<unsigned char *>(raw_malloc(static_cast<size_t>(len)));
     if (!data)
         return 0;
     if (notes)
-        write_track(*notes, data, 1, track);
+        write_track(s->tracks[track], *notes, data, 1);
     else
-        write_meta_event(start, data, 1);
+        write_meta_event(s, start, data, 1);
     if (midi->track[slot].data)
         raw_free(midi->track[slot].data);
     midi->track[slot].data = data;
@@ -299,7 +301,7 @@ int render_slot(MIDI *midi, int slot, measure *start, const track_notes *notes, 
 
 } // namespace
 
-int plinkel_midi_write_to_memory(measure *start, MIDI *midi, int mode) {
+int plinkel_midi_write_to_memory(score *s, measure *start, MIDI *midi, int mode) {
     if (!start || !midi)
         return 0;
     midi_divisions = midi->divisions;
@@ -313,9 +315,9 @@ int plinkel_midi_write_to_memory(measure *start, MIDI *midi, int mode) {
     // instead of walking the whole score twice per track.
     std::vector<track_notes> by_track(MAX_TRACKS);
     collect_notes(start, -1, by_track.data());
-    int ok = render_slot(midi, 0, start, nullptr, -1);
-    for (int i = 0; i < track_num && i < MAX_TRACKS; i++) {
-        if (mode != 0 && track_info[i].mute)
+    int ok = render_slot(s, midi, 0, start, nullptr, -1);
+    for (int i = 0; i < s->track_num && i < MAX_TRACKS; i++) {
+        if (mode != 0 && s->tracks[i].mute)
             continue;
         if (i + 1 >= MIDI_TRACKS) {
             if (mode == 0)
@@ -324,7 +326,7 @@ int plinkel_midi_write_to_memory(measure *start, MIDI *midi, int mode) {
             ok = 0;
             continue;
         }
-        if (!render_slot(midi, i + 1, start, &by_track[i], i))
+        if (!render_slot(s, midi, i + 1, start, &by_track[i], i))
             ok = 0;
     }
     return ok;

@@ -12,18 +12,19 @@ constexpr int MIDI_MAX_VAR_LEN = 0x0FFFFFFF; // largest value of a four-byte var
 
 // An empty MIDI object (divisions 384, every slot empty), freed with destroy_midi.
 MIDI *makenew_midi();
-// Renders the score from start into midi (mode 0: every track, mode 1: muted tracks left out).
+// Renders s from its measure start into midi (mode 0: every track, mode 1: muted tracks left
+// out), with the tempo in force at start as the starting tempo.
 // Returns 1 when every track was rendered. Returns 0 when something could not be: the 32nd
 // score track (the object has no slot for it; the other tracks are still rendered and mode 0
 // says so through file_message), or a score too long for MIDI times (nothing rendered).
-int plinkel_midi_write_to_memory(measure *start, MIDI *midi, int mode);
+int plinkel_midi_write_to_memory(score *s, measure *start, MIDI *midi, int mode);
 // How many score tracks a rendered object holds (slot 0, the tempo map, not counted): a file
 // with none holds no music, whatever plinkel_midi_write_to_memory reported.
 int midi_score_tracks(const MIDI *midi);
 // The tempo map (slot 0) and one score track. With write 0 only the byte count is computed
 // and buffer may be null; otherwise buffer must hold that many bytes. Return the byte count.
-int write_meta_event(measure *start, unsigned char *buffer, int write);
-int write_midi_event(measure *start, unsigned char *buffer, int write, int track);
+int write_meta_event(score *s, measure *start, unsigned char *buffer, int write);
+int write_midi_event(score *s, measure *start, unsigned char *buffer, int write, int track);
 // A MIDI variable-length quantity (0 .. MIDI_MAX_VAR_LEN); returns its size in bytes.
 int write_var_len(unsigned char *buffer, int value, int write);
 // Floor of log2 |n|; 0 for 0.

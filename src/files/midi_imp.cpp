@@ -538,12 +538,12 @@ void process_meta_event(score *s, midi_buffer *b) {
     b->cur += len;
 }
 
-int track_of_channel(int c) {
+int track_of_channel(score *s, int c) {
     if (channel_to_track[c] < 0) {
         channel_to_track[c] = n_track;
-        track_info[n_track].channel = static_cast<int16_t>(c);
+        s->tracks[n_track].channel = static_cast<int16_t>(c);
         if (c == PERCUSSION_CHANNEL)
-            track_info[n_track].patch = PERCUSSION_PATCH;
+            s->tracks[n_track].patch = PERCUSSION_PATCH;
         n_track++;
     }
     return channel_to_track[c];
@@ -562,17 +562,17 @@ int data_byte(midi_buffer *b, int *first) {
 
 void process_channel_message(score *s, midi_buffer *b, int status, int first) {
     int c = status & 0x0F;
-    int track = track_of_channel(c);
+    int track = track_of_channel(s, c);
     int kind = status & 0xF0;
     int a = data_byte(b, &first);
     if (a < 0)
         return;
     if (kind == 0xC0) {
-        track_info[track].channel = static_cast<int16_t>(c);
-        track_info[track].patch =
+        s->tracks[track].channel = static_cast<int16_t>(c);
+        s->tracks[track].patch =
             static_cast<int16_t>(c == PERCUSSION_CHANNEL ? PERCUSSION_PATCH : a);
         file_trace("process_midi_event():track:%d,channel:%d,patch:%d\n", track, c,
-                   track_info[track].patch);
+                   s->tracks[track].patch);
         return;
     }
     if (kind == 0xD0)
@@ -657,7 +657,7 @@ void read_track(score *s, int i) {
     if (!read_refused)
         place_played(s);
     played.clear();
-    track_info[v].volume =
+    s->tracks[v].volume =
         note_count > 0 ? static_cast<int>(volume_sum / note_count) : DEFAULT_TRACK_VOLUME;
     clear_pending();
 }
@@ -727,7 +727,7 @@ int _midi_read(score *s, const char *path) {
     }
     for (int &t : channel_to_track)
         t = -1;
-    for (track_info_t &ti : track_info)
+    for (track_info_t &ti : s->tracks)
         ti.volume = 0;
     n_track = 0;
     read_refused = READ_OK;
@@ -748,7 +748,7 @@ int _midi_read(score *s, const char *path) {
     if (!score_size_acceptable(path, s->measures.head))
         return 0;
     // Validation gives every track a voice in every measure, the imported tracks too.
-    track_num = n_track > 0 ? n_track : 1;
+    s->track_num = n_track > 0 ? n_track : 1;
     score_expand_by_measure(s);
     for (measure *m = s->measures.head; m; m = m->next)
         validate_measure(m);
@@ -775,7 +775,7 @@ int midi_import(const char *path, score *s) {
     if (!_load_midi(path))
         return 0;
     track_info_t saved[MAX_TRACKS];
-    std::memcpy(saved, track_info, sizeof saved);
+    std::memcpy(saved, s->tracks, sizeof saved);
     measure *first = s->measures.head;
     int num = first ? first->num : default_num;
     int bit = first ? first->bit : default_bit;
@@ -784,7 +784,7 @@ int midi_import(const char *path, score *s) {
     destroy_mbuf();
     if (!ok) {
         restore_fresh_score(s, num, bit, key);
-        std::memcpy(track_info, saved, sizeof saved);
+        std::memcpy(s->tracks, saved, sizeof saved);
         return 0;
     }
     file_trace("read succeeded.\n");

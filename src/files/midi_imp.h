@@ -53,8 +53,8 @@ struct midi_buffer {
 };
 extern midi_buffer mbuf[MIDI_MAX_FILE_TRACKS];
 
-// Reads the MIDI file at path into s, which must be freshly initialised (init_g_score).
-// Returns 1 on success, with track_num set to the number of channels met (at least 1).
+// Reads the MIDI file at path into s, which must be freshly initialised (init_new_score).
+// Returns 1 on success, with s->track_num set to the number of channels met (at least 1).
 // Returns 0, with s and the track table as they were and a message through file_message naming
 // the file and the reason, when the file cannot be loaded or would exceed a limit of a score
 // (SCORE_FILE_MAX_BYTES, SCORE_MAX_MEASURES, SCORE_MAX_PIECES, SCORE_MAX_EVENTS) or its times

@@ -14,7 +14,6 @@
 namespace {
 
 constexpr int BEAT = TICKS_PER_QUARTER;
-constexpr int DEFAULT_TEMPO = 120;
 constexpr int MS_PER_MINUTE = 60000;
 constexpr int CHORD_WINDOW_MS = 35;
 constexpr int CHORD_WINDOW_MAX = 12;   // never join notes a 64th apart or more

@@ -53,7 +53,6 @@ constexpr int MAX_TIME_BEAT_TYPE = TICKS_PER_WHOLE;
 constexpr int SIGNATURE_GRID = TICKS_PER_WHOLE / MAX_BEAT_TYPE;
 constexpr int MAX_TEMPO = 10000;
 constexpr int MAX_VOICE_NUMBER = 1000000; // voice and staff numbers beyond are ignored
-constexpr int DEFAULT_TEMPO = 120;        // what a score without a tempo mark plays at
 constexpr double FORTE_VELOCITY = 90.0;   // the velocity of dynamics="100"
 constexpr double VOLUME_PERCENT = 100.0;  // midi-instrument volume is 0..100
 constexpr int MIDI_CHANNELS = 16;
@@ -1156,24 +1155,9 @@ void place_tempos(mxml_reader *r) {
     }
 }
 
-void commit(mxml_reader *r, score *s) {
-    destroy_score(s);
-    s->measures = r->staged;
-    s->ref_measure = s->cursor_measure = s->measures.head;
-    default_tempo = r->start_tempo;
-    track_num = r->parts;
-    for (int i = 0; i < MAX_TRACKS; i++)
-        track_info[i] = r->tracks[i];
-    score_expand_by_measure(s);
-    for (measure *m = s->measures.head; m; m = m->next)
-        validate_measure(m);
-}
-
 // Channel, program and volume of a part's first MIDI instrument; the rest as a new track.
 void set_track(track_info_t *ti, int track, const part_def *d) {
-    ti->channel = static_cast<int16_t>(track < PERCUSSION_CHANNEL ? track : track + 1);
-    ti->patch = 0;
-    ti->volume = MIDI_KEY_MAX;
+    *ti = new_track(track);
     if (d && d->channel > 0)
         ti->channel = static_cast<int16_t>(d->channel - 1);
     if (d && d->program > 0)
@@ -1182,8 +1166,6 @@ void set_track(track_info_t *ti, int track, const part_def *d) {
         ti->patch = PERCUSSION_PATCH;
     if (d && d->volume >= 0)
         ti->volume = static_cast<int32_t>(std::lround(d->volume * MIDI_KEY_MAX / VOLUME_PERCENT));
-    ti->remove = ti->mute = ti->vol_changed = 0;
-    ti->active = 1;
 }
 
 int read_parts(mxml_reader *r, pugi::xml_node root) {
@@ -1258,7 +1240,7 @@ void tell_adjustments(const mxml_reader *r) {
 int read_musicxml(const char *path, score *s) {
     mxml_reader r;
     r.path = path;
-    std::copy(track_info, track_info + MAX_TRACKS, r.tracks);
+    std::copy(s->tracks, s->tracks + MAX_TRACKS, r.tracks);
     init_measure_list(&r.staged);
     std::vector<char> text;
     const char *why = nullptr;
@@ -1268,7 +1250,7 @@ int read_musicxml(const char *path, score *s) {
         _destroy_measure_list(&r.staged, destroy_measure);
         return 0;
     }
-    commit(&r, s);
+    commit_read_score(s, r.staged, r.start_tempo, r.parts, r.tracks);
     check_score(s, "reading a MusicXML file");
     tell_adjustments(&r);
     return 1;

@@ -12,8 +12,8 @@ constexpr int MUSICXML_MAX_MEASURES = 20000;   // measures a file may fill
 constexpr double MUSICXML_MAX_TICKS = 1 << 24; // a duration or position beyond this is refused
 
 // Reads the MusicXML file at path into s, which must hold exactly the one empty measure
-// init_g_score gives it. Returns 1 on success: the measures read replace that measure, the
-// track table, track_num and default_tempo are set, notes are split at bar lines and every
+// init_new_score gives it. Returns 1 on success: the measures read replace that measure, the
+// track table, its track_num and default_tempo are set, notes are split at bar lines and every
 // measure is validated. Parts beyond MUSICXML_MAX_PARTS are left out, notes whose length is
 // not a whole number of ticks are rounded, grace notes take the start of their principal note,
 // a key beyond seven accidentals is taken as its enharmonic equivalent, an unpitched note in a

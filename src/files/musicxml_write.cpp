@@ -116,7 +116,7 @@ void write_header(writer *w) {
 void write_part_list(writer *w) {
     std::fprintf(w->fp, "  <part-list>\n");
     for (size_t i = 0; i < w->tracks.size(); i++) {
-        const track_info_t &ti = track_info[w->tracks[i]];
+        const track_info_t &ti = w->s->tracks[w->tracks[i]];
         const char *name = gm_instrument_name(ti.patch);
         int program = ti.patch >= 0 && ti.patch < PERCUSSION_PATCH ? ti.patch + 1 : 1;
         int volume = static_cast<int>(std::lround(std::clamp(ti.volume, 0, MIDI_DATA_RANGE) *
@@ -192,7 +192,7 @@ void write_tempos(writer *w, const measure *m, int first_measure) {
     for (const m_event *e = m->m_events.head; e; e = e->next)
         at_zero |= e->type == EVENT_TEMPO && e->x == 0;
     if (first_measure && !at_zero)
-        write_tempo(w, 0, default_tempo);
+        write_tempo(w, 0, w->s->default_tempo);
     for (const m_event *e = m->m_events.head; e; e = e->next)
         if (e->type == EVENT_TEMPO && e->value > 0)
             write_tempo(w, e->x, e->value);
@@ -600,8 +600,8 @@ void write_part(writer *w, size_t index) {
 int write_musicxml(const char *path, score *s) {
     writer w;
     w.s = s;
-    for (int t = 0; t < track_num && t < MAX_TRACKS; t++)
-        if (track_shown(t))
+    for (int t = 0; t < s->track_num && t < MAX_TRACKS; t++)
+        if (s->tracks[t].active)
             w.tracks.push_back(t);
     if (w.tracks.empty()) {
         file_message("%s: no track is shown, nothing to write", path);

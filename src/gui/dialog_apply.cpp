@@ -153,8 +153,8 @@ void apply_compose_fields(const char *num, const char *bit, const char *tempo, c
     }
     int t = field_int(tempo);
     if (t > 0)
-        default_tempo = t;
-    track_num = bound(field_int(tracks), 1, MAX_SCORE_TRACKS);
+        g_score.default_tempo = t;
+    g_score.track_num = bound(field_int(tracks), 1, MAX_SCORE_TRACKS);
     default_key = key_of_row(key_row);
 }
 

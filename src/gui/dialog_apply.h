@@ -29,8 +29,8 @@ int field_int(const char *text);
 int field_calc(const char *text);
 
 // Measure settings: the four fields and the chosen key row become default_num, default_bit,
-// default_tempo, track_num and default_key. A non-positive beat count or beat, or a pair whose
-// measure length falls outside 1..32767 ticks, keeps the former time signature; a
+// the score's default_tempo and track_num, and default_key. A non-positive beat count or beat, or a
+// pair whose measure length falls outside 1..32767 ticks, keeps the former time signature; a
 // non-positive tempo keeps the former tempo; the track count is bounded to 1..31.
 void apply_compose_fields(const char *num, const char *bit, const char *tempo, const char *tracks,
                           int key_row);

@@ -253,8 +253,8 @@ int menu_compose_dialog() {
     compose_dialog[COMPOSE_KEY_LIST].d1 = row_of_key(default_key);
     set_field(num_text, default_num);
     set_field(bit_text, default_bit);
-    set_field(tempo_text, default_tempo);
-    set_field(track_text, track_num);
+    set_field(tempo_text, g_score.default_tempo);
+    set_field(track_text, g_score.track_num);
     if (!accepted(compose_dialog, 1))
         return 0;
     apply_compose_fields(num_text, bit_text, tempo_text, track_text,

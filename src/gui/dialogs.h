@@ -38,6 +38,6 @@ int do_set_default_volume_dialog();
 int do_option_dialog();
 // Asks for the quantisation grid of a MIDI import (midi_atom); 0 cancels the import.
 int do_midi_resolution_dialog();
-// Asks for the settings of a new measure (default_num, default_bit, default_tempo, the number
-// of tracks, default_key); 0 when cancelled.
+// Asks for the settings of a new measure (default_num, default_bit, the score's default_tempo, the
+// number of tracks, default_key); 0 when cancelled.
 int menu_compose_dialog();

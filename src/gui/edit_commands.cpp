@@ -192,7 +192,7 @@ int new_setting() {
     if (g_score.cursor_measure->next)
         drop_measure_after(g_score.cursor_measure);
     clear_marker();
-    init_track_info();
+    init_track_info(&g_score);
     update_active_tracks();
     return 1;
 }

@@ -9,7 +9,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <vector>
-#include <strings.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -21,6 +20,7 @@
 #include "files/file_support.h"
 #include "files/audio_exp.h"
 #include "files/engrave.h"
+#include "files/file_kind.h"
 #include "files/fileio.h"
 #include "files/lilypond.h"
 #include "files/midi_exp.h"
@@ -50,7 +50,7 @@ int write_midi(const char *file, score *s) {
     MIDI *midi = makenew_midi();
     if (!midi)
         return 0;
-    plinkel_midi_write_to_memory(s->measures.head, midi, 0);
+    plinkel_midi_write_to_memory(s, s->measures.head, midi, 0);
     int ok = 0;
     if (midi_score_tracks(midi))
         ok = export_midi(midi, file);
@@ -206,36 +206,6 @@ save_answer ask_to_save() {
     }
 }
 
-// What load_score sets aside while a file is read: the open score and the state that a
-// fresh score resets.
-struct kept_score {
-    score s;
-    track_info_t tracks[MAX_TRACKS];
-    int32_t track_count;
-    int tempo;
-    int view_x, view_y;
-};
-
-void keep_score(kept_score *k) {
-    k->s = g_score;
-    std::memcpy(k->tracks, track_info, sizeof k->tracks);
-    k->track_count = track_num;
-    k->tempo = default_tempo;
-    k->view_x = offset_x;
-    k->view_y = offset_y;
-}
-
-void give_back_score(kept_score *k) {
-    destroy_score(&g_score);
-    g_score = k->s;
-    std::memcpy(track_info, k->tracks, sizeof k->tracks);
-    track_num = k->track_count;
-    default_tempo = k->tempo;
-    offset_x = k->view_x;
-    offset_y = k->view_y;
-    update_active_tracks();
-}
-
 int readable(const char *file) {
     FILE *fp = std::fopen(file, "r");
     if (!fp) {
@@ -249,15 +219,8 @@ int readable(const char *file) {
 // The reader for a file named on the command line, chosen by its extension: MIDI and MusicXML
 // by theirs, anything else is taken for a .seq file.
 score_reader reader_for_name(const char *file) {
-    const char *dot = std::strrchr(file, '.');
-    const char *slash = std::strrchr(file, '/');
-    if (!dot || (slash && dot < slash))
-        return readfile;
-    if (!strcasecmp(dot, ".mid") || !strcasecmp(dot, ".midi"))
-        return midi_import;
-    if (!strcasecmp(dot, ".musicxml") || !strcasecmp(dot, ".xml") || !strcasecmp(dot, ".mxl"))
-        return read_musicxml;
-    return readfile;
+    score_reader read = reader_of_kind(file_kind_of(file));
+    return read ? read : readfile;
 }
 
 void remember_audio_ext(const char *file) {
@@ -372,20 +335,20 @@ int menu_write_midi_file() {
 int load_score(const char *file, score_reader read) {
     if (!readable(file))
         return 0;
-    kept_score old;
-    keep_score(&old);
-    init_g_score();
+    score fresh;
+    init_new_score(&fresh);
     int shown = file_messages_shown;
-    if (!read(file, &g_score)) {
-        give_back_score(&old);
+    if (!read(file, &fresh)) {
+        destroy_score(&fresh);
         if (file_messages_shown == shown)
             file_problem("cannot read", file, "the file is not a score plinkel can read");
         return 0;
     }
-    destroy_score(&old.s);
     forget_note_pointers();
+    destroy_score(&g_score);
+    g_score = fresh;
+    show_new_score();
     str_n_cpy(filename, file, FILENAME_SIZE);
-    update_active_tracks();
     undo_reset();
     edited = 0;
     return 1;

@@ -6,6 +6,7 @@
 #include <cstddef>
 
 #include "files/backup.h"
+#include "files/file_kind.h"
 
 constexpr int PATH_SIZE = 1024;
 constexpr int SELECTOR_MAX_PATH = 511;
@@ -66,7 +67,6 @@ int menu_write_pic16();
 // Reads a file into a fresh score with read (readfile or midi_import). On success it replaces
 // g_score and becomes filename, and the score counts as saved; otherwise the score, filename
 // and edited stay as they were, and the user has been told why. Returns 1 or 0.
-typedef int (*score_reader)(const char *path, score *s);
 int load_score(const char *file, score_reader read);
 // The file named on the command line: a MIDI file (.mid, .midi) is imported with the current
 // grid, a MusicXML file (.musicxml, .xml, .mxl) is read as such, anything else as a .seq file.

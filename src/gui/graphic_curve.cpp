@@ -115,7 +115,7 @@ int column_tick(int column) {
 } // namespace
 
 void graphic_load_m_event(score *s) {
-    m_event *last = insert_working_event(&m_events, new_tempo_event(0, default_tempo));
+    m_event *last = insert_working_event(&m_events, new_tempo_event(0, g_score.default_tempo));
     int start = 0;
     for (measure *m = s->measures.head; m; m = m->next) {
         for (m_event *e = m->m_events.head; e; e = e->next)
@@ -134,14 +134,14 @@ m_event *get_graphic_list(m_event *start, int tick) {
 
 int get_graphic_y(m_event *start, int tick) {
     m_event *node = get_graphic_list(start, tick);
-    return node == &m_events ? default_tempo : node->value;
+    return node == &m_events ? g_score.default_tempo : node->value;
 }
 
 void graphic_list_to_array() {
     m_event *node = &m_events;
     for (int i = 0; i < graphic_column; i++) {
         node = get_graphic_list(node, column_tick(i));
-        graphic_array[i] = node == &m_events ? default_tempo : node->value;
+        graphic_array[i] = node == &m_events ? g_score.default_tempo : node->value;
     }
 }
 
@@ -183,7 +183,7 @@ void graphic_array_to_list() {
         remove_ranged_list(column_tick(i), column_tick(j));
         i = j;
     }
-    int v = graphic_x <= 0 ? default_tempo : get_graphic_y(&m_events, graphic_x - 1);
+    int v = graphic_x <= 0 ? g_score.default_tempo : get_graphic_y(&m_events, graphic_x - 1);
     for (int j = 0; j < graphic_column; j++) {
         if (std::abs(v - graphic_array[j]) < graphic_threshold_v)
             continue;

@@ -55,7 +55,7 @@ int graphic_screen_position_y(int tempo);
 // 1 when x1 <= px <= x2 and y1 <= py <= y2.
 int in_box(int x1, int y1, int x2, int y2, int px, int py);
 
-// Fills the working list from the score: default_tempo at 0, then every tempo event of every
+// Fills the working list from the score: its default_tempo at 0, then every tempo event of every
 // measure at its absolute tick.
 void graphic_load_m_event(score *s);
 // The last node from start on whose x is <= tick (start itself when there is none).

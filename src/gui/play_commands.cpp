@@ -22,10 +22,7 @@ MIDI *render_from(measure *m) {
     MIDI *midi = makenew_midi();
     if (!midi)
         return nullptr;
-    int saved_tempo = default_tempo;
-    default_tempo = get_measure_tempo(&g_score, m);
-    plinkel_midi_write_to_memory(m, midi, WITHOUT_MUTED_TRACKS);
-    default_tempo = saved_tempo;
+    plinkel_midi_write_to_memory(&g_score, m, midi, WITHOUT_MUTED_TRACKS);
     if (!midi_score_tracks(midi)) {
         destroy_midi(midi);
         return nullptr;

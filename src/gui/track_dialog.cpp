@@ -5,11 +5,14 @@
 #include <cstdio>
 
 #include "editor/state.h"
+#include "files/gm_names.h"
 #include "gui/calc.h"
 #include "model/block_edit.h"
 #include "model/undo.h"
 #include "model/voice.h"
 
+track_info_t track_info_copy[MAX_TRACKS];
+int32_t track_num_copy = 1;
 char selected_tracks_flag[MAX_TRACKS];
 int volume_changed;
 char channel_text[FIELD_TEXT_SIZE];
@@ -19,148 +22,12 @@ namespace {
 constexpr int ROW_SIZE = 128;
 constexpr int MAX_CHANNEL = 15;
 
-const char *const instrument_names[INSTRUMENTS] = {
-    "Acoustic Grand",
-    "Bright Acoustic",
-    "Electric Grand",
-    "Honky-Tonk",
-    "Electric Piano 1",
-    "Electric Piano 2",
-    "Harpsichord",
-    "Clav",
-    "Celesta",
-    "Glockenspiel",
-    "Music Box",
-    "Vibraphone",
-    "Marimba",
-    "Xylophone",
-    "Tubular Bells",
-    "Dulcimer",
-    "Drawbar Organ",
-    "Percussive Organ",
-    "Rock Organ",
-    "Church Organ",
-    "Reed Organ",
-    "Accoridan",
-    "Harmonica",
-    "Tango Accordian",
-    "Acoustic Guitar (nylon)",
-    "Acoustic Guitar (steel)",
-    "Electric Guitar (jazz)",
-    "Electric Guitar (clean)",
-    "Electric Guitar (muted)",
-    "Overdriven Guitar",
-    "Distortion Guitar",
-    "Guitar Harmonics",
-    "Acoustic Bass",
-    "Electric Bass (finger)",
-    "Electric Bass (pick)",
-    "Fretless Bass",
-    "Slap Bass 1",
-    "Slap Bass 2",
-    "Synth Bass 1",
-    "Synth Bass 2",
-    "Violin",
-    "Viola",
-    "Cello",
-    "Contrabass",
-    "Tremolo Strings",
-    "Pizzicato Strings",
-    "Orchestral Strings",
-    "Timpani",
-    "String Ensemble 1",
-    "String Ensemble 2",
-    "SynthStrings 1",
-    "SynthStrings 2",
-    "Choir Aahs",
-    "Voice Oohs",
-    "Synth Voice",
-    "Orchestra Hit",
-    "Trumpet",
-    "Trombone",
-    "Tuba",
-    "Muted Trumpet",
-    "French Horn",
-    "Brass Section",
-    "SynthBrass 1",
-    "SynthBrass 2",
-    "Soprano Sax",
-    "Alto Sax",
-    "Tenor Sax",
-    "Baritone Sax",
-    "Oboe",
-    "English Horn",
-    "Bassoon",
-    "Clarinet",
-    "Piccolo",
-    "Flute",
-    "Recorder",
-    "Pan Flute",
-    "Blown Bottle",
-    "Skakuhachi",
-    "Whistle",
-    "Ocarina",
-    "Lead 1 (square)",
-    "Lead 2 (sawtooth)",
-    "Lead 3 (calliope)",
-    "Lead 4 (chiff)",
-    "Lead 5 (charang)",
-    "Lead 6 (voice)",
-    "Lead 7 (fifths)",
-    "Lead 8 (bass+lead)",
-    "Pad 1 (new age)",
-    "Pad 2 (warm)",
-    "Pad 3 (polysynth)",
-    "Pad 4 (choir)",
-    "Pad 5 (bowed)",
-    "Pad 6 (metallic)",
-    "Pad 7 (halo)",
-    "Pad 8 (sweep)",
-    "FX 1 (rain)",
-    "FX 2 (soundtrack)",
-    "FX 3 (crystal)",
-    "FX 4 (atmosphere)",
-    "FX 5 (brightness)",
-    "FX 6 (goblins)",
-    "FX 7 (echoes)",
-    "FX 8 (sci-fi)",
-    "Sitar",
-    "Banjo",
-    "Shamisen",
-    "Koto",
-    "Kalimba",
-    "Bagpipe",
-    "Fiddle",
-    "Shanai",
-    "Tinkle Bell",
-    "Agogo",
-    "Steel Drums",
-    "Woodblock",
-    "Taiko Drum",
-    "Melodic Tom",
-    "Synth Drum",
-    "Reverse Cymbal",
-    "Guitar Fret Noise",
-    "Breath Noise",
-    "Seashore",
-    "Bird Tweet",
-    "Telephone ring",
-    "Helicopter",
-    "Applause",
-    "Gunshot",
-    "Percussions",
-};
-
 const char *const track_names[MAX_TRACKS] = {
     "track 00", "track 01", "track 02", "track 03", "track 04", "track 05", "track 06", "track 07",
     "track 08", "track 09", "track 10", "track 11", "track 12", "track 13", "track 14", "track 15",
     "track 16", "track 17", "track 18", "track 19", "track 20", "track 21", "track 22", "track 23",
     "track 24", "track 25", "track 26", "track 27", "track 28", "track 29", "track 30", "track 31",
 };
-
-const char *instrument_name(int patch) {
-    return patch >= 0 && patch < INSTRUMENTS ? instrument_names[patch] : "";
-}
 
 // Moves the vertical scroll up by the rows above the view that disappear: tracks marked for
 // removal or hidden among the rows the view has scrolled past.
@@ -190,20 +57,16 @@ void apply_track_volumes() {
 } // namespace
 
 int duplicate_track_info() {
-    track_num_copy = track_num;
-    for (int i = 0; i < track_num && i < MAX_TRACKS; i++)
-        track_info_copy[i] = track_info[i];
+    track_num_copy = g_score.track_num;
+    for (int i = 0; i < g_score.track_num && i < MAX_TRACKS; i++)
+        track_info_copy[i] = g_score.tracks[i];
     return track_num_copy;
 }
 
 void apply_track_info() {
-    track_num = track_num_copy;
+    g_score.track_num = track_num_copy;
     for (int i = 0; i < track_num_copy && i < MAX_TRACKS; i++)
-        track_info[i] = track_info_copy[i];
-}
-
-int melodic_channel(int track) {
-    return track < PERCUSSION_CHANNEL ? track : track + 1;
+        g_score.tracks[i] = track_info_copy[i];
 }
 
 char *track_list_getter(int index, int *count) {
@@ -218,7 +81,7 @@ char *track_list_getter(int index, int *count) {
     const track_info_t &t = track_info_copy[index];
     std::snprintf(row, sizeof row, "%s %s %s  %s %3d %-32s", t.remove ? "X" : "",
                   track_names[index], t.active ? "A" : "I", t.mute ? "M" : "", t.volume,
-                  instrument_name(t.patch));
+                  gm_short_name(t.patch));
     return row;
 }
 
@@ -228,7 +91,7 @@ char *inst_list_getter(int index, int *count) {
             *count = INSTRUMENTS;
         return nullptr;
     }
-    return const_cast<char *>(instrument_name(index));
+    return const_cast<char *>(gm_short_name(index));
 }
 
 bool track_concerned(int track, int current) {
@@ -291,15 +154,7 @@ void toggle_tracks_mute(int current) {
 int append_track_copy() {
     if (track_num_copy >= MAX_SCORE_TRACKS)
         return 0;
-    int e = track_num_copy;
-    track_info_t &ti = track_info_copy[e];
-    ti.channel = static_cast<int16_t>(melodic_channel(e));
-    ti.patch = 0;
-    ti.active = 1;
-    ti.mute = 0;
-    ti.remove = 0;
-    ti.vol_changed = 0;
-    ti.volume = MAX_VELOCITY;
+    track_info_copy[track_num_copy] = new_track(track_num_copy);
     track_num_copy++;
     return 1;
 }
@@ -317,9 +172,9 @@ void start_track_editing() {
 }
 
 void finish_track_editing(const char *tempo, int volume, int patch, int old_tempo, int old_volume) {
-    default_tempo = field_int(tempo);
-    if (default_tempo <= 0)
-        default_tempo = old_tempo;
+    g_score.default_tempo = field_int(tempo);
+    if (g_score.default_tempo <= 0)
+        g_score.default_tempo = old_tempo;
     default_volume = volume >= 0 && volume <= MAX_VELOCITY ? volume : old_volume;
     default_patch = patch;
     keep_scroll_position();

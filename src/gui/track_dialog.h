@@ -7,6 +7,8 @@
 
 constexpr int INSTRUMENTS = 129; // the 128 General MIDI programs and "Percussions"
 
+extern track_info_t track_info_copy[MAX_TRACKS]; // the working copy and its track count
+extern int32_t track_num_copy;
 extern char selected_tracks_flag[MAX_TRACKS]; // the track list's multiple selection
 extern int volume_changed;                    // the volume slider was used
 extern char channel_text[FIELD_TEXT_SIZE];
@@ -15,8 +17,6 @@ extern char channel_text[FIELD_TEXT_SIZE];
 int duplicate_track_info();
 // Copies the working copy back into the live table.
 void apply_track_info();
-// The channel of a melodic track: its number, skipping the percussion channel 9.
-int melodic_channel(int track);
 
 // List callbacks: for a negative index they store the row count into *count (when given) and
 // return null. Track rows read "X track 03 A M  127 Acoustic Grand" from the working copy.

@@ -182,7 +182,7 @@ void fill_track_dialog() {
     if (list.d1 < 0 || list.d1 >= track_num_copy)
         list.d1 = 0;
     show_instrument(track_info_copy[list.d1].patch);
-    std::snprintf(tempo_text, FIELD_TEXT_SIZE, "%d", default_tempo);
+    std::snprintf(tempo_text, FIELD_TEXT_SIZE, "%d", g_score.default_tempo);
     std::snprintf(volume_text, FIELD_TEXT_SIZE, "%d", default_volume);
     std::snprintf(num_text, FIELD_TEXT_SIZE, "%d", default_num);
     std::snprintf(bit_text, FIELD_TEXT_SIZE, "%d", default_bit);
@@ -200,7 +200,7 @@ void release_buttons() {
 } // namespace
 
 int menu_track_property() {
-    int old_tempo = default_tempo, old_volume = default_volume;
+    int old_tempo = g_score.default_tempo, old_volume = default_volume;
     start_track_editing();
     fill_track_dialog();
     int closed_by = run_dialog(track_property, CANCEL);

@@ -34,7 +34,7 @@ int delete_selected_in(score *s, measure *m, int *reach) {
         deleted += n->rest ? 0 : 1;
         n = _delete_note_list(&m->notes, n, nullptr);
     }
-    if (n_active_track != track_num)
+    if (n_active_track != g_score.track_num)
         return deleted;
     for (m_event *e = m->m_events.head; e;) {
         if (!is_selected_note(s, cls, e->x)) {
@@ -280,8 +280,8 @@ int remove_checked_track(score *s) {
     get_not_remove_track_order(not_remove_track, &n_not_remove_track);
     for (measure *m = s->measures.head; m; m = m->next)
         for (note *n = m->notes.head; n;) {
-            bool known = n->track >= 0 && n->track < track_num;
-            if (known && track_info[n->track].remove) {
+            bool known = n->track >= 0 && n->track < s->track_num;
+            if (known && s->tracks[n->track].remove) {
                 n = _delete_note_list(&m->notes, n, nullptr);
                 continue;
             }
@@ -289,18 +289,16 @@ int remove_checked_track(score *s) {
                 n->track = not_remove_track[n->track];
             n = n->next;
         }
-    track_num_copy = 0;
-    for (int t = 0; t < track_num; t++)
-        if (!track_info[t].remove)
-            track_info_copy[track_num_copy++] = track_info[t];
-    if (track_num_copy == 0) {
-        track_info_copy[0] = track_info[0];
-        track_info_copy[0].remove = 0;
-        track_info_copy[0].active = 1;
-        track_num_copy = 1;
+    int kept = 0;
+    for (int t = 0; t < s->track_num; t++)
+        if (!s->tracks[t].remove)
+            s->tracks[kept++] = s->tracks[t];
+    if (kept == 0) {
+        s->tracks[0].remove = 0;
+        s->tracks[0].active = 1;
+        kept = 1;
     }
-    track_num = track_num_copy;
-    std::copy(track_info_copy, track_info_copy + track_num, track_info);
+    s->track_num = kept;
     update_active_tracks();
-    return track_num;
+    return s->track_num;
 }

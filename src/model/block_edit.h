@@ -24,5 +24,5 @@ int set_key(score *s, int key);
 // 1 when a pitch changed.
 int transpose(score *s, int semitones);
 // Deletes the notes of the tracks marked remove, renumbers the others and compacts the track
-// table; one track always remains. Returns the new track_num. The caller validates.
+// table; one track always remains. Returns the new track count. The caller validates.
 int remove_checked_track(score *s);

@@ -44,7 +44,7 @@ void copy_measure_notes(score *s, measure *m, int cls, int a, measure *target, i
     for (note *n = m->notes.head; n; n = n->next) {
         if (n->rest || n->l_prev || !is_selected_note(s, cls, n->x))
             continue;
-        if (by_active && (!track_shown(n->track) || n->track >= track_num))
+        if (by_active && (!track_shown(n->track) || n->track >= g_score.track_num))
             continue;
         note *c = new_note();
         c->x = a + n->x;
@@ -136,7 +136,8 @@ int paste_events(score *s, measure *source, int x, measure_cursor *ev) {
 int paste_notes(score *s, measure *source, int x, int by_active, measure_cursor *f) {
     int count = 0;
     for (note *n = source->notes.head; n; n = n->next) {
-        if (n->track < 0 || n->track >= track_num || (by_active && n->track >= n_clipboard_track))
+        if (n->track < 0 || n->track >= g_score.track_num ||
+            (by_active && n->track >= n_clipboard_track))
             continue;
         int at = x + n->x;
         advance_to(s, f, at, nullptr);

@@ -92,8 +92,8 @@ void check_measure_fields(measure *m, int mi, report *r) {
 void check_element(measure *m, int mi, note *n, report *r) {
     if (n->x < 0 || n->len < 1 || n->x + n->len > m->len)
         r->fail(mi) << describe_element(n) << " not inside the measure of " << m->len;
-    if (n->track < 0 || n->track >= track_num)
-        r->fail(mi) << describe_element(n) << " of a track beyond track_num " << track_num;
+    if (n->track < 0 || n->track >= g_score.track_num)
+        r->fail(mi) << describe_element(n) << " of a track beyond track_num " << g_score.track_num;
     if (int(n->triplet) != is_exact_triplet(n->len))
         r->fail(mi) << describe_element(n) << " triplet flag " << n->triplet;
     if (n->rest) {
@@ -193,14 +193,14 @@ void check_voices(const std::vector<measure *> &ms, const where_map &where, repo
                 }
             }
         }
-        for (int t = 0; t < track_num; t++)
+        for (int t = 0; t < g_score.track_num; t++)
             if (!tracks_met.count(t))
                 r->fail(mi) << "track " << t << " has no voice";
     }
 }
 
 bool shown(const note *n) {
-    return n->track >= 0 && n->track < MAX_TRACKS && track_info[n->track].active;
+    return n->track >= 0 && n->track < MAX_TRACKS && g_score.tracks[n->track].active;
 }
 
 void check_columns(measure *m, int mi, report *r) {

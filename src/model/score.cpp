@@ -2,16 +2,13 @@
 #include "model/score.h"
 
 score g_score;
-track_info_t track_info[MAX_TRACKS];
-track_info_t track_info_copy[MAX_TRACKS];
-int32_t track_num = 1;
-int32_t track_num_copy = 1;
+
+constexpr int TRACK_FULL_VOLUME = 127;
 
 int default_num = 4;
 int default_bit = 4;
 int default_key = 0;
 int default_volume = 127;
-int default_tempo = 120;
 int default_patch = 0;
 
 note *init_note(note *n) {
@@ -106,6 +103,17 @@ void init_score(score *s) {
     init_score_select(s);
     s->cursor_x = 0;
     s->ref_x = 0;
+    s->track_num = 1;
+    init_track_info(s);
+    s->default_tempo = DEFAULT_TEMPO;
+}
+
+void init_new_score(score *s) {
+    init_score(s);
+    measure *m = new_measure();
+    _append_measure_list(&s->measures, m);
+    s->ref_measure = s->cursor_measure = m;
+    s->ref_x = 1;
 }
 
 void destroy_score(score *s) {
@@ -118,18 +126,25 @@ measure *insert_measure(score *s, measure *after, measure *m) {
     return _insert_measure_list(&s->measures, after, m);
 }
 
-void init_track_info() {
-    for (int t = 0; t < MAX_TRACKS; t++) {
-        track_info_t &ti = track_info[t];
-        ti.patch = 0;
-        ti.remove = 0;
-        ti.mute = 0;
-        ti.active = 1;
-        ti.vol_changed = 0;
-        ti.volume = 127;
-        // Melodic tracks skip the percussion channel.
-        ti.channel = static_cast<int16_t>(t < PERCUSSION_CHANNEL ? t : t + 1);
-    }
+int melodic_channel(int track) {
+    return track < PERCUSSION_CHANNEL ? track : track + 1;
+}
+
+track_info_t new_track(int track) {
+    track_info_t ti;
+    ti.patch = 0;
+    ti.channel = static_cast<int16_t>(melodic_channel(track));
+    ti.volume = TRACK_FULL_VOLUME;
+    ti.remove = 0;
+    ti.active = 1;
+    ti.mute = 0;
+    ti.vol_changed = 0;
+    return ti;
+}
+
+void init_track_info(score *s) {
+    for (int t = 0; t < MAX_TRACKS; t++)
+        s->tracks[t] = new_track(t);
 }
 
 int note_comp(note *a, note *b) {
@@ -171,8 +186,8 @@ void set_score_ref_x(score *s) {
 // Ranks the tracks that pass keep(); the others get -1.
 static void rank_tracks(int8_t *order, int *count, bool (*keep)(const track_info_t &)) {
     int rank = 0;
-    for (int t = 0; t < track_num; t++)
-        order[t] = static_cast<int8_t>(keep(track_info[t]) ? rank++ : -1);
+    for (int t = 0; t < g_score.track_num; t++)
+        order[t] = static_cast<int8_t>(keep(g_score.tracks[t]) ? rank++ : -1);
     *count = rank;
 }
 
@@ -186,8 +201,8 @@ void get_not_remove_track_order(int8_t *order, int *count) {
 
 void get_active_track(int8_t *list, int *count) {
     int n = 0;
-    for (int t = 0; t < track_num; t++)
-        if (track_info[t].active)
+    for (int t = 0; t < g_score.track_num; t++)
+        if (g_score.tracks[t].active)
             list[n++] = static_cast<int8_t>(t);
     *count = n;
 }
@@ -203,8 +218,8 @@ static bool last_tempo_in(measure *m, int *tempo) {
     return found;
 }
 
-int get_measure_tempo(score *, measure *m) {
-    int tempo = default_tempo;
+int get_measure_tempo(score *s, measure *m) {
+    int tempo = s->default_tempo;
     for (measure *cur = m ? m->prev : nullptr; cur; cur = cur->prev)
         if (last_tempo_in(cur, &tempo))
             break;

@@ -1,6 +1,6 @@
-// The score in memory: notes, measure events, measures, the one global score g_score, the
-// track table, their defaults and initialisers, positions of measures in the score, the track
-// orders and the tempo map. Every other module reads and edits the piece through these records.
+// The score in memory: notes, measure events, measures, the score with its track table and
+// starting tempo (the one global g_score), defaults of new material, initialisers, measure
+// positions, track orders and the tempo map. Every module reads and edits the piece here.
 #pragma once
 
 #include <cstdint>
@@ -11,8 +11,9 @@
 constexpr int TICKS_PER_QUARTER = 192;
 constexpr int TICKS_PER_WHOLE = 4 * TICKS_PER_QUARTER;
 constexpr int MAX_TRACKS = 32;
-constexpr int COLUMN_WIDTH = 30; // pixels of one note column
-constexpr int STEP_HEIGHT = 6;   // pixels of one staff step
+constexpr int COLUMN_WIDTH = 30;   // pixels of one note column
+constexpr int STEP_HEIGHT = 6;     // pixels of one staff step
+constexpr int DEFAULT_TEMPO = 120; // quarter notes per minute of a score without tempo marks
 
 struct coord {
     int16_t x;
@@ -79,6 +80,19 @@ struct measure {
 
 typedef list_of<measure> measure_list;
 
+struct track_info_t {
+    int16_t patch; // MIDI program; 128 is the percussion kit
+    int16_t channel;
+    int32_t volume;
+    unsigned remove : 1;
+    unsigned active : 1;
+    unsigned mute : 1;
+    unsigned vol_changed : 1;
+};
+
+constexpr int PERCUSSION_PATCH = 128;
+constexpr int PERCUSSION_CHANNEL = 9;
+
 struct score {
     coord origin;
     coord limit;
@@ -93,30 +107,16 @@ struct score {
     int32_t select_end_x;
     int32_t cursor_x;
     int32_t ref_x;
+    track_info_t tracks[MAX_TRACKS];
+    int32_t track_num; // tracks in use, 1..MAX_TRACKS
+    int default_tempo; // the tempo before the first tempo event
 };
-
-struct track_info_t {
-    int16_t patch; // MIDI program; 128 is the percussion kit
-    int16_t channel;
-    int32_t volume;
-    unsigned remove : 1;
-    unsigned active : 1;
-    unsigned mute : 1;
-    unsigned vol_changed : 1;
-};
-
-constexpr int PERCUSSION_PATCH = 128;
-constexpr int PERCUSSION_CHANNEL = 9;
 
 extern score g_score;
-extern track_info_t track_info[MAX_TRACKS];
-extern track_info_t track_info_copy[MAX_TRACKS];
-extern int32_t track_num;
-extern int32_t track_num_copy;
 
 // Whether track is a track number whose track is shown on the screen.
 inline bool track_shown(int track) {
-    return track >= 0 && track < MAX_TRACKS && track_info[track].active;
+    return track >= 0 && track < MAX_TRACKS && g_score.tracks[track].active;
 }
 
 // Defaults for new material; the settings dialogs change them.
@@ -124,7 +124,6 @@ extern int default_num;
 extern int default_bit;
 extern int default_key;
 extern int default_volume;
-extern int default_tempo;
 extern int default_patch;
 
 note *init_note(note *n);
@@ -142,11 +141,22 @@ int get_measure_display_size(measure *m);
 void destroy_measure(measure *m);
 void destroy_note(note *n); // list callback: a note owns nothing
 
+// A score of its own measure list only: no measure, the default track table, one track and
+// DEFAULT_TEMPO.
 void init_score(score *s);
+// A new score as the editor and every reader start from: init_score and one empty measure
+// (default_num, default_bit, default_key) under the cursor.
+void init_new_score(score *s);
 void init_score_select(score *s);
 void destroy_score(score *s);
 measure *insert_measure(score *s, measure *after, measure *m);
-void init_track_info();
+// The channel of a melodic track: its number, skipping the percussion channel 9.
+int melodic_channel(int track);
+// What a new track starts with: the melodic channel of its number, program 0 (Acoustic Grand
+// Piano), full volume, shown, not muted, not marked for removal.
+track_info_t new_track(int track);
+// Every record of s's track table as new_track gives it.
+void init_track_info(score *s);
 
 int note_comp(note *a, note *b);
 int m_event_comp(m_event *a, m_event *b);

@@ -104,16 +104,16 @@ unsigned change_count = 0;
 
 track_table current_tracks() {
     track_table t;
-    std::memcpy(t.info, track_info, sizeof t.info);
-    t.num = track_num;
-    t.tempo = default_tempo;
+    std::memcpy(t.info, g_score.tracks, sizeof t.info);
+    t.num = g_score.track_num;
+    t.tempo = g_score.default_tempo;
     return t;
 }
 
 void restore_tracks(const track_table &t) {
-    std::memcpy(track_info, t.info, sizeof t.info);
-    track_num = t.num;
-    default_tempo = t.tempo;
+    std::memcpy(g_score.tracks, t.info, sizeof t.info);
+    g_score.track_num = t.num;
+    g_score.default_tempo = t.tempo;
     update_active_tracks();
 }
 

@@ -1,6 +1,6 @@
 // The undo history of the score: every edit is one step that keeps a compact copy of the
 // measures it touched (notes with their tie chains, rests, tempo events), the track table and
-// default_tempo as they were, so that undo and redo swap the two versions of that stretch.
+// the starting tempo as they were, so that undo and redo swap the two versions of that stretch.
 #pragma once
 
 #include <cstddef>

@@ -172,7 +172,7 @@ void fill_trailing_rests(measure *m) {
 }
 
 void fill_empty_tracks(measure *m) {
-    for (int t = 0; t < track_num && t < MAX_TRACKS; t++)
+    for (int t = 0; t < g_score.track_num && t < MAX_TRACKS; t++)
         if (!track_note_exist[t])
             fill_rests(m, 0, m->len, 0, 0, t, 0);
 }

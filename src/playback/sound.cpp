@@ -98,8 +98,8 @@ void init_channel_status() {
 }
 
 void send_track_patches() {
-    for (int i = 0; i < track_num; i++)
-        set_patch(track_info[i].channel, track_info[i].patch);
+    for (int i = 0; i < g_score.track_num; i++)
+        set_patch(g_score.tracks[i].channel, g_score.tracks[i].patch);
 }
 
 // ---- The list of sounding notes ----
@@ -249,7 +249,7 @@ static void apply_due_events(player_state *state) {
 }
 
 static int is_silent(note *n) {
-    return n->l_prev || n->rest || track_info[n->track].mute;
+    return n->l_prev || n->rest || g_score.tracks[n->track].mute;
 }
 
 static void start_note(note *n) {

@@ -43,7 +43,7 @@ void send_track_patches();
 
 // The channel and the key a note sounds on (the key before any clamping to 0..127).
 inline int note_channel(const note *n) {
-    return track_info[n->track].channel;
+    return g_score.tracks[n->track].channel;
 }
 inline int note_key(const note *n) {
     return n->pitch + KEY_OF_MIDDLE_C;

@@ -38,9 +38,9 @@ class FileTest : public ::testing::Test {
         char tmpl[] = "/tmp/plinkel_files_XXXXXX";
         ASSERT_NE(mkdtemp(tmpl), nullptr);
         dir = tmpl;
-        std::copy(track_info, track_info + MAX_TRACKS, saved_tracks);
-        saved_track_num = track_num;
-        saved_tempo = default_tempo;
+        std::copy(g_score.tracks, g_score.tracks + MAX_TRACKS, saved_tracks);
+        saved_track_num = g_score.track_num;
+        saved_tempo = g_score.default_tempo;
         file_trace_on = 0;
         file_message_hook = capture_message;
         captured_messages().clear();
@@ -48,9 +48,9 @@ class FileTest : public ::testing::Test {
     }
     void TearDown() override {
         destroy_score(&g_score);
-        std::copy(saved_tracks, saved_tracks + MAX_TRACKS, track_info);
-        track_num = saved_track_num;
-        default_tempo = saved_tempo;
+        std::copy(saved_tracks, saved_tracks + MAX_TRACKS, g_score.tracks);
+        g_score.track_num = saved_track_num;
+        g_score.default_tempo = saved_tempo;
         file_message_hook = nullptr;
         file_trace_on = 1;
         std::string cmd = "rm -rf '" + dir + "'";

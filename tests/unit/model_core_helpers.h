@@ -17,8 +17,8 @@ namespace model_test {
 inline void reset_score(int tracks, int measures = 1, int num = 4, int bit = 4) {
     destroy_score(&g_score);
     init_score(&g_score);
-    track_num = tracks;
-    init_track_info();
+    g_score.track_num = tracks;
+    init_track_info(&g_score);
     update_active_tracks();
     offset_x = offset_y = 0;
     track_height = DEFAULT_TRACK_HEIGHT;
@@ -82,7 +82,7 @@ inline void expect_sorted(measure *m) {
 // Every tick of m is covered, in every track, by as many elements as the track has voices
 // (one for a silent track). Reads the voice slots of the last validation.
 inline void expect_voices_fill_measure(measure *m) {
-    for (int t = 0; t < track_num; t++) {
+    for (int t = 0; t < g_score.track_num; t++) {
         int voices = 0;
         for (int i = 0; i < n_voice_slot; i++)
             voices += voice_slot[i].track == t;
@@ -105,7 +105,7 @@ inline void expect_columns(measure *m) {
     int column = -1;
     int prev = -1000000;
     for (note *e = m->notes.head; e; e = e->next) {
-        if (!track_info[e->track].active)
+        if (!g_score.tracks[e->track].active)
             continue;
         if (e->x != prev)
             column++;

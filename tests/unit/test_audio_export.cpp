@@ -63,7 +63,7 @@ class AudioExport : public FileTest {
     }
     // A quarter-note middle C at tempo 120 on track 0.
     void one_note(int volume) {
-        default_tempo = 120;
+        g_score.default_tempo = 120;
         add_note(g_score.measures.head, 0, 0, 192, 0, volume);
         expand_and_validate(&g_score);
     }
@@ -125,7 +125,7 @@ double peak_between(const level &l, double from, double to) {
 
 // Within one score a soft note sounds softer than a loud one; a muted track stays silent.
 TEST_F(AudioExport, MutedTracksAreSilentAndVolumesScaleTheSound) {
-    default_tempo = 120;
+    g_score.default_tempo = 120;
     add_note(g_score.measures.head, 0, 0, 192, 0, 127);
     add_note(g_score.measures.head, 384, 0, 192, 0, 40);
     expand_and_validate(&g_score);
@@ -135,7 +135,7 @@ TEST_F(AudioExport, MutedTracksAreSilentAndVolumesScaleTheSound) {
     EXPECT_LT(peak_between(l, 1.0, 1.5), peak_between(l, 0.0, 0.5) * 0.7);
     EXPECT_GT(peak_between(l, 1.0, 1.5), 0.0);
 
-    track_info[0].mute = 1;
+    g_score.tracks[0].mute = 1;
     ASSERT_EQ(write_audio(path("muted.wav").c_str(), &g_score), 1);
     EXPECT_LE(read_wav(path("muted.wav")).peak, DITHER_PEAK);
 }
@@ -150,7 +150,7 @@ TEST_F(AudioExport, ReachesTheLoudnessTargetBelowThePeakCeiling) {
     for (const auto &k : cases) {
         destroy_score(&g_score);
         init_g_score();
-        default_tempo = 120;
+        g_score.default_tempo = 120;
         measure *m = g_score.measures.head;
         for (int i = 0; i < k.chord_notes; i++)
             add_note(m, 0, 4 * i - 14, 48, 0, 127);

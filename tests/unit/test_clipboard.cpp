@@ -105,8 +105,8 @@ class ClipboardTest : public ::testing::Test {
         destroy_measure(&clip_board_measure);
         init_measure(&clip_board_measure);
         release_score();
-        track_num = 1;
-        init_track_info();
+        g_score.track_num = 1;
+        init_track_info(&g_score);
         update_active_tracks();
     }
 };
@@ -145,7 +145,7 @@ TEST_F(ClipboardTest, BlendPasteDropsTracksBeyondTheShownOnes) {
     build(FOUR_4X4, {{0, 0, 192, 0, 0}, {0, 192, 192, 1, 1}, {0, 384, 192, 2, 2}}, 3);
     select(0, 0, 1, 0);
     copy();
-    track_info[1].active = 0;
+    g_score.tracks[1].active = 0;
     update_active_tracks();
     EXPECT_EQ(paste_events_blend(&g_score, &clip_board_measure, nth(2), 0), 2);
     EXPECT_TRUE(score_invariants(&g_score));
@@ -179,14 +179,14 @@ TEST_F(ClipboardTest, BlendDeleteRemovesSelectedNotesOfShownTracks) {
     build(FOUR_4X4,
           {{0, 0, 192, 0, 0}, {0, 576, 384, 1, 0}, {1, 0, 192, 2, 1}, {1, 384, 768, 3, 0}}, 2);
     add_tempo(1, 0, 100); // kept while a track is hidden
-    track_info[1].active = 0;
+    g_score.tracks[1].active = 0;
     update_active_tracks();
     select(0, 384, 1, 576);
     EXPECT_EQ(delete_events_blend(&g_score), 1);
     EXPECT_TRUE(score_invariants(&g_score));
     EXPECT_EQ(notes(), sorted({{0, 192, 0, 0}, {768, 192, 2, 1}}));
     EXPECT_EQ(tempos().size(), 1u);
-    track_info[1].active = 1;
+    g_score.tracks[1].active = 1;
     select(1, 0, 1, 192);
     EXPECT_EQ(delete_events_blend(&g_score), 1);
     EXPECT_TRUE(tempos().empty());
@@ -327,18 +327,18 @@ TEST_F(ClipboardTest, SetKeyReKeysWholeMeasuresOnly) {
 
 TEST_F(ClipboardTest, RemovingTracksRenumbersAndKeepsOne) {
     build(FOUR_4X4, {{0, 0, 192, 0, 0}, {0, 0, 192, 1, 1}, {0, 0, 192, 2, 2}}, 3);
-    track_info[0].patch = 12;
-    track_info[0].active = 0;
-    track_info[1].remove = 1;
+    g_score.tracks[0].patch = 12;
+    g_score.tracks[0].active = 0;
+    g_score.tracks[1].remove = 1;
     EXPECT_EQ(remove_checked_track(&g_score), 2);
     validate_all();
     EXPECT_TRUE(score_invariants(&g_score));
     EXPECT_EQ(notes(), sorted({{0, 192, 0, 0}, {0, 192, 2, 1}}));
-    track_info[0].remove = track_info[1].remove = 1;
+    g_score.tracks[0].remove = g_score.tracks[1].remove = 1;
     EXPECT_EQ(remove_checked_track(&g_score), 1);
-    EXPECT_EQ(track_info[0].patch, 12);
-    EXPECT_EQ(track_info[0].active, 1u);
-    EXPECT_EQ(track_info[0].remove, 0u);
+    EXPECT_EQ(g_score.tracks[0].patch, 12);
+    EXPECT_EQ(g_score.tracks[0].active, 1u);
+    EXPECT_EQ(g_score.tracks[0].remove, 0u);
     validate_all();
     EXPECT_TRUE(score_invariants(&g_score));
     EXPECT_TRUE(notes().empty());
@@ -409,7 +409,7 @@ TEST_P(BlockEditSequence, KeepsTheInvariants) {
         enter();
     int done[ROLLS] = {};
     for (int i = 0; i < EDITS; i++) {
-        track_info[2].active = pick(4) != 0;
+        g_score.tracks[2].active = pick(4) != 0;
         update_active_tracks();
         validate_all(); // as the track dialog does
         int roll = pick(ROLLS);

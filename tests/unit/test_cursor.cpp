@@ -76,8 +76,8 @@ class SoundingSetTest : public ::testing::Test {
     void SetUp() override {
         midi_send = record;
         msec = 100;
-        init_track_info();
-        track_num = 3;
+        init_track_info(&g_score);
+        g_score.track_num = 3;
         init_channel_status();
         sent.clear();
         init_measure(&m);
@@ -111,7 +111,7 @@ TEST_F(SoundingSetTest, RestsLowNotesAndMutedTracksNeverSound) {
     note *low = add(0, 192, -60, 0);
     note *lowest_sounding = add(0, 192, -59, 0);
     note *muted = add(0, 192, 4, 2);
-    track_info[2].mute = 1;
+    g_score.tracks[2].mute = 1;
     EXPECT_EQ(valid_note(nullptr), 0);
     EXPECT_EQ(valid_note(rest), 0);
     EXPECT_EQ(valid_note(low), 0);
@@ -169,7 +169,7 @@ TEST_F(SoundingSetTest, OnAndOffSoundEveryNoteOnceWithItsOwnChannel) {
     note *sel = add(0, 192, 0, 0);
     sel->volume = 90;
     add(0, 192, 4, 1);
-    track_info[1].channel = 20;
+    g_score.tracks[1].channel = 20;
     _get_cur_position_notes(&m, sel, 0, EDIT_SOUND_ALL);
     edit_sound_on();
     ASSERT_EQ(sent.size(), 2u);
@@ -209,7 +209,7 @@ TEST_F(SoundingSetTest, ChangingTrackMovesTheKeyToTheNewChannel) {
 }
 
 TEST_F(SoundingSetTest, SnapshotComesBackAfterAMutedTrackInItsOwnSlot) {
-    track_info[1].mute = 1;
+    g_score.tracks[1].mute = 1;
     note *n = add(0, 192, 2, 0);
     _get_cur_position_notes(&m, n, 0, EDIT_SOUND_SINGLE);
     edit_sound_on();

@@ -23,7 +23,7 @@ class Dialogs : public ::testing::Test {
         edited = 0;
         default_num = default_bit = 4;
         default_key = 0;
-        default_tempo = 120;
+        g_score.default_tempo = 120;
         default_volume = 127;
         for (measure *m = g_score.measures.head; m; m = m->next)
             validate_measure(m);
@@ -69,12 +69,12 @@ TEST(DialogFields, MeasureSettingsLimits) {
     };
     for (auto c : cases) {
         default_num = default_bit = 4;
-        default_tempo = 120;
+        g_score.default_tempo = 120;
         apply_compose_fields(c.num, c.bit, c.tempo, c.tracks, c.row);
         EXPECT_EQ(default_num, c.want_num) << c.num << "/" << c.bit;
         EXPECT_EQ(default_bit, c.want_bit) << c.num << "/" << c.bit;
-        EXPECT_EQ(default_tempo, c.want_tempo) << c.tempo;
-        EXPECT_EQ(track_num, c.want_tracks) << c.tracks;
+        EXPECT_EQ(g_score.default_tempo, c.want_tempo) << c.tempo;
+        EXPECT_EQ(g_score.track_num, c.want_tracks) << c.tracks;
         EXPECT_EQ(default_key, c.want_key) << c.row;
     }
 }
@@ -297,6 +297,8 @@ TEST_F(TrackDialog, ChannelRuleAndInstruments) {
     EXPECT_EQ(count, 129);
     EXPECT_STREQ(inst_list_getter(0, nullptr), "Acoustic Grand");
     EXPECT_STREQ(inst_list_getter(128, nullptr), "Percussions");
+    EXPECT_STREQ(inst_list_getter(77, nullptr), "Shakuhachi");
+    EXPECT_STREQ(inst_list_getter(127, nullptr), "Gunshot");
     for (int i = 0; i < 4; i++)
         append_track_copy();
     selected_tracks_flag[3] = 1;
@@ -367,14 +369,14 @@ TEST_F(TrackDialog, OkAppliesDefaultsVolumesAndScroll) {
     track_info_copy[0].active = 0;
     offset_y = 2 * track_height + 10;
     finish_track_editing("0", 200, 12, 96, 100);
-    EXPECT_EQ(default_tempo, 96);
+    EXPECT_EQ(g_score.default_tempo, 96);
     EXPECT_EQ(default_volume, 100);
     EXPECT_EQ(default_patch, 12);
     EXPECT_EQ(offset_y, track_height + 10);
     EXPECT_EQ(n1->volume, 50);
     EXPECT_EQ(n0->volume, 127);
-    EXPECT_EQ(track_info[1].volume, 50);
-    EXPECT_EQ(track_info[0].active, 0u);
+    EXPECT_EQ(g_score.tracks[1].volume, 50);
+    EXPECT_EQ(g_score.tracks[0].active, 0u);
     EXPECT_EQ(n_active_track, 1);
     EXPECT_EQ(edited, 1);
     offset_y = -track_height / 2; // scrolled above the first track: nothing to keep

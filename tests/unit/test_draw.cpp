@@ -28,8 +28,8 @@ class DrawTest : public ::testing::Test {
         set_colors();
         buf = create_bitmap(W, H);
         ASSERT_NE(buf, nullptr);
-        init_track_info();
-        track_num = 1;
+        init_track_info(&g_score);
+        g_score.track_num = 1;
         update_active_tracks();
         track_height = DEFAULT_TRACK_HEIGHT;
         panel_height = PANEL_HEIGHT;
@@ -56,8 +56,8 @@ class DrawTest : public ::testing::Test {
         edit_mode = 1;
         dot_mode = 0;
         note_type = TICKS_PER_QUARTER;
-        track_num = 1;
-        init_track_info();
+        g_score.track_num = 1;
+        init_track_info(&g_score);
         update_active_tracks();
     }
 
@@ -82,9 +82,9 @@ class DrawTest : public ::testing::Test {
         return n;
     }
     void set_tracks(int count) {
-        track_num = count;
+        g_score.track_num = count;
         for (int t = 0; t < count; t++)
-            track_info[t].active = 1;
+            g_score.tracks[t].active = 1;
         update_active_tracks();
     }
 
@@ -370,7 +370,7 @@ TEST_F(DrawTest, TieToAPieceBeyondTheRightEdgeRunsToTheLimit) {
 
 TEST_F(DrawTest, HiddenTracksDrawNothing) {
     add_note(m0, 0, 192, 2);
-    track_info[0].active = 0;
+    g_score.tracks[0].active = 0;
     update_active_tracks();
     ASSERT_EQ(n_active_track, 0);
     draw_all(current_view());
@@ -383,7 +383,7 @@ TEST_F(DrawTest, HiddenTracksDrawNothing) {
 
 TEST_F(DrawTest, NotesOfAHiddenTrackAreLeftOutBesideShownOnes) {
     set_tracks(2);
-    track_info[0].active = 0;
+    g_score.tracks[0].active = 0;
     update_active_tracks();
     note *shown = add_note(m0, 0, 192, 2, 0, 0, 1);
     note *hidden = add_note(m0, 0, 192, -4, 0, 0, 0);

@@ -315,7 +315,7 @@ TEST_F(DragTest, HistoryBackDuringADragIsUndoneAfterIt) {
 
 TEST_F(DragTest, MovingToAnotherTrackMovesTheSound) {
     start(2, 1);
-    track_info[1].channel = 5;
+    g_score.tracks[1].channel = 5;
     screen_insert_note_list(&g_score, px(0), py(0), 0);
     pick_up(0, 0);
     drag_step(&d, px(0), py(0));

@@ -55,8 +55,8 @@ class EditSequence : public ::testing::TestWithParam<int> {
 
     void SetUp() override {
         rng.gen.seed(GetParam());
-        track_num = TRACKS;
-        init_track_info();
+        g_score.track_num = TRACKS;
+        init_track_info(&g_score);
         init_score(&s);
         measure *last = nullptr;
         int first = rng.pick(N_SIGNATURES);
@@ -71,8 +71,8 @@ class EditSequence : public ::testing::TestWithParam<int> {
     }
     void TearDown() override {
         destroy_score(&s);
-        track_num = 1;
-        init_track_info();
+        g_score.track_num = 1;
+        init_track_info(&g_score);
     }
 
     int start_of(measure *m) { return get_measure_x(&s, m); }
@@ -376,7 +376,7 @@ TEST_P(EditSequence, KeepsInvariantsAndNotes) {
 }
 
 TEST_P(EditSequence, HiddenTrackKeepsInvariants) {
-    track_info[1].active = 0;
+    g_score.tracks[1].active = 0;
     for (int step = 0; step < STEPS / 2; step++) {
         ASSERT_NO_FATAL_FAILURE(random_edit()) << recent_log();
         ASSERT_TRUE(score_invariants(&s)) << recent_log();
@@ -498,8 +498,8 @@ class InvariantChecker : public ::testing::Test {
     note *b; // a half at 576: a quarter tied to a quarter of the 3/4 measure
 
     void SetUp() override {
-        track_num = 1;
-        init_track_info();
+        g_score.track_num = 1;
+        init_track_info(&g_score);
         init_score(&s);
         m1 = _insert_measure_list(&s.measures, nullptr, new_measure());
         m2 = _insert_measure_list(&s.measures, m1, new_measure());

@@ -146,7 +146,7 @@ TEST_F(LoadScore, AFailedReadLeavesTheScoreAsItWas) {
     add_note(g_score.measures.head, 0, 0, TICKS_PER_QUARTER);
     validate_measure(g_score.measures.head);
     measure *before = g_score.measures.head;
-    track_num = 3;
+    g_score.track_num = 3;
     struct {
         const char *name, *text;
     } cases[] = {
@@ -165,7 +165,7 @@ TEST_F(LoadScore, AFailedReadLeavesTheScoreAsItWas) {
         EXPECT_EQ(g_score.measures.head, before);
         EXPECT_EQ(g_score.measures.num, 1);
         EXPECT_EQ(before->notes.head->pitch, 0);
-        EXPECT_EQ(track_num, 3);
+        EXPECT_EQ(g_score.track_num, 3);
         EXPECT_STREQ(filename, "before.seq");
         EXPECT_EQ(edited, 1);
     }
@@ -176,11 +176,27 @@ TEST_F(LoadScore, ASuccessfulReadReplacesTheScoreAndNamesIt) {
     write_text(file, "vudiz 25\ntempo 90\nnum_track 2\nm 0 4 4\nn 0 0 0 192 1 100\nm 0 3 4\n");
     ASSERT_EQ(load_score(file.c_str(), readfile), 1);
     EXPECT_EQ(g_score.measures.num, 2);
-    EXPECT_EQ(track_num, 2);
-    EXPECT_EQ(default_tempo, 90);
+    EXPECT_EQ(g_score.track_num, 2);
+    EXPECT_EQ(g_score.default_tempo, 90);
     EXPECT_STREQ(filename, file.c_str());
     EXPECT_EQ(edited, 0);
     EXPECT_EQ(n_active_track, 2);
+}
+
+TEST_F(LoadScore, AFileIsReadIntoAFreshScoreNotOverTheOpenOne) {
+    g_score.default_tempo = 90;
+    g_score.tracks[1].patch = 40;
+    g_score.tracks[1].mute = 1;
+    // A format-0 file without a tempo event: one quarter note on channel 0.
+    const char bytes[] = "MThd\0\0\0\6\0\0\0\1\0\x60"
+                         "MTrk\0\0\0\x0c\0\x90\x3c\x64\x60\x80\x3c\0\0\xff\x2f\0";
+    std::string file = path("plain.mid");
+    write_text(file, std::string(bytes, sizeof bytes - 1));
+    ASSERT_EQ(load_score(file.c_str(), midi_import), 1);
+    EXPECT_EQ(g_score.default_tempo, DEFAULT_TEMPO);
+    EXPECT_EQ(g_score.track_num, 1);
+    EXPECT_EQ(g_score.tracks[1].patch, 0);
+    EXPECT_EQ(g_score.tracks[1].mute, 0);
 }
 
 } // namespace

@@ -41,7 +41,7 @@ events listed(m_event *first) {
 class GraphicTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        default_tempo = 120;
+        g_score.default_tempo = 120;
         model_test::reset_score(1, 3);
         init_graphic();
     }

@@ -41,7 +41,7 @@ TEST(Div, RoundsHalvesUp) {
 
 TEST_F(Layout, TrackBandsFollowTheShownTracks) {
     setup(3, 1);
-    track_info[1].active = 0;
+    g_score.tracks[1].active = 0;
     update_active_tracks();
     EXPECT_EQ(get_track(&g_score, ORIGIN_Y), 0);
     EXPECT_EQ(get_track(&g_score, ORIGIN_Y + 107), 0);
@@ -52,7 +52,7 @@ TEST_F(Layout, TrackBandsFollowTheShownTracks) {
 }
 
 TEST_F(Layout, NoShownTrackMeansNoHitAndNoNewMeasure) {
-    track_info[0].active = 0;
+    g_score.tracks[0].active = 0;
     update_active_tracks();
     ASSERT_EQ(n_active_track, 0);
     EXPECT_EQ(get_track(&g_score, ORIGIN_Y), -1);
@@ -200,8 +200,8 @@ TEST_F(Layout, ColumnTickConversions) {
     ASSERT_NE(near, nullptr);
     EXPECT_EQ(near->x, 96);
     EXPECT_EQ(near->next->x, 192) << "on equal distance the later element wins";
-    track_info[0].active = 0;
-    track_info[1].active = 0;
+    g_score.tracks[0].active = 0;
+    g_score.tracks[1].active = 0;
     EXPECT_EQ(find_near_note_by_pos_x(m, 1), nullptr);
     EXPECT_EQ(get_near_x_by_pos_x(m, 1), 0);
     EXPECT_EQ(get_near_pos_x_by_x(m, 0), 0);

@@ -101,7 +101,7 @@ TEST_F(LilyPond, SpellingInCWithAbsoluteOctaves) {
 // Track 0's chord takes the first voice slots of the measure; track 1 still writes one voice
 // of its own, not empty ones numbered after track 0's.
 TEST_F(LilyPond, VoicesAreNumberedPerTrack) {
-    track_num = 2;
+    g_score.track_num = 2;
     add_note(first(), 0, -20, 768, 0);
     add_note(first(), 0, -17, 768, 0);
     add_note(first(), 0, -13, 768, 0);
@@ -127,7 +127,7 @@ TEST_F(LilyPond, TiesTupletsAndTimeChanges) {
 }
 
 TEST_F(LilyPond, TrackWithoutNotesHasBothStavesAndNoVoice) {
-    track_num = 2;
+    g_score.track_num = 2;
     add_note(first(), 0, 0, 768, 1);
     std::string text = write();
     EXPECT_EQ(text.find(" \\score {\n<<\n" + std::string(EMPTY_TREBLE) + EMPTY_BASS), 0u) << text;

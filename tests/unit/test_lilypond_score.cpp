@@ -111,10 +111,10 @@ TEST_F(LilyPondScore, TieKeepsItsVoiceOverTheBarLine) {
 }
 
 TEST_F(LilyPondScore, StaffPerTrackByTheClefsItNeeds) {
-    track_num = 4;
-    init_track_info();
-    track_info[1].patch = 40;
-    track_info[2].patch = 32;
+    g_score.track_num = 4;
+    init_track_info(&g_score);
+    g_score.tracks[1].patch = 40;
+    g_score.tracks[2].patch = 32;
     add_note(first(), 0, 12, 768, 0);  // treble only
     add_note(first(), 0, -15, 768, 1); // bass only
     add_note(first(), 0, 20, 384, 2);  // both
@@ -134,9 +134,9 @@ TEST_F(LilyPondScore, StaffPerTrackByTheClefsItNeeds) {
 }
 
 TEST_F(LilyPondScore, HeaderTempoAndParts) {
-    track_num = 2;
-    init_track_info();
-    track_info[1].patch = 40;
+    g_score.track_num = 2;
+    init_track_info(&g_score);
+    g_score.tracks[1].patch = 40;
     add_note(first(), 0, 0, 768, 0);
     add_note(first(), 0, 7, 768, 1);
     add_tempo(first(), 0, 96);
@@ -231,9 +231,9 @@ TEST(Engrave, PaperSizeOfTheEnvironment) {
 }
 
 TEST(Engrave, FormatsAndPartNames) {
-    init_track_info();
-    track_info[2].patch = 40;
-    track_info[3].patch = 128;
+    init_track_info(&g_score);
+    g_score.tracks[2].patch = 40;
+    g_score.tracks[3].patch = 128;
     EXPECT_EQ(engrave_format_of("a/song.PDF"), ENGRAVE_PDF);
     EXPECT_EQ(engrave_format_of("song.svg"), ENGRAVE_SVG);
     EXPECT_EQ(engrave_format_of("song.png"), ENGRAVE_PNG);

@@ -42,9 +42,9 @@ class ScoreFixture : public ::testing::Test {
 
     void SetUp() override {
         release_all_keys();
-        init_track_info();
-        track_num = 2;
-        track_info[1].active = 1;
+        init_track_info(&g_score);
+        g_score.track_num = 2;
+        g_score.tracks[1].active = 1;
         update_active_tracks();
         init_score(&g_score);
         set_coord(&g_score.screen, 640, 480);
@@ -59,8 +59,8 @@ class ScoreFixture : public ::testing::Test {
     void TearDown() override {
         release_all_keys();
         destroy_score(&g_score);
-        track_num = 1;
-        init_track_info();
+        g_score.track_num = 1;
+        init_track_info(&g_score);
         update_active_tracks();
         offset_x = offset_y = 0;
         mouse_visible = 1;
@@ -503,7 +503,7 @@ TEST_F(ScrollTest, LeftWalksBackIntoThePreviousMeasure) {
 }
 
 TEST_F(ScrollTest, LeftIntoAMeasureWithoutShownNotesStartsAtZero) {
-    track_info[1].active = 0;
+    g_score.tracks[1].active = 0;
     update_active_tracks();
     add_measure({192, 384}, 1);
     add_measure({0});
@@ -516,7 +516,7 @@ TEST_F(ScrollTest, LeftIntoAMeasureWithoutShownNotesStartsAtZero) {
 TEST_F(ScrollTest, NotesOfHiddenTracksAreNoStops) {
     measure *mm = add_measure({0, 384});
     add_note(mm, 192, 192, 2, 1);
-    track_info[1].active = 0;
+    g_score.tracks[1].active = 0;
     update_active_tracks();
     update_measure_order(mm, 1);
     press({KEY_RIGHT});
@@ -562,7 +562,7 @@ TEST_F(ScrollTest, AdjustSnapsToTheNextNoteStart) {
 TEST_F(ScrollTest, OffsetNoteCountsEveryTrack) {
     measure *mm = add_measure({0});
     note *hidden = add_note(mm, 96, 96, 2, 1);
-    track_info[1].active = 0;
+    g_score.tracks[1].active = 0;
     update_active_tracks();
     offset_x = 50;
     EXPECT_EQ(get_offset_x_note(&g_score), hidden);

@@ -27,14 +27,14 @@ class MidiExport : public FileTest {
     int render(int mode = 0) {
         expand_and_validate(&g_score);
         midi = makenew_midi();
-        return plinkel_midi_write_to_memory(g_score.measures.head, midi, mode);
+        return plinkel_midi_write_to_memory(&g_score, g_score.measures.head, midi, mode);
     }
 };
 
 TEST_F(MidiExport, OneNoteScoreGivesTheExactTracksAndHeader) {
-    default_tempo = 120;
-    track_info[0].channel = 0;
-    track_info[0].patch = 0;
+    g_score.default_tempo = 120;
+    g_score.tracks[0].channel = 0;
+    g_score.tracks[0].patch = 0;
     add_note(g_score.measures.head, 0, 0, 192, 0, 100);
     ASSERT_EQ(render(), 1);
     bytes meta = {0x00, 0xFF, 0x51, 0x03, 0x07, 0xA1, 0x20, 0x00, 0xFF, 0x58, 0x04, 0x04, 0x02,
@@ -60,8 +60,23 @@ TEST_F(MidiExport, TempoAtTickZeroReplacesTheInitialTempo) {
     EXPECT_EQ(slot(midi, 0), meta);
 }
 
+TEST_F(MidiExport, RenderingFromALaterMeasureStartsAtTheTempoInForceThere) {
+    g_score.default_tempo = 120;
+    add_tempo(g_score.measures.head, 0, 60);
+    measure *second = insert_measure(&g_score, g_score.measures.tail, new_measure());
+    add_note(second, 0, 0, 192, 0, 100);
+    expand_and_validate(&g_score);
+    midi = makenew_midi();
+    ASSERT_EQ(plinkel_midi_write_to_memory(&g_score, second, midi, 1), 1);
+    bytes start_tempo = {0x00, 0xFF, 0x51, 0x03, 0x0F, 0x42, 0x40}; // 60 per minute
+    bytes meta = slot(midi, 0);
+    ASSERT_GT(meta.size(), start_tempo.size());
+    EXPECT_EQ(bytes(meta.begin(), meta.begin() + 7), start_tempo);
+    EXPECT_EQ(g_score.default_tempo, 120);
+}
+
 TEST_F(MidiExport, TempoOfZeroIsLeftOut) {
-    default_tempo = 0;
+    g_score.default_tempo = 0;
     add_tempo(g_score.measures.head, 96, 0);
     ASSERT_EQ(render(), 1);
     bytes meta = {0x00, 0xFF, 0x58, 0x04, 0x04, 0x02, 0x78, 0x02, 0x00,
@@ -112,8 +127,8 @@ TEST_F(MidiExport, TiedNoteIsOnePair) {
 }
 
 TEST_F(MidiExport, MutedTracksLeaveTheirSlotEmptyOnlyInMode1) {
-    track_num = 3;
-    track_info[1].mute = 1;
+    g_score.track_num = 3;
+    g_score.tracks[1].mute = 1;
     ASSERT_EQ(render(1), 1);
     EXPECT_GT(midi->track[1].len, 0);
     EXPECT_EQ(midi->track[2].len, 0);
@@ -122,18 +137,18 @@ TEST_F(MidiExport, MutedTracksLeaveTheirSlotEmptyOnlyInMode1) {
     EXPECT_EQ(read_all(path("m.mid"))[11], 3); // meta track and two note tracks
     destroy_midi(midi);
     midi = makenew_midi();
-    ASSERT_EQ(plinkel_midi_write_to_memory(g_score.measures.head, midi, 0), 1);
+    ASSERT_EQ(plinkel_midi_write_to_memory(&g_score, g_score.measures.head, midi, 0), 1);
     EXPECT_GT(midi->track[2].len, 0);
 }
 
 TEST_F(MidiExport, ChannelsFoldAndDataBytesStaySevenBit) {
-    track_num = 3;
-    track_info[0].channel = 20; // folds to 4
-    track_info[0].patch = 5;
-    track_info[1].channel = 9;
-    track_info[1].patch = PERCUSSION_PATCH; // no program number
-    track_info[2].channel = 40;
-    track_info[2].patch = -3;
+    g_score.track_num = 3;
+    g_score.tracks[0].channel = 20; // folds to 4
+    g_score.tracks[0].patch = 5;
+    g_score.tracks[1].channel = 9;
+    g_score.tracks[1].patch = PERCUSSION_PATCH; // no program number
+    g_score.tracks[2].channel = 40;
+    g_score.tracks[2].patch = -3;
     add_note(g_score.measures.head, 0, 80, 192, 0, 100);  // key 140 clamps to 127
     add_note(g_score.measures.head, 0, -70, 192, 1, 100); // key -10 clamps to 0
     add_note(g_score.measures.head, 0, 0, 192, 2, 100);
@@ -148,7 +163,7 @@ TEST_F(MidiExport, ChannelsFoldAndDataBytesStaySevenBit) {
 }
 
 TEST_F(MidiExport, ThirtySecondTrackIsReportedNotDroppedSilently) {
-    track_num = MAX_TRACKS;
+    g_score.track_num = MAX_TRACKS;
     add_note(g_score.measures.head, 0, 0, 192, 31, 100);
     EXPECT_EQ(render(), 0);
     for (int i = 0; i < MIDI_TRACKS; i++)
@@ -227,7 +242,7 @@ std::vector<std::string> expected_notes() {
         for (note *n = m->notes.head; n; n = n->next)
             if (!n->rest && !n->l_prev) {
                 int start = 2 * (sum + n->x);
-                out.push_back(std::to_string(track_info[n->track].channel & 15) + " " +
+                out.push_back(std::to_string(g_score.tracks[n->track].channel & 15) + " " +
                               std::to_string(n->pitch + 60) + " " + std::to_string(start) + " " +
                               std::to_string(start + 2 * n->total_len) + " " +
                               std::to_string(n->volume));
@@ -261,10 +276,10 @@ void make_score_without_overlaps(std::mt19937 &rng) {
     measure *m = g_score.measures.head;
     for (int i = 1; i < 6; i++)
         append_measure(i % 2 ? 3 : 4, 4, 0);
-    track_num = 4;
+    g_score.track_num = 4;
     for (int t = 0; t < 4; t++) {
-        track_info[t].channel = static_cast<int16_t>(t * 3);
-        track_info[t].patch = static_cast<int16_t>(rng() % 128);
+        g_score.tracks[t].channel = static_cast<int16_t>(t * 3);
+        g_score.tracks[t].patch = static_cast<int16_t>(rng() % 128);
         int pos = 0;
         for (int k = 0; k < 12; k++) {
             int len = 48 * (1 + static_cast<int>(rng() % 8));

@@ -68,7 +68,7 @@ TEST_F(MidiImport, Division64SnapsStartAndKeepsTheQuarter) {
     ASSERT_EQ(import(smf(0, 64, {cat({t, END})})), 1);
     std::vector<std::string> want = {"0 72 0 0 0 192 0 100"};
     EXPECT_EQ(notes(), want);
-    EXPECT_EQ(track_num, 1);
+    EXPECT_EQ(g_score.track_num, 1);
 }
 
 TEST_F(MidiImport, Division96KeepsAStartThatIsNoMultipleOfThree) {
@@ -98,11 +98,11 @@ TEST_F(MidiImport, ChannelsBecomeTracksInOrderOfAppearance) {
     bytes t = {0x00, 0x92, 60, 100, 0x00, 0x90, 62, 100, 0x00, 0x99, 36, 100,
                0x60, 0x82, 60, 0,   0x00, 0x80, 62, 0,   0x00, 0x89, 36, 0};
     ASSERT_EQ(import(smf(0, 96, {cat({t, END})})), 1);
-    EXPECT_EQ(track_num, 3);
-    EXPECT_EQ(track_info[0].channel, 2);
-    EXPECT_EQ(track_info[1].channel, 0);
-    EXPECT_EQ(track_info[2].channel, 9);
-    EXPECT_EQ(track_info[2].patch, PERCUSSION_PATCH);
+    EXPECT_EQ(g_score.track_num, 3);
+    EXPECT_EQ(g_score.tracks[0].channel, 2);
+    EXPECT_EQ(g_score.tracks[1].channel, 0);
+    EXPECT_EQ(g_score.tracks[2].channel, 9);
+    EXPECT_EQ(g_score.tracks[2].patch, PERCUSSION_PATCH);
     std::vector<std::string> got = notes();
     ASSERT_EQ(got.size(), 3u);
     EXPECT_EQ(got[0].substr(got[0].rfind(' ', got[0].size() - 5) + 1), "2 100");
@@ -111,8 +111,8 @@ TEST_F(MidiImport, ChannelsBecomeTracksInOrderOfAppearance) {
 TEST_F(MidiImport, ProgramChangeSetsPatchExceptOnPercussion) {
     bytes t = {0x00, 0xC3, 41, 0x00, 0xC9, 5, 0x00, 0x93, 60, 70, 0x60, 0x83, 60, 0};
     ASSERT_EQ(import(smf(0, 96, {cat({t, END})})), 1);
-    EXPECT_EQ(track_info[0].patch, 41);
-    EXPECT_EQ(track_info[1].patch, PERCUSSION_PATCH);
+    EXPECT_EQ(g_score.tracks[0].patch, 41);
+    EXPECT_EQ(g_score.tracks[1].patch, PERCUSSION_PATCH);
     // The percussion track plays nothing: its measures still hold a voice of rests.
     EXPECT_TRUE(score_invariants(&g_score));
 }
@@ -122,9 +122,9 @@ TEST_F(MidiImport, Format1TempoTrackMakesNoTrackAndVolumesFollowChunks) {
     bytes t1 =
         cat({{0x00, 0x90, 60, 100, 0x60, 0x80, 60, 0, 0x00, 0x90, 62, 50, 0x60, 0x80, 62, 0}, END});
     ASSERT_EQ(import(smf(1, 96, {tempo, t1})), 1);
-    EXPECT_EQ(track_num, 1);
-    EXPECT_EQ(track_info[0].volume, 75);
-    EXPECT_EQ(track_info[5].volume, 127);
+    EXPECT_EQ(g_score.track_num, 1);
+    EXPECT_EQ(g_score.tracks[0].volume, 75);
+    EXPECT_EQ(g_score.tracks[5].volume, 127);
     std::vector<std::string> ev = {"m 4/4 k0 len768", "t 0 120 1"};
     EXPECT_EQ(measures_and_events(&g_score), ev);
 }
@@ -181,7 +181,7 @@ TEST_F(MidiImport, TrackWithoutEndStopsAtItsChunk) {
 
 TEST_F(MidiImport, FileWithoutChannelEventsStillHasOneTrack) {
     ASSERT_EQ(import(smf(0, 96, {END})), 1);
-    EXPECT_EQ(track_num, 1);
+    EXPECT_EQ(g_score.track_num, 1);
 }
 
 struct bad_file {
@@ -217,14 +217,14 @@ TEST_F(MidiImport, BrokenFilesAreRefusedAndChangeNothing) {
          smf(0, 1, {cat({overflow, {0x00, 0x90, 60, 1, 0x00, 0x80, 60, 0}, END})})},
     };
     measure *first = g_score.measures.head;
-    track_info[0].volume = 55;
+    g_score.tracks[0].volume = 55;
     for (const bad_file &c : cases) {
         SCOPED_TRACE(c.name);
         captured_messages().clear();
         EXPECT_EQ(import(c.data), 0);
         expect_fresh(&g_score, first);
-        EXPECT_EQ(track_num, saved_track_num);
-        EXPECT_EQ(track_info[0].volume, 55);
+        EXPECT_EQ(g_score.track_num, saved_track_num);
+        EXPECT_EQ(g_score.tracks[0].volume, 55);
         EXPECT_EQ(captured_messages().size(), 1u);
         for (const midi_buffer &b : mbuf)
             EXPECT_EQ(b.data, nullptr);
@@ -260,8 +260,8 @@ TEST_F(MidiImport, ExportedScoreComesBackWithTheSameNotes) {
     measure *m = g_score.measures.head;
     append_measure(4, 4, 0);
     append_measure(4, 4, 0);
-    track_num = 2;
-    track_info[1].channel = 1;
+    g_score.track_num = 2;
+    g_score.tracks[1].channel = 1;
     for (int i = 0; i < 30; i++) {
         int t = static_cast<int>(rng() % 2);
         measure *at = get_measure_by_pos(&g_score, static_cast<int>(rng() % 3));
@@ -272,7 +272,7 @@ TEST_F(MidiImport, ExportedScoreComesBackWithTheSameNotes) {
     expand_and_validate(&g_score);
     std::vector<std::string> before = notes();
     MIDI *midi = makenew_midi();
-    ASSERT_EQ(plinkel_midi_write_to_memory(m, midi, 0), 1);
+    ASSERT_EQ(plinkel_midi_write_to_memory(&g_score, m, midi, 0), 1);
     ASSERT_EQ(export_midi(midi, path("rt.mid").c_str()), 1);
     destroy_midi(midi);
     destroy_score(&g_score);
@@ -329,7 +329,7 @@ std::map<int, int> counts_per_channel() {
     for (measure *m = g_score.measures.head; m; m = m->next)
         for (note *n = m->notes.head; n; n = n->next)
             if (!n->rest && !n->l_prev)
-                out[track_info[n->track].channel]++;
+                out[g_score.tracks[n->track].channel]++;
     return out;
 }
 
@@ -383,8 +383,8 @@ TEST_F(MidiImport, CorruptedCopiesNeverCrashOrHang) {
         int ok = import(b);
         EXPECT_TRUE(ok == 0 || ok == 1);
         EXPECT_GE(g_score.measures.num, 1);
-        EXPECT_GE(track_num, 1);
-        EXPECT_LE(track_num, MAX_TRACKS);
+        EXPECT_GE(g_score.track_num, 1);
+        EXPECT_LE(g_score.track_num, MAX_TRACKS);
         for (measure *m = g_score.measures.head; m; m = m->next) {
             ASSERT_GT(m->len, 0);
             for (note *n = m->notes.head; n; n = n->next) {

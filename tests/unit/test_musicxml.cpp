@@ -91,14 +91,14 @@ void make_score(std::mt19937 &rng, int measures, int notes, int tracks) {
         if (rng() % 5 == 0)
             set_note_pos(t->key, n, n->pos.y, static_cast<int>(rng() % 5) - 2, 0);
     }
-    track_num = tracks;
+    g_score.track_num = tracks;
     for (int i = 0; i < tracks; i++) {
         int channel = static_cast<int>(rng() % 15); // channel 9 would make it percussion
-        track_info[i].channel = static_cast<int16_t>(channel < 9 ? channel : channel + 1);
-        track_info[i].patch = static_cast<int16_t>(rng() % 128);
-        track_info[i].active = 1;
+        g_score.tracks[i].channel = static_cast<int16_t>(channel < 9 ? channel : channel + 1);
+        g_score.tracks[i].patch = static_cast<int16_t>(rng() % 128);
+        g_score.tracks[i].active = 1;
     }
-    default_tempo = 30 + static_cast<int>(rng() % 200);
+    g_score.default_tempo = 30 + static_cast<int>(rng() % 200);
     expand_and_validate(&g_score);
 }
 
@@ -109,9 +109,9 @@ TEST_F(MusicXml, RandomScoresComeBackWithTheirNotesSpellingAndTies) {
         make_score(rng, 2 + seed % 6, 10 + 4 * seed, 1 + seed % 5);
         std::vector<std::string> notes = sorted(first_pieces(&g_score));
         std::vector<std::string> sigs = signatures(&g_score);
-        int tempo = default_tempo, tracks = track_num;
+        int tempo = g_score.default_tempo, tracks = g_score.track_num;
         track_info_t written[MAX_TRACKS];
-        std::copy(track_info, track_info + MAX_TRACKS, written);
+        std::copy(g_score.tracks, g_score.tracks + MAX_TRACKS, written);
         ASSERT_EQ(write_musicxml(path("r.musicxml").c_str(), &g_score), 1);
         EXPECT_LE(most_voices_per_staff(read_all(path("r.musicxml"))), 4u);
 
@@ -121,11 +121,11 @@ TEST_F(MusicXml, RandomScoresComeBackWithTheirNotesSpellingAndTies) {
         EXPECT_TRUE(score_invariants(&g_score));
         EXPECT_EQ(sorted(first_pieces(&g_score)), notes);
         EXPECT_EQ(signatures(&g_score), sigs);
-        EXPECT_EQ(default_tempo, tempo);
-        ASSERT_EQ(track_num, tracks);
+        EXPECT_EQ(g_score.default_tempo, tempo);
+        ASSERT_EQ(g_score.track_num, tracks);
         for (int i = 0; i < tracks; i++) {
-            EXPECT_EQ(track_info[i].channel, written[i].channel);
-            EXPECT_EQ(track_info[i].patch, written[i].patch);
+            EXPECT_EQ(g_score.tracks[i].channel, written[i].channel);
+            EXPECT_EQ(g_score.tracks[i].patch, written[i].patch);
         }
         EXPECT_TRUE(captured_messages().empty());
         destroy_score(&g_score);
@@ -172,14 +172,14 @@ TEST_F(MusicXml, OverlappingUnisonsKeepTheirOwnTies) {
 TEST_F(MusicXml, WritesOnlyShownTracksAndRefusesWhenNoneIs) {
     add_note(g_score.measures.head, 0, 0, 192, 0);
     add_note(g_score.measures.head, 0, 4, 192, 1);
-    track_num = 2;
-    track_info[1].active = 0;
+    g_score.track_num = 2;
+    g_score.tracks[1].active = 0;
     expand_and_validate(&g_score);
     ASSERT_EQ(write_musicxml(path("a.musicxml").c_str(), &g_score), 1);
     std::string text = read_all(path("a.musicxml"));
     EXPECT_NE(text.find("<part id=\"P1\">"), std::string::npos);
     EXPECT_EQ(text.find("<part id=\"P2\">"), std::string::npos);
-    track_info[0].active = 0;
+    g_score.tracks[0].active = 0;
     EXPECT_EQ(write_musicxml(path("b.musicxml").c_str(), &g_score), 0);
     EXPECT_EQ(count_files(dir), 1);
     ASSERT_EQ(captured_messages().size(), 1u);
@@ -474,7 +474,7 @@ TEST_F(MusicXml, TempoMarksBecomeTheStartingTempoAndEvents) {
                          "<direction><offset>4</offset><sound tempo=\"60.4\"/></direction>" +
                          note("C", 4, 8) + "</measure>"}));
     ASSERT_EQ(read_musicxml(path("t.musicxml").c_str(), &g_score), 1);
-    EXPECT_EQ(default_tempo, 90);
+    EXPECT_EQ(g_score.default_tempo, 90);
     EXPECT_EQ(measures_and_events(&g_score),
               (std::vector<std::string>{"m 4/4 k0 len768", "t 384 60 1"}));
 }
@@ -483,7 +483,7 @@ TEST_F(MusicXml, PartsBeyondThirtyOneAreLeftOutWithAMessage) {
     std::vector<std::string> parts(MUSICXML_MAX_PARTS + 2, "<measure>" + attrs + "</measure>");
     write_text(path("p.musicxml"), partwise(parts));
     ASSERT_EQ(read_musicxml(path("p.musicxml").c_str(), &g_score), 1);
-    EXPECT_EQ(track_num, MUSICXML_MAX_PARTS);
+    EXPECT_EQ(g_score.track_num, MUSICXML_MAX_PARTS);
     ASSERT_EQ(captured_messages().size(), 1u);
     EXPECT_NE(captured_messages()[0].find("2 parts beyond the first 31"), std::string::npos);
 }
@@ -564,13 +564,13 @@ TEST_F(MusicXml, HostileFilesAreRefusedAndChangeNothing) {
         SCOPED_TRACE(c.name);
         captured_messages().clear();
         measure *first = g_score.measures.head;
-        track_num = 3;
-        default_tempo = 77;
+        g_score.track_num = 3;
+        g_score.default_tempo = 77;
         write_text(path("h.musicxml"), c.text);
         EXPECT_EQ(read_musicxml(path("h.musicxml").c_str(), &g_score), 0);
         expect_fresh(&g_score, first);
-        EXPECT_EQ(track_num, 3);
-        EXPECT_EQ(default_tempo, 77);
+        EXPECT_EQ(g_score.track_num, 3);
+        EXPECT_EQ(g_score.default_tempo, 77);
         ASSERT_EQ(captured_messages().size(), 1u);
         EXPECT_NE(captured_messages()[0].find("h.musicxml"), std::string::npos);
         EXPECT_NE(captured_messages()[0].find(c.reason), std::string::npos)

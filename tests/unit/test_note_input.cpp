@@ -216,7 +216,7 @@ TEST_F(NoteInputTest, UpDownRespellAndCtrlMovesAnOctave) {
 
 TEST_F(NoteInputTest, AltArrowsMoveTheCaretBetweenShownTracks) {
     start({{4, 4}}, 3);
-    track_info[1].active = 0;
+    g_score.tracks[1].active = 0;
     update_active_tracks();
     EXPECT_EQ(note_input_change_track(&g_score, 1), 1);
     EXPECT_EQ(note_caret.track, 2);

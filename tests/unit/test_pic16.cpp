@@ -102,7 +102,7 @@ class Pic16Export : public FileTest {
         ASSERT_NE(getcwd(buf, sizeof buf), nullptr);
         cwd = buf;
         ASSERT_EQ(chdir(dir.c_str()), 0); // the listings go to the working directory
-        default_tempo = 120;
+        g_score.default_tempo = 120;
     }
     void TearDown() override {
         ASSERT_EQ(chdir(cwd.c_str()), 0);
@@ -162,7 +162,7 @@ TEST_F(Pic16Export, TempoScalesTheDurations) {
 // The tied note is one byte with its whole length; its piece in the second measure appears
 // in the listing only. Rests of every voice and notes of every track are all bytes.
 TEST_F(Pic16Export, TiedNoteIsOneByteAndEveryTrackCounts) {
-    track_num = 2;
+    g_score.track_num = 2;
     append_measure(4, 4, 0);
     add_note(first(), 384, 0, 768, 0);
     add_note(first(), 0, 5, 192, 1);

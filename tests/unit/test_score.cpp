@@ -13,13 +13,13 @@ namespace {
 // Restores every global default and the track table the cases change.
 struct Score : ::testing::Test {
     int num = default_num, bit = default_bit, key = default_key;
-    int volume = default_volume, tempo = default_tempo;
-    int32_t tracks = track_num;
+    int volume = default_volume, tempo = g_score.default_tempo;
+    int32_t tracks = g_score.track_num;
     track_info_t saved_tracks[MAX_TRACKS];
     score s;
 
     void SetUp() override {
-        std::memcpy(saved_tracks, track_info, sizeof(track_info));
+        std::memcpy(saved_tracks, g_score.tracks, sizeof(g_score.tracks));
         init_score(&s);
     }
     void TearDown() override {
@@ -28,9 +28,9 @@ struct Score : ::testing::Test {
         default_bit = bit;
         default_key = key;
         default_volume = volume;
-        default_tempo = tempo;
-        track_num = tracks;
-        std::memcpy(track_info, saved_tracks, sizeof(track_info));
+        g_score.default_tempo = tempo;
+        g_score.track_num = tracks;
+        std::memcpy(g_score.tracks, saved_tracks, sizeof(g_score.tracks));
     }
     measure *append_measure() { return insert_measure(&s, s.measures.tail, new_measure()); }
     void add_tempo(measure *m, int x, int value, int type = EVENT_TEMPO) {
@@ -261,7 +261,7 @@ TEST_F(Score, EqualNotesInTwoTracksKeepInsertionOrder) {
 TEST_F(Score, TempoOfFirstMeasureIsTheDefault) {
     measure *m = append_measure();
     add_tempo(m, 0, 60); // a measure's own events do not count for its start
-    default_tempo = 133;
+    s.default_tempo = 133;
     EXPECT_EQ(get_measure_tempo(&s, m), 133);
 }
 
@@ -307,27 +307,27 @@ TEST_F(Score, TempoAtPositionInclusiveAndExclusive) {
 }
 
 TEST_F(Score, TrackInfoDefaults) {
-    init_track_info();
-    EXPECT_EQ(track_info[8].channel, 8);
-    EXPECT_EQ(track_info[9].channel, 10);
-    EXPECT_EQ(track_info[0].channel, 0);
-    EXPECT_EQ(track_info[31].channel, 32);
+    init_track_info(&g_score);
+    EXPECT_EQ(g_score.tracks[8].channel, 8);
+    EXPECT_EQ(g_score.tracks[9].channel, 10);
+    EXPECT_EQ(g_score.tracks[0].channel, 0);
+    EXPECT_EQ(g_score.tracks[31].channel, 32);
     for (int t = 0; t < MAX_TRACKS; t++) {
         SCOPED_TRACE(t);
-        EXPECT_NE(track_info[t].channel, 9);
-        EXPECT_EQ(track_info[t].patch, 0);
-        EXPECT_EQ(track_info[t].volume, 127);
-        EXPECT_EQ(track_info[t].active, 1u);
-        EXPECT_EQ(track_info[t].remove, 0u);
-        EXPECT_EQ(track_info[t].mute, 0u);
+        EXPECT_NE(g_score.tracks[t].channel, 9);
+        EXPECT_EQ(g_score.tracks[t].patch, 0);
+        EXPECT_EQ(g_score.tracks[t].volume, 127);
+        EXPECT_EQ(g_score.tracks[t].active, 1u);
+        EXPECT_EQ(g_score.tracks[t].remove, 0u);
+        EXPECT_EQ(g_score.tracks[t].mute, 0u);
     }
 }
 
 TEST_F(Score, ActiveTrackOrderSkipsInactiveTracks) {
-    init_track_info();
-    track_num = 4;
-    track_info[1].active = 0;
-    track_info[5].active = 0; // beyond track_num: not looked at
+    init_track_info(&g_score);
+    g_score.track_num = 4;
+    g_score.tracks[1].active = 0;
+    g_score.tracks[5].active = 0; // beyond track_num: not looked at
     int8_t order[MAX_TRACKS];
     int count = -1;
     get_active_track_order(order, &count);
@@ -346,9 +346,9 @@ TEST_F(Score, ActiveTrackOrderSkipsInactiveTracks) {
 }
 
 TEST_F(Score, NotRemoveTrackOrderSkipsMarkedTracks) {
-    init_track_info();
-    track_num = 3;
-    track_info[0].remove = 1;
+    init_track_info(&g_score);
+    g_score.track_num = 3;
+    g_score.tracks[0].remove = 1;
     int8_t order[MAX_TRACKS];
     int count = -1;
     get_not_remove_track_order(order, &count);
@@ -359,9 +359,9 @@ TEST_F(Score, NotRemoveTrackOrderSkipsMarkedTracks) {
 }
 
 TEST_F(Score, NoActiveTrackGivesEmptyOrder) {
-    init_track_info();
-    track_num = 2;
-    track_info[0].active = track_info[1].active = 0;
+    init_track_info(&g_score);
+    g_score.track_num = 2;
+    g_score.tracks[0].active = g_score.tracks[1].active = 0;
     int8_t list[MAX_TRACKS];
     int count = -1;
     get_active_track(list, &count);

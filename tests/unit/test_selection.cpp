@@ -17,8 +17,8 @@ class SelectionTest : public ::testing::Test {
     measure *m[N_MEASURES];
 
     void SetUp() override {
-        init_track_info();
-        track_num = 2;
+        init_track_info(&g_score);
+        g_score.track_num = 2;
         init_score(&s);
         measure *last = nullptr;
         for (int i = 0; i < N_MEASURES; i++)
@@ -28,8 +28,8 @@ class SelectionTest : public ::testing::Test {
     }
     void TearDown() override {
         destroy_score(&s);
-        track_num = 1;
-        init_track_info();
+        g_score.track_num = 1;
+        init_track_info(&g_score);
     }
 
     void select(int start, int start_x, int end, int end_x) {
@@ -259,7 +259,7 @@ TEST_F(SelectionTest, ForeachVisitsSelectedElementsInOrder) {
 TEST_F(SelectionTest, ForeachSkipsInactiveTracks) {
     add(2, 0, 0);
     note *kept = add(2, 96, 1);
-    track_info[0].active = 0;
+    g_score.tracks[0].active = 0;
     select(2, 0, 2, 768);
     std::vector<Visit> seen;
     EXPECT_EQ(foreach_selection(&s, record, &seen), 1);

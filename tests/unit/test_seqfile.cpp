@@ -55,7 +55,7 @@ TEST_F(SeqFile, ReadsTheOneNoteExample) {
     ASSERT_EQ(m->m_events.num, 1);
     EXPECT_EQ(m->m_events.head->type, EVENT_TEMPO);
     EXPECT_EQ(m->m_events.head->value, 120);
-    EXPECT_EQ(track_num, 1);
+    EXPECT_EQ(g_score.track_num, 1);
 }
 
 TEST_F(SeqFile, LongNoteComesBackAsTwoTiedPieces) {
@@ -88,7 +88,7 @@ TEST_F(SeqFile, Version23IsRefusedWithTheOldVersionMessage) {
     ASSERT_EQ(captured_messages().size(), 1u);
     EXPECT_EQ(captured_messages()[0], "old seq file ver(23)");
     expect_fresh(&g_score, first);
-    EXPECT_EQ(default_tempo, saved_tempo); // nothing read before the refusal sticks
+    EXPECT_EQ(g_score.default_tempo, saved_tempo); // nothing read before the refusal sticks
 }
 
 TEST_F(SeqFile, FileWithoutVersionIsReadAsCurrentVersion) {
@@ -115,15 +115,15 @@ TEST_F(SeqFile, MeasureAndSyllableReadLikeM) {
 TEST_F(SeqFile, TrackLinesSetChannelPatchAndActiveFlag) {
     write_text(path("a.seq"), "vudiz 25\nnum_track 3\ntrack 0 5 128 -1\ntrack 1 6 7 1\n"
                               "track 2 7 8 0\nm 0 4 4\n");
-    track_info[1].volume = 77;
+    g_score.tracks[1].volume = 77;
     ASSERT_EQ(readfile(path("a.seq").c_str(), &g_score), 1);
-    EXPECT_EQ(track_num, 3);
-    EXPECT_EQ(track_info[0].channel, 5);
-    EXPECT_EQ(track_info[0].patch, 128);
-    EXPECT_EQ(track_info[0].active, 1u);
-    EXPECT_EQ(track_info[1].active, 1u);
-    EXPECT_EQ(track_info[2].active, 0u);
-    EXPECT_EQ(track_info[1].volume, 77); // volumes are not in the file
+    EXPECT_EQ(g_score.track_num, 3);
+    EXPECT_EQ(g_score.tracks[0].channel, 5);
+    EXPECT_EQ(g_score.tracks[0].patch, 128);
+    EXPECT_EQ(g_score.tracks[0].active, 1u);
+    EXPECT_EQ(g_score.tracks[1].active, 1u);
+    EXPECT_EQ(g_score.tracks[2].active, 0u);
+    EXPECT_EQ(g_score.tracks[1].volume, 77); // volumes are not in the file
 }
 
 struct refusal_case {
@@ -167,9 +167,9 @@ TEST_F(SeqFile, UntrustworthyFilesAreRefusedAndChangeNothing) {
         write_text(path("bad.seq"), std::string("tempo 61\nnum_track 3\ntrack 0 4 5 0\n") + c.text);
         EXPECT_EQ(readfile(path("bad.seq").c_str(), &g_score), 0);
         expect_fresh(&g_score, first);
-        EXPECT_EQ(default_tempo, saved_tempo);
-        EXPECT_EQ(track_num, saved_track_num);
-        EXPECT_EQ(track_info[0].channel, saved_tracks[0].channel);
+        EXPECT_EQ(g_score.default_tempo, saved_tempo);
+        EXPECT_EQ(g_score.track_num, saved_track_num);
+        EXPECT_EQ(g_score.tracks[0].channel, saved_tracks[0].channel);
         ASSERT_EQ(captured_messages().size(), 1u);
         std::string want = path("bad.seq") + ": line " + std::to_string(c.line + 3) + ":";
         EXPECT_EQ(captured_messages()[0].rfind(want, 0), 0u) << captured_messages()[0];
@@ -215,13 +215,13 @@ void make_random_score(std::mt19937 &rng, int measures, int notes, int tracks) {
                  lengths[rng() % 14], static_cast<int>(rng() % tracks),
                  static_cast<int>(rng() % 128));
     }
-    track_num = tracks;
+    g_score.track_num = tracks;
     for (int i = 0; i < tracks; i++) {
-        track_info[i].channel = static_cast<int16_t>(rng() % 16);
-        track_info[i].patch = static_cast<int16_t>(rng() % 129);
-        track_info[i].active = rng() % 2;
+        g_score.tracks[i].channel = static_cast<int16_t>(rng() % 16);
+        g_score.tracks[i].patch = static_cast<int16_t>(rng() % 129);
+        g_score.tracks[i].active = rng() % 2;
     }
-    default_tempo = 30 + static_cast<int>(rng() % 200);
+    g_score.default_tempo = 30 + static_cast<int>(rng() % 200);
     expand_and_validate(&g_score);
 }
 
@@ -232,23 +232,23 @@ TEST_F(SeqFile, RandomScoresSurviveARoundTrip) {
         make_random_score(rng, 3 + seed % 5, 40, 1 + seed % 6);
         std::vector<std::string> notes = first_pieces(&g_score);
         std::vector<std::string> layout = measures_and_events(&g_score);
-        int tempo = default_tempo, tracks = track_num;
+        int tempo = g_score.default_tempo, tracks = g_score.track_num;
         track_info_t written[MAX_TRACKS];
-        std::copy(track_info, track_info + MAX_TRACKS, written);
+        std::copy(g_score.tracks, g_score.tracks + MAX_TRACKS, written);
         ASSERT_EQ(writefile(path("r.seq").c_str(), &g_score), 1);
 
         destroy_score(&g_score);
         init_g_score();
-        default_tempo = 1;
+        g_score.default_tempo = 1;
         ASSERT_EQ(readfile(path("r.seq").c_str(), &g_score), 1);
         EXPECT_EQ(first_pieces(&g_score), notes);
         EXPECT_EQ(measures_and_events(&g_score), layout);
-        EXPECT_EQ(default_tempo, tempo);
-        ASSERT_EQ(track_num, tracks);
+        EXPECT_EQ(g_score.default_tempo, tempo);
+        ASSERT_EQ(g_score.track_num, tracks);
         for (int i = 0; i < tracks; i++) {
-            EXPECT_EQ(track_info[i].channel, written[i].channel);
-            EXPECT_EQ(track_info[i].patch, written[i].patch);
-            EXPECT_EQ(track_info[i].active, written[i].active);
+            EXPECT_EQ(g_score.tracks[i].channel, written[i].channel);
+            EXPECT_EQ(g_score.tracks[i].patch, written[i].patch);
+            EXPECT_EQ(g_score.tracks[i].active, written[i].active);
         }
         destroy_score(&g_score);
         init_g_score();

@@ -55,9 +55,9 @@ class SoundTest : public ::testing::Test {
         msec = 1000;
         init_channel_status();
         sent.clear();
-        init_track_info();
-        track_num = 1;
-        default_tempo = 120;
+        init_track_info(&g_score);
+        g_score.track_num = 1;
+        g_score.default_tempo = 120;
         key[KEY_Q] = key[KEY_F8] = key[KEY_UP] = key[KEY_DOWN] = 0;
     }
     void TearDown() override {
@@ -327,10 +327,10 @@ TEST_F(PlayerTest, QuarterNotesAtTempo120LastHalfASecond) {
 }
 
 TEST_F(PlayerTest, ProgramsAreSentForEveryTrackBeforePlaying) {
-    track_num = 3;
-    track_info[1].patch = 40;
-    track_info[2].patch = PERCUSSION_PATCH;
-    track_info[2].channel = 9;
+    g_score.track_num = 3;
+    g_score.tracks[1].patch = 40;
+    g_score.tracks[2].patch = PERCUSSION_PATCH;
+    g_score.tracks[2].channel = 9;
     add_measure();
     play(s.measures.head);
     auto programs = sent_of_kind(0xC0);
@@ -365,8 +365,8 @@ TEST_F(PlayerTest, TiedNoteSoundsOnceForItsWholeLength) {
 }
 
 TEST_F(PlayerTest, MutedTracksAndRestsAreSilent) {
-    track_num = 2;
-    track_info[1].mute = 1;
+    g_score.track_num = 2;
+    g_score.tracks[1].mute = 1;
     measure *m = add_measure();
     add_note(m, 0, 192, 0, 1);
     note *r = add_note(m, 192, 192, 0, 0);

@@ -14,8 +14,8 @@ class UndoTest : public ::testing::Test {
   protected:
     score s;
     void SetUp() override {
-        track_num = 1;
-        init_track_info();
+        g_score.track_num = 1;
+        init_track_info(&g_score);
         init_score(&s);
         measure *last = nullptr;
         for (int i = 0; i < 3; i++) {
@@ -28,8 +28,8 @@ class UndoTest : public ::testing::Test {
     void TearDown() override {
         undo_reset();
         destroy_score(&s);
-        track_num = 1;
-        init_track_info();
+        g_score.track_num = 1;
+        init_track_info(&g_score);
     }
     // Enters a quarter at x of measure i as the step name.
     void enter(const char *name, int i, int x) {
@@ -107,27 +107,27 @@ TEST_F(UndoTest, AnEditThatChangesNothingIsNoStep) {
 }
 
 TEST_F(UndoTest, TrackTableComesBack) {
-    track_info[0].patch = 5;
-    default_tempo = 120;
+    g_score.tracks[0].patch = 5;
+    g_score.default_tempo = 120;
     undo_begin(&s, "track setting");
     undo_touch(&s, s.measures.head, nullptr);
-    track_num = 2;
-    default_tempo = 90;
-    track_info[0].patch = 40;
-    track_info[1].active = 0;
+    g_score.track_num = 2;
+    g_score.default_tempo = 90;
+    g_score.tracks[0].patch = 40;
+    g_score.tracks[1].active = 0;
     for (measure *m = s.measures.head; m; m = m->next)
         validate_measure(m); // the new track gets its rests, as the track dialog gives them
     undo_commit(&s, 1);
     undo(&s);
-    EXPECT_EQ(track_num, 1);
-    EXPECT_EQ(track_info[0].patch, 5);
-    EXPECT_EQ(track_info[1].active, 1u);
-    EXPECT_EQ(default_tempo, 120);
+    EXPECT_EQ(g_score.track_num, 1);
+    EXPECT_EQ(g_score.tracks[0].patch, 5);
+    EXPECT_EQ(g_score.tracks[1].active, 1u);
+    EXPECT_EQ(g_score.default_tempo, 120);
     redo(&s);
-    EXPECT_EQ(default_tempo, 90);
-    EXPECT_EQ(track_num, 2);
-    EXPECT_EQ(track_info[0].patch, 40);
-    default_tempo = 120;
+    EXPECT_EQ(g_score.default_tempo, 90);
+    EXPECT_EQ(g_score.track_num, 2);
+    EXPECT_EQ(g_score.tracks[0].patch, 40);
+    g_score.default_tempo = 120;
 }
 
 // A note that runs past the last bar line appends measures; undo takes them away again and

@@ -269,12 +269,12 @@ TEST_F(Validation, ColumnsCountOnlyShownTracks) {
     add_note(m, 96, 96, 0, 1);
     validate_measure(m);
     EXPECT_EQ(m->n_pos, 3);
-    track_info[0].active = 0;
-    track_info[1].active = 0;
+    g_score.tracks[0].active = 0;
+    g_score.tracks[1].active = 0;
     EXPECT_EQ(update_measure_order(m, 1), 1);
     EXPECT_EQ(m->width, 30);
     EXPECT_EQ(update_measure_order(m, 0), 3);
-    track_info[1].active = 1;
+    g_score.tracks[1].active = 1;
     _validate_measure(m, -1, 1);
     expect_columns(m);
 }
