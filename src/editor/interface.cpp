@@ -18,6 +18,7 @@
 #include "editor/scroll.h"
 #include "editor/state.h"
 #include "editor/strutil.h"
+#include "editor/test_signals.h"
 #include "editor/window_icon.h"
 #include "model/clipboard.h"
 #include "model/d_malloc.h"
@@ -203,6 +204,7 @@ static void start_editor(const char *file) {
     n_cur_position_notes = 0;
     init_channel_status();
     autosave_start();
+    test_signals_start();
     open_midi_in();
     set_midi_in_chord_handler(note_input_chord);
     if (command_layer.first_score)
