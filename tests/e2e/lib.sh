@@ -335,6 +335,27 @@ send_keys() {
     done
 }
 
+# Holds a key (xdotool names, e.g. shift+v) until the editor has polled it, so that the key
+# table shows it held (Shift with a letter, a length key) when the editor takes it; then waits
+# until its work is done. Foreground playback polls no signs: the wait ends when it has ended.
+hold_key() {
+    local keys=${1//+/ }
+    timeout 5 xdotool keydown $keys 2>/dev/null || fail "keydown $1"
+    fence
+    wait_seen
+    timeout 5 xdotool keyup $(echo $keys | tr ' ' '\n' | tac | tr '\n' ' ') 2>/dev/null ||
+        fail "keyup $1"
+    settle
+}
+
+# Holds a key for HOLD seconds and returns at once: for keys that start or stop playback,
+# where the test goes on while the music plays.
+tap_key() {
+    timeout 5 xdotool keydown "$1" 2>/dev/null || fail "keydown $1"
+    hold_still
+    timeout 5 xdotool keyup "$1" 2>/dev/null || fail "keyup $1"
+}
+
 # Types a text into the focused dialog field (a dialog keeps the keys typed ahead).
 type_text() {
     timeout 20 xdotool type --delay 20 "$1" 2>/dev/null || fail "xdotool type $1"
@@ -359,10 +380,19 @@ mouse_click() {
 }
 mouse_down() {
     timeout 5 xdotool mousedown "$1" 2>/dev/null || fail "mousedown $1"
-    sleep "$HOLD"
+    hold_still
 }
 mouse_up() {
     timeout 5 xdotool mouseup "$1" 2>/dev/null || fail "mouseup $1"
+    settle
+}
+# Keeps the buttons and the pointer as they are for HOLD seconds, so that a loop that polls the
+# mouse (a drag) sees the last move before the next input comes.
+hold_still() { sleep "$HOLD"; }
+# Rolls the wheel: button 4 up, 5 down; the editor polls the wheel like the buttons.
+wheel() {
+    timeout 5 xdotool click "$1" 2>/dev/null || fail "wheel button $1"
+    hold_still
     settle
 }
 
@@ -412,11 +442,12 @@ wait_file() {
     wait_for "${2:-$E2E_TIMEOUT}" "file $1" file_complete "$1"
 }
 
-# F12 makes the program save its last picture; copies it to $1.
+# F12 makes the program save its last picture; copies it to $1. The key table must show F12
+# held when the editor takes it, so it is held.
 screenshot() {
     rm -f "$RUN_DIR/screenshot.bmp"
     signal_mark
-    send_keys F12
+    hold_key F12
     wait_signal 'wrote screenshot.bmp'
     cp "$RUN_DIR/screenshot.bmp" "$1"
 }

@@ -63,17 +63,6 @@ menu_child() {
     mouse_click 1 "$CHILD_ITEM_X" $((MENU_Y + ITEM_H * 3 / 4 + ITEM_H * ($1 + $2)))
 }
 
-# Holds a key (xdotool names, e.g. shift+v) until the editor has taken it: the polled key table
-# shows it held (Shift with a letter, a length key) while the editor works on it.
-hold_key() {
-    local keys=${1//+/ }
-    timeout 5 xdotool keydown $keys 2>/dev/null || fail "keydown $1"
-    settle
-    timeout 5 xdotool keyup $(echo $keys | tr ' ' '\n' | tac | tr '\n' ' ') 2>/dev/null ||
-        fail "keyup $1"
-    settle
-}
-
 # In an open file selector, whose field holds a proposed path ending in $1, replaces that name
 # by $2 and confirms.
 select_name() {

@@ -29,7 +29,8 @@ collect_notes() {
         [ "$(awk '$2 ~ /^8/ || $4 == "00"' "$NOTES" | wc -l)" -ge "$2" ]
 }
 
-# Holds F5 long enough for the editor, which polls the keys once per picture, to see it.
+# Holds F5 long enough for the editor, which polls the keys once per picture, to see it; not
+# until it is idle again, since a key held through the playback would repeat.
 F5_HOLD=0.3
 hold_f5() {
     timeout 5 xdotool keydown F5 2>/dev/null || fail "keydown F5"
@@ -44,6 +45,7 @@ play_and_collect() {
     mark=$(wc -l <"$WORK/midi.log")
     hold_f5
     wait_for 30 "$n notes played" collect_notes "$mark" "$n"
+    settle
     PLAY_START=$(messages_after "$mark" | head -n 1 | cut -d ' ' -f 1)
 }
 

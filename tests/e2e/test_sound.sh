@@ -45,11 +45,11 @@ for k in 0 1 2 3; do
     mouse_click 1 "$(col_x $k)" "$(pos_y $((k % 2 * 4)))"
 done
 sleep 1.5
-hold_key F5
+tap_key F5
 sleep 2.8 # the measure of 2 s and the release
-hold_key F5
+tap_key F5
 sleep 0.3
-hold_key q
+tap_key q
 sleep 2.0
 hold_key Escape
 answer_save_question No
@@ -104,7 +104,7 @@ step "sixteenths with F5: every one heard, evenly"
 synth_config "fluid_audio = file" "fluid_audio_file = $WAV.even"
 start_plinkel_with even.seq
 wait_window
-hold_key F5
+tap_key F5
 sleep 4.5 # the 4 s of the score and the release of its last note
 press_until_exit Escape
 expect_status 0
