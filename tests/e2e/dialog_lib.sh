@@ -24,7 +24,7 @@ retype() {
     for ((i = 0; i < FIELD_CLEAR; i++)); do
         keys+=(BackSpace)
     done
-    send_keys End "${keys[@]}"
+    dialog_keys End "${keys[@]}"
     type_text "$1"
 }
 

@@ -356,6 +356,13 @@ tap_key() {
     timeout 5 xdotool keyup "$1" 2>/dev/null || fail "keyup $1"
 }
 
+# Sends keys to an open dialog or file selector in one burst (they keep the keys typed
+# ahead), then settles.
+dialog_keys() {
+    timeout 20 xdotool key --delay 20 "$@" 2>/dev/null || fail "xdotool key $*"
+    settle
+}
+
 # Types a text into the focused dialog field (a dialog keeps the keys typed ahead).
 type_text() {
     timeout 20 xdotool type --delay 20 "$1" 2>/dev/null || fail "xdotool type $1"
@@ -371,10 +378,11 @@ mouse_move() {
 # Presses button $1 at window position ($2, $3). The library polls the mouse (its buttons are
 # not ordered with the keys, so a fence cannot tell that a press was seen): the button is held
 # for HOLD seconds, then the click is waited out.
-HOLD=0.1
+HOLD=0.15
 mouse_click() {
     local button=$1
     mouse_move "$2" "$3"
+    hold_still # the press must find the pointer already there
     mouse_down "$button"
     mouse_up "$button"
 }

@@ -66,11 +66,12 @@ menu_child() {
 # In an open file selector, whose field holds a proposed path ending in $1, replaces that name
 # by $2 and confirms.
 select_name() {
-    local proposed=$1 name=$2 i
+    local proposed=$1 name=$2 i keys=()
     wait_selector
     for ((i = 0; i < ${#proposed}; i++)); do
-        send_keys BackSpace
+        keys+=(BackSpace)
     done
+    dialog_keys "${keys[@]}"
     type_text "$name"
     signal_mark
     send_keys Return

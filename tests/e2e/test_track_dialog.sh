@@ -47,7 +47,7 @@ mouse_click 1 "$APPEND_X" "$APPEND_Y"
 mouse_click 1 "$CANCEL_X" "$CANCEL_Y"
 open_track_setting
 mouse_click 1 "$CHANNEL_X" "$CHANNEL_Y"
-send_keys BackSpace BackSpace End BackSpace BackSpace
+dialog_keys BackSpace BackSpace End BackSpace BackSpace
 type_text 4
 mouse_click 1 "$OK_X" "$OK_Y"
 write_song
