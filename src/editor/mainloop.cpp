@@ -219,6 +219,8 @@ int main_loop_turn() {
     if (event == INPUT_LEAVE)
         return 0;
     set_coord(&cursor, mouse_x, mouse_y);
+    // The key table is live: a fence that has arrived by now is behind what the event sees.
+    test_signals_poll(test_signals_fence(), 1);
     process_event(event);
     int go_on = !wants_exit();
     test_signal("turn");

@@ -160,9 +160,17 @@ wait_signal() {
     esac
 }
 
+# Once the program has ended (the key was the exit command) xdotool finds no focus to send to.
 fence() {
     FENCES=$((FENCES + 1))
-    timeout 5 xdotool key Print 2>/dev/null || fail "xdotool key Print"
+    timeout 5 xdotool key Print 2>/dev/null || plinkel_ended || fail "xdotool key Print"
+}
+# Presses keys (xdotool keydown arguments) with the fence right behind, in one xdotool run, so
+# that the editor, which acts on a key as soon as it sees it, mostly sees the fence with it.
+keydown_fenced() {
+    FENCES=$((FENCES + 1))
+    timeout 5 xdotool keydown "$@" key Print 2>/dev/null || plinkel_ended ||
+        fail "xdotool keydown $*"
 }
 
 # The waits on fences look at the running program's lines only; they end quietly when the
@@ -340,19 +348,20 @@ send_keys() {
 # until its work is done. Foreground playback polls no signs: the wait ends when it has ended.
 hold_key() {
     local keys=${1//+/ }
-    timeout 5 xdotool keydown $keys 2>/dev/null || fail "keydown $1"
-    fence
+    keydown_fenced $keys
     wait_seen
     timeout 5 xdotool keyup $(echo $keys | tr ' ' '\n' | tac | tr '\n' ' ') 2>/dev/null ||
         fail "keyup $1"
     settle
 }
 
-# Holds a key for HOLD seconds and returns at once: for keys that start or stop playback,
-# where the test goes on while the music plays.
+# Holds a key for PLAY_HOLD seconds and returns without waiting for its work: for the keys
+# that start or stop playback. The player gives no signs and polls the keys only every few
+# passes, and a fence could arrive after the player has started: this hold is a duration.
+PLAY_HOLD=0.3
 tap_key() {
     timeout 5 xdotool keydown "$1" 2>/dev/null || fail "keydown $1"
-    hold_still
+    sleep "$PLAY_HOLD"
     timeout 5 xdotool keyup "$1" 2>/dev/null || fail "keyup $1"
 }
 
@@ -375,10 +384,11 @@ mouse_move() {
         fail "xdotool mousemove $1 $2"
 }
 
-# Presses button $1 at window position ($2, $3). The library polls the mouse (its buttons are
-# not ordered with the keys, so a fence cannot tell that a press was seen): the button is held
-# for HOLD seconds, then the click is waited out.
-HOLD=0.15
+# Presses button $1 at window position ($2, $3). The library polls the mouse, and its buttons
+# are not ordered with the keys (a fence sent with a press can wait until the release while a
+# dialog button follows the pointer): the button is held for HOLD seconds, then the click is
+# waited out.
+HOLD=0.2
 mouse_click() {
     local button=$1
     mouse_move "$2" "$3"

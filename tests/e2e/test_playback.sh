@@ -19,9 +19,7 @@ stops_playback() {
     mark=$(wc -l <"$WORK/midi.log")
     hold_f5
     wait_for "$E2E_TIMEOUT" "the playback to start" note_ons_after "$mark" 1
-    timeout 5 xdotool keydown "$1" 2>/dev/null || fail "keydown $1"
-    sleep "$STOP_HOLD"
-    timeout 5 xdotool keyup "$1" 2>/dev/null || fail "keyup $1"
+    tap_key "$1"
     # The editor answers the screenshot key only once it is back from playing.
     screenshot "$WORK/after.bmp"
     wait_for "$E2E_TIMEOUT" "the notes to be released" all_released "$mark"
@@ -43,7 +41,6 @@ accept_new_score
 wait_file "$WORK/midi.log"
 NOTES="$WORK/notes.txt"
 FULL_SCORE="3C 40 43 48 3C 3C 3C 3C"
-STOP_HOLD=0.3 # the player looks at the keys only every few passes
 
 # Counts the note-ons logged after line $1; true once there are at least $2.
 note_ons_after() {
