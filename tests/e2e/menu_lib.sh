@@ -43,11 +43,17 @@ pos_y() { echo $((ORIGIN_Y - STEP * $1)); }
 MAIN_FRAME_AREA=1x120+$MENU_X+240
 MENU_FRAME_INK=36
 
+# The library opens the child menu of the entry under the pointer once the pointer has rested
+# there this long (gui_menu_opening_delay, 300 ms); the menu opens with its first entry under
+# the pointer, so a click is made only after that child has opened, never while it opens.
+MENU_OPENING_DELAY=0.35
+
 # Opens the menu at (x, y) (default: the menu's usual place) and waits until it is open.
 open_menu() {
     signal_mark
     mouse_click 3 "${1:-$MENU_X}" "${2:-$MENU_Y}"
     wait_signal 'menu open'
+    sleep "$MENU_OPENING_DELAY"
 }
 
 # Opens the menu and clicks main entry $1 once the menu shows.
