@@ -160,10 +160,12 @@ wait_signal() {
     esac
 }
 
-# Once the program has ended (the key was the exit command) xdotool finds no focus to send to.
+# xdotool now and then finds no focus to send to for a moment (always once the program has
+# ended: the key was the exit command); it is tried again.
+send_fence_key() { timeout 5 xdotool key Print 2>/dev/null || plinkel_ended; }
 fence() {
     FENCES=$((FENCES + 1))
-    timeout 5 xdotool key Print 2>/dev/null || plinkel_ended || fail "xdotool key Print"
+    wait_until 3 send_fence_key || fail "xdotool key Print"
 }
 # Presses keys (xdotool keydown arguments) with the fence right behind, in one xdotool run, so
 # that the editor, which acts on a key as soon as it sees it, mostly sees the fence with it.
