@@ -7,6 +7,7 @@
 #include <cstdlib>
 
 #include "editor/interface.h"
+#include "editor/test_signals.h"
 #include "model/layout.h"
 #include "playback/sound.h"
 
@@ -170,6 +171,7 @@ void play_listening_strip(score *s) {
     while (mouse_b & 1) {
         // A millisecond's sleep per pass keeps a held button from spinning a whole core.
         rest(1);
+        test_signals_poll(test_signals_fence(), 1);
         poll_mouse();
         poll_keyboard();
         int column, row, track;

@@ -15,6 +15,7 @@
 #include "editor/mainloop.h"
 #include "editor/scroll.h"
 #include "editor/state.h"
+#include "editor/test_signals.h"
 #include "model/seq.h"
 #include "model/undo.h"
 #include "playback/sound.h"
@@ -206,6 +207,7 @@ int drag_note(score *s, int x, int y) {
     drag_begin(&d, s, m0, n);
     while (mouse_b & 1) {
         show_drag_picture();
+        test_signals_poll(test_signals_fence(), 1);
         poll_mouse();
         poll_keyboard();
         if (!drag_step(&d, mouse_x, mouse_y))

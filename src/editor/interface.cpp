@@ -19,6 +19,7 @@
 #include "editor/scroll.h"
 #include "editor/state.h"
 #include "base/strutil.h"
+#include "editor/test_signals.h"
 #include "editor/window_icon.h"
 #include "model/clipboard.h"
 #include "model/d_malloc.h"
@@ -182,6 +183,7 @@ static void start_editor(const char *file) {
     n_cur_position_notes = 0;
     init_channel_status();
     autosave_start();
+    test_signals_start();
     open_midi_in();
     set_midi_in_chord_handler(note_input_chord);
     if (installed_editor_hooks().first_score)

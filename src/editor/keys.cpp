@@ -15,6 +15,7 @@
 #include "editor/note_input.h"
 #include "editor/scroll.h"
 #include "editor/state.h"
+#include "editor/test_signals.h"
 #include "model/seq.h"
 #include "playback/sound.h"
 
@@ -59,7 +60,8 @@ void toggle_dot_mode() {
 }
 // A failure to save is ignored: the picture is still on the screen.
 void save_screenshot() {
-    save_bitmap(SCREENSHOT_FILE, buf, the_palette);
+    if (save_bitmap(SCREENSHOT_FILE, buf, the_palette) == 0)
+        test_signal("wrote", SCREENSHOT_FILE);
 }
 
 int ctrl_held() {

@@ -17,6 +17,7 @@
 #include "editor/note_input.h"
 #include "editor/scroll.h"
 #include "editor/state.h"
+#include "editor/test_signals.h"
 #include "playback/midi_in.h"
 #include "playback/midi_ports.h"
 #include "render/draw.h"
@@ -56,6 +57,7 @@ void show_pointer() {
 void wait_button_release(int button) {
     while (mouse_b & button) {
         rest(POLL_SLEEP_MS);
+        test_signals_poll(test_signals_fence(), 1);
         poll_mouse();
     }
 }
@@ -88,6 +90,7 @@ void wait_escape_release() {
     poll_keyboard();
     while (key[KEY_ESC]) {
         rest(POLL_SLEEP_MS);
+        test_signals_poll(test_signals_fence(), 1);
         poll_keyboard();
     }
 }
@@ -103,8 +106,10 @@ void process_right_button() {
     }
     if (hooks.before_menu)
         hooks.before_menu();
+    test_signal("menu", "open");
     do_menu(hooks.pop_up_menu, cursor.x, cursor.y);
     wait_escape_release();
+    test_signal("menu", "close");
 }
 
 void process_event(int event) {
@@ -142,31 +147,41 @@ void waite_key_up() {
     clear_keybuf();
 }
 
+// The input waiting now, or -1; a key restarts keyboard_tick.
+static int pending_input() {
+    if (idle_says_leave())
+        return INPUT_LEAVE;
+    if (keypressed()) {
+        get_time2(&keyboard_tick, 1);
+        return INPUT_KEY;
+    }
+    if (mouse_b & 1)
+        return INPUT_LEFT_BUTTON;
+    if (mouse_b & 2)
+        return INPUT_RIGHT_BUTTON;
+    if (mouse_z != 0)
+        return INPUT_WHEEL;
+    if (poll_midi_in())
+        return INPUT_MIDI_CHORD;
+    return -1;
+}
+
 int get_event() {
     if (mouse_visible)
         show_mouse(screen);
     // Keys typed in note input mode while the picture was drawn are notes: they stay.
     if (!note_input_active())
         clear_keybuf();
+    int fence = test_signals_fence();
     poll_mouse();
     poll_keyboard();
     int x0 = mouse_x, y0 = mouse_y;
     position_mouse_z(0);
     for (;;) {
-        if (idle_says_leave())
-            return INPUT_LEAVE;
-        if (keypressed()) {
-            get_time2(&keyboard_tick, 1);
-            return INPUT_KEY;
-        }
-        if (mouse_b & 1)
-            return INPUT_LEFT_BUTTON;
-        if (mouse_b & 2)
-            return INPUT_RIGHT_BUTTON;
-        if (mouse_z != 0)
-            return INPUT_WHEEL;
-        if (poll_midi_in())
-            return INPUT_MIDI_CHORD;
+        int event = pending_input();
+        test_signals_poll(fence, event >= 0);
+        if (event >= 0)
+            return event;
         if (!mouse_visible &&
             std::abs(x0 - mouse_x) + std::abs(y0 - mouse_y) > POINTER_WAKE_DISTANCE) {
             show_pointer();
@@ -175,6 +190,7 @@ int get_event() {
         }
         note_input_idle();
         rest(POLL_SLEEP_MS);
+        fence = test_signals_fence();
         poll_keyboard();
         poll_mouse();
     }
@@ -203,8 +219,12 @@ int main_loop_turn() {
     if (event == INPUT_LEAVE)
         return 0;
     set_coord(&cursor, mouse_x, mouse_y);
+    // The key table is live: a fence that has arrived by now is behind what the event sees.
+    test_signals_poll(test_signals_fence(), 1);
     process_event(event);
-    return !wants_exit();
+    int go_on = !wants_exit();
+    test_signal("turn");
+    return go_on;
 }
 
 void main_loop() {

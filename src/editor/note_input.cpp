@@ -18,6 +18,7 @@
 #include "editor/keys.h"
 #include "editor/scroll.h"
 #include "editor/state.h"
+#include "editor/test_signals.h"
 #include "model/seq.h"
 #include "model/undo.h"
 #include "playback/sound.h"
@@ -361,6 +362,7 @@ void leave_by_escape() {
     poll_keyboard();
     while (key[KEY_ESC]) {
         rest(ESCAPE_POLL_MS);
+        test_signals_poll(test_signals_fence(), 1);
         poll_keyboard();
     }
     clear_keybuf();

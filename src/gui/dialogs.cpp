@@ -9,6 +9,7 @@
 
 #include "editor/cursor.h"
 #include "editor/state.h"
+#include "editor/test_signals.h"
 #include "files/midi_imp.h"
 #include "gui/alerts.h"
 #include "gui/calc.h"
@@ -224,12 +225,15 @@ int run_dialog(DIALOG *d, int focus) {
     running_dialog = d;
     int dx = std::max(0, (SCREEN_W - LAYOUT_W) / 2), dy = std::max(0, (SCREEN_H - LAYOUT_H) / 2);
     shift_dialog(d, dx, dy);
+    test_signal("dialog", "open");
     int closed_by = do_dialog(d, focus);
+    test_signal("dialog", "close");
     shift_dialog(d, -dx, -dy);
     running_dialog = outer;
     poll_keyboard();
     while (key[KEY_ESC]) {
         rest(ESC_POLL_MS);
+        test_signals_poll(test_signals_fence(), 1);
         poll_keyboard();
     }
     return closed_by;

@@ -17,6 +17,7 @@
 #include "editor/scroll.h"
 #include "editor/state.h"
 #include "base/strutil.h"
+#include "editor/test_signals.h"
 #include "files/file_support.h"
 #include "files/audio_exp.h"
 #include "files/engrave.h"
@@ -169,7 +170,10 @@ void count_and_show(const char *text) {
 int select_file(const char *title, const char *filter) {
     int w = gfx_driver ? SCREEN_W * 3 / 4 : 0;
     int h = gfx_driver ? SCREEN_H * 3 / 4 : 0;
-    return file_select_ex(title, path, filter, SELECTOR_MAX_PATH, w, h) != 0;
+    test_signal("selector", "open");
+    int chosen = file_select_ex(title, path, filter, SELECTOR_MAX_PATH, w, h);
+    test_signal("selector", "close");
+    return chosen != 0;
 }
 
 // 1 when a and b name the same file, also when one is relative and the other not (the name
@@ -196,7 +200,10 @@ enum save_answer { NOT_CHANGED, SAVED, DISCARDED, CANCELLED };
 save_answer ask_to_save() {
     if (!edited)
         return NOT_CHANGED;
-    switch (alert3(WARNING, "Score changed.Save?", " ", "Yes", "No", "Cancel", 0, 0, 0)) {
+    test_signal("alert", "open");
+    int answer = alert3(WARNING, "Score changed.Save?", " ", "Yes", "No", "Cancel", 0, 0, 0);
+    test_signal("alert", "close");
+    switch (answer) {
     case 1:
         return menu_write_file() ? SAVED : CANCELLED;
     case 2:

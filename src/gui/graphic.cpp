@@ -12,6 +12,7 @@
 #include "editor/keys.h"
 #include "editor/mainloop.h"
 #include "editor/state.h"
+#include "editor/test_signals.h"
 #include "playback/midi_in.h"
 
 graphic_button_t graphic_button[GRAPHIC_BUTTONS];
@@ -143,6 +144,7 @@ void graphic_draw_title() {
 void wait_buttons_released() {
     while (mouse_b & 3) {
         rest(POLL_SLEEP_MS);
+        test_signals_poll(test_signals_fence(), 1);
         poll_mouse();
     }
 }
@@ -173,6 +175,7 @@ void graphic_stroke(BITMAP *spare) {
             show_frame();
         }
         rest(POLL_SLEEP_MS);
+        test_signals_poll(test_signals_fence(), 1);
         poll_mouse();
     }
     graphic_apply_stroke(x1, y1, mouse_x, mouse_y);
@@ -276,6 +279,7 @@ int graphic_process_event(int event, BITMAP *spare, int *button_timer) {
 int ask_apply() {
     while (key[KEY_ESC]) {
         rest(POLL_SLEEP_MS);
+        test_signals_poll(test_signals_fence(), 1);
         poll_keyboard();
     }
     clear_keybuf();

@@ -39,49 +39,50 @@ STEP=6
 col_x() { echo $((ORIGIN_X + COLUMN * $1)); }
 pos_y() { echo $((ORIGIN_Y - STEP * $1)); }
 
-# The left frames of the main menu (below the staves of one track) and of a child menu (beside
-# its parent entry), and how many black pixels show that the menu is open.
+# The left frame of the main menu (below the staves of one track), and how many black pixels
+# show that the menu is open.
 MAIN_FRAME_AREA=1x120+$MENU_X+240
-CHILD_FRAME_X=264
-CHILD_FRAME_AREA_SIZE=3x40
 MENU_FRAME_INK=36
+
+# The library opens the child menu of the entry under the pointer once the pointer has rested
+# there this long (gui_menu_opening_delay, 300 ms); the menu opens with its first entry under
+# the pointer, so a click is made only after that child has opened, never while it opens.
+MENU_OPENING_DELAY=0.35
+
+# Opens the menu at (x, y) (default: the menu's usual place) and waits until it is open.
+open_menu() {
+    signal_mark
+    mouse_click 3 "${1:-$MENU_X}" "${2:-$MENU_Y}"
+    wait_signal 'menu open'
+    sleep "$MENU_OPENING_DELAY"
+}
 
 # Opens the menu and clicks main entry $1 once the menu shows.
 menu_main() {
-    mouse_click 3 "$MENU_X" "$MENU_Y"
-    wait_for 10 "the menu" window_shows "$MAIN_FRAME_AREA" "$MENU_FRAME_INK"
+    open_menu
     mouse_click 1 "$MAIN_ITEM_X" $((MENU_Y + ITEM_H / 2 + ITEM_H * $1))
 }
 
-# Opens the menu, then main entry $1's child menu, and clicks its entry $2.
+# Opens the menu, then main entry $1's child menu (shown once the click is waited out), and
+# clicks its entry $2.
 menu_child() {
     menu_main "$1"
-    wait_for 10 "the child menu" window_shows \
-        "$CHILD_FRAME_AREA_SIZE+$CHILD_FRAME_X+$((MENU_Y + ITEM_H + ITEM_H * $1))" "$MENU_FRAME_INK"
     mouse_click 1 "$CHILD_ITEM_X" $((MENU_Y + ITEM_H * 3 / 4 + ITEM_H * ($1 + $2)))
-}
-
-# Holds a key (xdotool names, e.g. shift+v) long enough for the polled key table to see it.
-hold_key() {
-    local keys=${1//+/ }
-    timeout 5 xdotool keydown $keys 2>/dev/null || fail "keydown $1"
-    sleep 0.1
-    timeout 5 xdotool keyup $(echo $keys | tr ' ' '\n' | tac | tr '\n' ' ') 2>/dev/null ||
-        fail "keyup $1"
-    sleep 0.2
 }
 
 # In an open file selector, whose field holds a proposed path ending in $1, replaces that name
 # by $2 and confirms.
 select_name() {
-    local proposed=$1 name=$2 i
+    local proposed=$1 name=$2 i keys=()
     wait_selector
     for ((i = 0; i < ${#proposed}; i++)); do
-        send_keys BackSpace
+        keys+=(BackSpace)
     done
+    dialog_keys "${keys[@]}"
     type_text "$name"
+    signal_mark
     send_keys Return
-    sleep 0.3
+    wait_signal 'selector close'
 }
 
 # Answers the three-button save question with Yes, No or Cancel.
@@ -92,25 +93,17 @@ answer_save_question() {
     No) mouse_click 1 "$ALERT3_NO_X" "$ALERT3_Y" ;;
     Cancel) mouse_click 1 "$ALERT3_CANCEL_X" "$ALERT3_Y" ;;
     esac
-    sleep 0.3
 }
 
-# Where the Cancel buttons of the file selector and of the save question lie on a 640 x 480
-# screen, and how many black pixels (frame and text) show that they are there.
-SELECTOR_CANCEL=100x20+337+372
-ALERT3_CANCEL=90x30+384+265
-BUTTON_INK=30
-
-wait_selector() { wait_for 10 "the file selector" window_shows "$SELECTOR_CANCEL" "$BUTTON_INK"; }
-wait_save_question() {
-    wait_for 10 "the save question" window_shows "$ALERT3_CANCEL" "$BUTTON_INK"
-}
+# They wait for the sign of the selector or question opened since the last signal_mark (the
+# menu helpers set one): any earlier one has been answered already.
+wait_selector() { wait_signal 'selector open'; }
+wait_save_question() { wait_signal 'alert open'; }
 
 # Accepts the name the open file selector proposes.
 confirm_selector() {
     wait_selector
     send_keys Return
-    sleep 0.3
 }
 
 # Starts the installed program in RUN_DIR with the arguments given.
@@ -118,6 +111,7 @@ start_plinkel_with() {
     ensure_mode_config
     PLINKEL_STATUS=""
     PLINKEL_WINDOW=""
+    signals_restart
     (cd "$RUN_DIR" && HOME="$WORK/home" PATH="$WORK/bin:$PATH" exec "$PLINKEL_BIN" "$@") \
         >"$WORK/stdout" 2>"$WORK/stderr" &
     PLINKEL_PID=$!
@@ -136,16 +130,10 @@ click_note() { mouse_click 1 "$(col_x "$1")" "$(pos_y "$2")"; }
 # F12 held until the program has saved its picture (a short press can be missed while it
 # draws); copies the picture to $1.
 shot() {
-    local try tries
     rm -f "$RUN_DIR/screenshot.bmp"
-    for try in 1 2 3; do
-        hold_key F12
-        for ((tries = 20; tries > 0; tries--)); do
-            file_complete "$RUN_DIR/screenshot.bmp" && break 2
-            sleep 0.1
-        done
-    done
-    wait_file "$RUN_DIR/screenshot.bmp"
+    signal_mark
+    hold_key F12
+    wait_signal 'wrote screenshot.bmp'
     cp "$RUN_DIR/screenshot.bmp" "$1"
 }
 

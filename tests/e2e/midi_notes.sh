@@ -29,13 +29,7 @@ collect_notes() {
         [ "$(awk '$2 ~ /^8/ || $4 == "00"' "$NOTES" | wc -l)" -ge "$2" ]
 }
 
-# Holds F5 long enough for the editor, which polls the keys once per picture, to see it.
-F5_HOLD=0.3
-hold_f5() {
-    timeout 5 xdotool keydown F5 2>/dev/null || fail "keydown F5"
-    sleep "$F5_HOLD"
-    timeout 5 xdotool keyup F5 2>/dev/null || fail "keyup F5"
-}
+hold_f5() { tap_key F5; }
 
 # Presses F5 and waits until n notes have started and stopped.
 play_and_collect() {
@@ -44,6 +38,7 @@ play_and_collect() {
     mark=$(wc -l <"$WORK/midi.log")
     hold_f5
     wait_for 30 "$n notes played" collect_notes "$mark" "$n"
+    settle
     PLAY_START=$(messages_after "$mark" | head -n 1 | cut -d ' ' -f 1)
 }
 

@@ -14,7 +14,7 @@ SONG="$RUN_DIR/block.seq"
 # Points at column $1 of the first track and holds the key $2.
 at_column() {
     mouse_move "$(col_x "$1")" "$(pos_y 0)"
-    sleep 0.2
+    hold_still
     hold_key "$2"
 }
 

@@ -11,10 +11,6 @@ ORIGIN_X=63
 ORIGIN_Y=156
 COLUMN=30
 STEP=6
-# How long a drag or a key is held so that the editor, polling once per picture, sees it even
-# when it draws slowly.
-HOLD=0.4
-
 col_x() { echo $((ORIGIN_X + COLUMN * $1)); }
 pos_y() { echo $((ORIGIN_Y - STEP * $1)); }
 
@@ -30,12 +26,15 @@ fresh_editor() {
     wait_file "$WORK/midi.log"
 }
 
-# Holds a key (xdotool name) long enough for the polled key table to see it.
-press() {
-    timeout 5 xdotool keydown "$1" 2>/dev/null || fail "keydown $1"
-    sleep "$HOLD"
-    timeout 5 xdotool keyup "$1" 2>/dev/null || fail "keyup $1"
-    sleep 0.1
+# Holds a key (xdotool name) until the editor has taken it.
+press() { hold_key "$1"; }
+
+# A key pressed or released (xdotool keydown/keyup $2) while the button drags: the drag's loop
+# polls the keyboard, so the fence's "seen" tells that it has the key.
+drag_key() {
+    timeout 5 xdotool "$1" "$2" 2>/dev/null || fail "xdotool $1 $2"
+    fence
+    wait_seen
 }
 
 # Clicks the next free column k (0-based, counting across measures) at staff position p.
@@ -50,7 +49,6 @@ fresh_editor
 for k in 0 1 2 3 4 5 6 7; do
     click_at "$k" "$k"
 done
-sleep 0.2
 screenshot "$WORK/scale.bmp"
 for k in 0 1 2 3 4 5 6 7; do
     dark=$(count_colour "$WORK/scale.bmp" "0 0 0" "5x3+$(($(col_x "$k") - 2))+$(($(pos_y "$k") - 1))")
@@ -71,7 +69,6 @@ for k in 0 1 2; do
 done
 press 2
 click_at 3 4
-sleep 0.2
 screenshot "$WORK/tie.bmp"
 ties=$(count_colour "$WORK/tie.bmp" "0 0 255" "300x100+$ORIGIN_X+$((ORIGIN_Y - 60))")
 [ "$ties" -gt 0 ] || fail "no tie drawn"
@@ -93,17 +90,13 @@ step "Shift-drag one staff step up gives a sharp of the step above"
 fresh_editor
 click_at 0 0
 mouse_move "$(col_x 0)" "$(pos_y 0)"
-sleep 0.1
-timeout 5 xdotool mousedown 1
-sleep "$HOLD"
-timeout 5 xdotool keydown shift
-sleep "$HOLD"
+mouse_down 1
+drag_key keydown shift
 mouse_move "$(col_x 0)" "$(pos_y 1)"
-sleep "$HOLD"
-timeout 5 xdotool mouseup 1
-sleep 0.1
+hold_still
+mouse_up 1
 timeout 5 xdotool keyup shift
-sleep "$HOLD"
+settle
 play_and_collect 1
 expect_keys "3F"
 
@@ -111,15 +104,10 @@ step "4 pressed during a drag shortens that note only"
 fresh_editor
 click_at 0 0
 mouse_move "$(col_x 0)" "$(pos_y 0)"
-sleep 0.1
-timeout 5 xdotool mousedown 1
-sleep "$HOLD"
-timeout 5 xdotool keydown 4
-sleep "$HOLD"
-timeout 5 xdotool keyup 4
-sleep 0.1
-timeout 5 xdotool mouseup 1
-sleep "$HOLD"
+mouse_down 1
+drag_key keydown 4
+drag_key keyup 4
+mouse_up 1
 click_at 1 2
 play_and_collect 2
 expect_keys "3C 40"
@@ -134,9 +122,7 @@ done
 press 2
 click_at 3 4
 mouse_move "$(col_x 3)" "$(pos_y 4)"
-sleep 0.2
 press Delete
-sleep 0.2
 play_and_collect 3
 expect_keys "3C 3C 3C"
 played_notes | grep -q "^43 " && fail "the deleted note still sounds"

@@ -24,7 +24,6 @@ grab_window "$WORK/before.png"
 
 step "F1 opens the help window with the manual's text"
 hold_key F1
-sleep 0.5
 grab_window "$WORK/help.png"
 [ "$(border_ink "$WORK/help.png")" -ge "$BORDER_MIN" ] || fail "no help window after F1"
 [ "$(count_colour "$WORK/help.png" "0 0 0" "$TEXT_AREA")" -gt 100 ] ||
@@ -32,18 +31,15 @@ grab_window "$WORK/help.png"
 
 step "Esc closes it and the editor stays"
 hold_key Escape
-sleep 0.5
 plinkel_running || fail "Esc in the help window ended the editor"
 grab_window "$WORK/after.png"
 [ "$(border_ink "$WORK/after.png")" -lt "$BORDER_MIN" ] || fail "the help window stayed open"
 
 step "the menu entry opens it again; OK closes it"
 menu_main "$MAIN_HELP"
-sleep 0.5
 grab_window "$WORK/menu_help.png"
 [ "$(border_ink "$WORK/menu_help.png")" -ge "$BORDER_MIN" ] || fail "no help window from the menu"
 mouse_click 1 "$HELP_OK_X" "$HELP_OK_Y"
-sleep 0.3
 plinkel_running || fail "OK in the help window ended the editor"
 hold_key Escape
 wait_exit

@@ -20,39 +20,14 @@ DOT_X=72 # centre of the 3 x 3 dot, at (LEN_X + 2) + 11 .. 13
 DOT_Y=43
 TRIES=3
 
-# Holds a key long enough for the polled key table to see it (xdotool key names, e.g. shift+e),
-# but briefly: a press the editor misses is noticed and repeated by after(), a press it takes
-# twice (held past a slow picture) is not.
-press() {
-    local keys=${1//+/ }
-    timeout 5 xdotool keydown $keys 2>/dev/null || fail "keydown $1"
-    sleep 0.1
-    timeout 5 xdotool keyup $(echo $keys | tr ' ' '\n' | tac | tr '\n' ' ') 2>/dev/null ||
-        fail "keyup $1"
-    sleep 0.15
-}
+# Holds a key (xdotool key names, e.g. shift+e) until the editor has taken it.
+press() { hold_key "$1"; }
 
-wheel() {
-    timeout 5 xdotool click "$1" 2>/dev/null || fail "wheel button $1"
-    sleep 0.25
-}
-
-# The main loop empties the keyboard buffer and the wheel counter before it waits, so input
-# that arrives while it is still drawing can be lost on a busy machine; F12 and every checked
-# step are therefore tried again when nothing happened.
 shot() {
     rm -f "$RUN_DIR/screenshot.bmp"
-    local try tries
-    for try in 1 2 3; do
-        press F12
-        tries=20
-        while [ "$tries" -gt 0 ] && ! file_complete "$RUN_DIR/screenshot.bmp"; do
-            sleep 0.1
-            tries=$((tries - 1))
-        done
-        file_complete "$RUN_DIR/screenshot.bmp" && break
-    done
-    wait_file "$RUN_DIR/screenshot.bmp"
+    signal_mark
+    press F12
+    wait_signal 'wrote screenshot.bmp'
     cp "$RUN_DIR/screenshot.bmp" "$SHOT"
 }
 
@@ -74,7 +49,7 @@ after() {
             shot
             "$@" && return 0
             [ "$SECONDS" -lt "$end" ] || break
-            sleep 0.2
+            settle
         done
         cmp -s "$SHOT" "$WORK/before.bmp" || fail "$what"
     done
@@ -200,7 +175,6 @@ after "press shift+Down" "Shift+Down from the top" staves_at 240
 
 step "the wheel scrolls by 72 pixels, never above -216"
 mouse_move 300 300
-sleep 0.2
 after "wheel 5" "wheel down" staves_at 168
 after "wheel 5" "wheel down" staves_at 96
 after "wheel 5" "wheel down" bass_bottom_at 144 # the top line now lies under the panel

@@ -30,11 +30,7 @@ expect_layout() {
     [ "$got" = "$1" ] || fail "measures '$got', expected '$1'"
 }
 
-e2e_init
-start_xvfb
-sound_config none
-SONG="$RUN_DIR/song.seq"
-cat >"$SONG" <<'EOF'
+start_with_song <<'EOF'
 vudiz 25
 tempo 120
 num_track 1
@@ -46,14 +42,10 @@ n 96 4 0 96 0 127
 m 0 4 4
 EOF
 
-start_plinkel_with song.seq
-wait_window
-
 step "note property: 3*64 makes the eighth a quarter; Cancel keeps it"
 menu_on_note 0 6 "$MAIN_NOTE_PROPERTY"
 retype "3*64"
 send_keys Return
-sleep 0.3
 menu_on_note 0 6 "$MAIN_NOTE_PROPERTY"
 retype "3*16"
 mouse_click 1 "$NOTE_CANCEL_X" "$NOTE_CANCEL_Y"
@@ -70,28 +62,21 @@ step "insert measures: Cancel inserts nothing, 3 inserts three empty measures in
 mouse_move "$(col_x 0)" "$(pos_y 0)"
 hold_key Return
 menu_child "$MAIN_EDIT" "$EDIT_INSERT_MEASURES"
-sleep 0.3
 retype 5
 mouse_click 1 "$INSERT_CANCEL_X" "$INSERT_CANCEL_Y"
 menu_child "$MAIN_EDIT" "$EDIT_INSERT_MEASURES"
-sleep 0.3
 retype 3
 send_keys Return
-sleep 0.3
 write_song
 expect_layout "|||0 4 96,0 6 192,96 4 96|"
 
 step "go to measure 1 shows the first new measure, where a click enters a note of volume 90"
 menu_main "$MAIN_GO_TO_MEASURE"
-sleep 0.3
 retype 1
 send_keys Return
-sleep 0.3
 menu_child "$MAIN_EDIT" "$EDIT_DEFAULT_VOLUME"
-sleep 0.3
 retype 90
 send_keys Return
-sleep 0.3
 click_note 0 0
 write_song
 expect_layout "0 0 192|||0 4 96,0 6 192,96 4 96|"

@@ -22,7 +22,6 @@ write_midi() {
 open_midi_song() {
     menu_child "$MAIN_FILE" "$FILE_OPEN_MIDI"
     select_name "$1" song.mid
-    sleep 0.3
 }
 
 e2e_init
@@ -52,13 +51,11 @@ open_with_grid() {
     open_midi_song "$1"
     retype "$2"
     send_keys Return
-    sleep 0.5
 }
 
 step "the grid offered is automatic: the second note is on the second beat"
 open_midi_song empty.mid
 send_keys Return
-sleep 0.5
 starts=$(note_starts song.seq)
 [ "$starts" = "0,192" ] || fail "automatic import starts '$starts', expected '0,192'"
 rm -f "$RUN_DIR/song.seq"*

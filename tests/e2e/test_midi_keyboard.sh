@@ -22,8 +22,7 @@ midi_keyboard_cleanup() {
     local status=$?
     if [ -n "$PLINKEL_PID" ] && kill -0 "$PLINKEL_PID" 2>/dev/null; then
         kill "$PLINKEL_PID" 2>/dev/null
-        sleep 0.3
-        kill -9 "$PLINKEL_PID" 2>/dev/null
+        wait_until 1 plinkel_ended || kill -9 "$PLINKEL_PID" 2>/dev/null
     fi
     if [ -n "$JACKD_PID" ]; then
         kill "$JACKD_PID" 2>/dev/null
@@ -105,7 +104,7 @@ step "note input mode: a chord of the keys held together, then the next key"
 send_keys n 3
 touch "$WORK/entry"
 wait "$KEYBOARD_PID" || fail "keyboard: $(cat "$WORK/keyboard.log")"
-sleep 0.3
+settle
 send_keys Escape
 menu_child "$MAIN_FILE" "$FILE_WRITE"
 select_name untitled.seq song.seq

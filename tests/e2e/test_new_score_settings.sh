@@ -40,7 +40,6 @@ fill_field "$BEATS_X" "$BEATS_Y" 3
 fill_field "$TRACKS_X" "$TRACKS_Y" 2
 mouse_click 1 "$KEY_X" "$KEY_ONE_SHARP_Y"
 mouse_click 1 "$OK_X" "$OK_Y"
-sleep 0.3
 menu_child "$MAIN_FILE" "$FILE_WRITE"
 select_name untitled.seq first.seq
 wait_file "$RUN_DIR/first.seq"
@@ -49,11 +48,9 @@ wait_file "$RUN_DIR/first.seq"
 
 step "new: 0 beats keep 3, 40 tracks count as 31"
 menu_child "$MAIN_FILE" "$FILE_NEW"
-sleep 0.5
 fill_field "$BEATS_X" "$BEATS_Y" 0
 fill_field "$TRACKS_X" "$TRACKS_Y" 40
 mouse_click 1 "$OK_X" "$OK_Y"
-sleep 0.3
 menu_child "$MAIN_FILE" "$FILE_WRITE"
 select_name untitled.seq second.seq
 wait_file "$RUN_DIR/second.seq"
@@ -77,7 +74,7 @@ new_by_return() {
     wait_for "$E2E_TIMEOUT" "the new-score settings" ink_is_not "$before"
     fill_field "$TRACKS_X" "$TRACKS_Y" "$1"
     mouse_move "$2" "$3"
-    sleep 0.2
+    hold_still
     send_keys "${5:-Return}"
     wait_for "$E2E_TIMEOUT" "the new-score settings to close" window_blank "$NEW_SCORE_DIALOG_AREA"
     menu_child "$MAIN_FILE" "$FILE_WRITE"

@@ -33,7 +33,6 @@ wait_window
 mouse_click 1 "$TRACKS_X" "$TRACKS_Y"
 retype 2
 mouse_click 1 "$OK_X" "$OK_Y"
-sleep 0.3
 
 step "N shows the caret"
 shot "$WORK/before.bmp"
@@ -45,12 +44,12 @@ shot "$WORK/caret.bmp"
 step "the scale, a chord on its last C, a C on the second track"
 # The mode reads typed keys from the keyboard buffer: a plain key press serves, and keys typed
 # faster than the pictures are drawn all count.
-send_keys 3 c d e f g a b c shift+e shift+g alt+Down c
-sleep 0.5
+timeout 10 xdotool key --delay 20 3 c d e f g a b c shift+e shift+g alt+Down c 2>/dev/null ||
+    fail "xdotool key"
+settle
 
 step "Esc leaves the mode and keeps the editor"
 send_keys Escape
-sleep 0.5
 plinkel_running || fail "Esc in note input mode ended the editor"
 shot "$WORK/after.bmp"
 [ "$(count_colour "$WORK/after.bmp" "0 255 0" "$STAFF_AREA")" = 0 ] || fail "the caret stays after Esc"

@@ -90,9 +90,7 @@ cp "$MIDI_SONG" "$RUN_DIR/tune.mid"
 start_new_score
 menu_child "$MAIN_FILE" "$FILE_OPEN_MIDI"
 select_name untitled.mid tune.mid
-sleep 0.3
 send_keys Return # the import grid as offered
-sleep 1
 shot "$WORK/tune.bmp"
 [ "$(count_colour "$WORK/tune.bmp" "0 0 0" "560x300+63+60")" -gt 1500 ] ||
     fail "the imported music is not on the screen"

@@ -19,9 +19,7 @@ stops_playback() {
     mark=$(wc -l <"$WORK/midi.log")
     hold_f5
     wait_for "$E2E_TIMEOUT" "the playback to start" note_ons_after "$mark" 1
-    timeout 5 xdotool keydown "$1" 2>/dev/null || fail "keydown $1"
-    sleep "$STOP_HOLD"
-    timeout 5 xdotool keyup "$1" 2>/dev/null || fail "keyup $1"
+    tap_key "$1"
     # The editor answers the screenshot key only once it is back from playing.
     screenshot "$WORK/after.bmp"
     wait_for "$E2E_TIMEOUT" "the notes to be released" all_released "$mark"
@@ -43,7 +41,6 @@ accept_new_score
 wait_file "$WORK/midi.log"
 NOTES="$WORK/notes.txt"
 FULL_SCORE="3C 40 43 48 3C 3C 3C 3C"
-STOP_HOLD=0.3 # the player looks at the keys only every few passes
 
 # Counts the note-ons logged after line $1; true once there are at least $2.
 note_ons_after() {
@@ -62,14 +59,11 @@ for p in 0 2 4 7; do
     mouse_click 1 "$(col_x $k)" "$(pos_y $p)"
     k=$((k + 1))
 done
-sleep 0.3
 
 step "sweeping the listening strip"
 mark=$(wc -l <"$WORK/midi.log")
 mouse_move $(($(col_x 0) - 5)) "$STRIP_Y"
-sleep 0.1
-timeout 5 xdotool mousedown 1
-sleep 0.2
+mouse_down 1
 # Within the first measure only: its last half column already belongs to the next one. The
 # pointer crosses each column in small steps and waits there until the column has sounded, so
 # a slowly drawing editor still sees it pass.
@@ -77,13 +71,12 @@ x=$(($(col_x 0) - 5))
 for k in 0 1 2 3; do
     for (( ; x <= $(col_x "$k"); x += 5)); do
         mouse_move "$x" "$STRIP_Y"
-        sleep 0.05
     done
     wait_for "$E2E_TIMEOUT" "column $k to sound" note_ons_after "$mark" $((k + 1))
 done
 mouse_move $(($(col_x 3) + 10)) "$STRIP_Y"
-sleep 0.2
-timeout 5 xdotool mouseup 1
+hold_still
+mouse_up 1
 wait_for "$E2E_TIMEOUT" "the strip to fall silent" all_released "$mark"
 messages_after "$mark" | awk '$2 ~ /^[89]/' >"$NOTES"
 ons=$(awk '$2 ~ /^9/ && $4 != "00" {print $3}' "$NOTES" | paste -s -d ' ')
@@ -99,7 +92,6 @@ step "Q and F8 stop playback"
 for k in 4 5 6 7; do
     mouse_click 1 "$(col_x $k)" "$(pos_y 0)"
 done
-sleep 0.3
 stops_playback q
 stops_playback F8
 

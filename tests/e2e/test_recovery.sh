@@ -43,7 +43,6 @@ answer_until() {
         tries=$((tries - 1))
         [ "$tries" -gt 0 ] || fail "answering $key to the recovery question had no effect"
         hold_key "$key"
-        sleep 0.2
     done
 }
 # 1 when two screenshots show the same picture below the status panel.

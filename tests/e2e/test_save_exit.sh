@@ -40,7 +40,6 @@ wait_window
 click_note 2 4
 hold_key Escape
 answer_save_question Cancel
-sleep 0.3
 plinkel_running || fail "Cancel ended the editor"
 cp "$SONG" "$WORK/second.seq"
 hold_key Escape

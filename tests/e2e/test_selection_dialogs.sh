@@ -28,11 +28,7 @@ expect_notes() {
     [ "$got" = "$1" ] || fail "measure 1 notes: '$got', expected '$1'"
 }
 
-e2e_init
-start_xvfb
-sound_config none
-SONG="$RUN_DIR/song.seq"
-cat >"$SONG" <<'EOF'
+start_with_song <<'EOF'
 vudiz 25
 tempo 120
 num_track 1
@@ -45,8 +41,6 @@ m 0 4 4
 EOF
 
 step "select the first two notes with [ and ]"
-start_plinkel_with song.seq
-wait_window
 mouse_move "$(col_x 0)" "$(pos_y 0)"
 hold_key bracketleft
 mouse_move "$(col_x 2)" "$(pos_y 0)"
@@ -54,12 +48,9 @@ hold_key bracketright
 
 step "set tempo: 90 typed with Enter applies, then No changes nothing"
 menu_main "$MAIN_SET_TEMPO"
-sleep 0.3
 retype "(100+80)/2"
 send_keys Return
-sleep 0.3
 menu_main "$MAIN_SET_TEMPO"
-sleep 0.3
 retype 60
 mouse_click 1 "$TEMPO_NO_X" "$TEMPO_NO_Y"
 write_song
@@ -69,21 +60,16 @@ expect_notes "0 0 192 100,192 2 192 50"
 
 step "transpose: Cancel changes nothing, 12 lifts both notes an octave"
 menu_child "$MAIN_EDIT" "$EDIT_TRANSPOSE"
-sleep 0.3
 retype 5
 mouse_click 1 "$CANCEL_X" "$CANCEL_Y"
 menu_child "$MAIN_EDIT" "$EDIT_TRANSPOSE"
-sleep 0.3
 retype 12
 send_keys Return
-sleep 0.3
 
 step "set volume: the typed velocity reaches both notes"
 menu_main "$MAIN_SET_VOLUME"
-sleep 0.3
 retype "2*32"
 send_keys Return
-sleep 0.3
 write_song
 expect_notes "0 7 192 64,192 9 192 64"
 

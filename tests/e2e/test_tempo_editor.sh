@@ -22,16 +22,12 @@ stroke() {
     x1=$(graph_x "$1")
     x2=$(graph_x "$3")
     mouse_move "$x1" "$y1"
-    sleep 0.1
-    timeout 5 xdotool mousedown 1 2>/dev/null || fail "mousedown"
-    sleep 0.1
+    mouse_down 1
     for ((i = 1; i <= steps; i++)); do
         mouse_move $((x1 + (x2 - x1) * i / steps)) $((y1 + (y2 - y1) * i / steps))
-        sleep 0.05
     done
-    sleep 0.1
-    timeout 5 xdotool mouseup 1 2>/dev/null || fail "mouseup"
-    sleep 0.3
+    hold_still
+    mouse_up 1
 }
 
 # The "t" lines of measure $2 (from 1) of the .seq file $1, as "x value" per line.
@@ -41,8 +37,7 @@ measure_tempos() {
 
 write_song() {
     menu_child "$MAIN_FILE" "$FILE_WRITE"
-    sleep 0.5
-    send_keys Return
+    confirm_selector
 }
 
 e2e_init
@@ -65,12 +60,9 @@ step "a stroke from 100 to 140 over ten columns, applied"
 start_plinkel_with song.seq
 wait_window
 menu_main "$MAIN_TEMPO_EDITOR"
-sleep 0.5
 stroke 5 "$Y_100" 15 "$Y_140"
 hold_key Escape
-sleep 0.5
 send_keys y
-sleep 0.5
 write_song
 wait_file "$SONG.bak"
 expected="0 120
@@ -94,22 +86,16 @@ cp "$SONG" "$WORK/applied.seq"
 
 step "Cancel keeps the editor with the stroke; No at the quit button drops it"
 menu_main "$MAIN_TEMPO_EDITOR"
-sleep 0.5
 stroke 30 "$Y_60" 40 "$Y_60"
 hold_key Escape
-sleep 0.5
 send_keys c
-sleep 0.5
 plinkel_running || fail "Cancel ended the program"
 grab_window "$WORK/cancelled.png"
 blue=$(count_colour "$WORK/cancelled.png" "0 0 255" "72x5+$(graph_x 31)+$((Y_60 - 2))")
 [ "$blue" -ge 60 ] || fail "the stroke is not on the graph after Cancel (blue pixels: $blue)"
 mouse_click 1 "$QUIT_X" "$QUIT_Y"
-sleep 0.5
 send_keys n
-sleep 0.5
 write_song
-sleep 1
 wait_file "$SONG"
 cmp -s "$SONG" "$WORK/applied.seq" || fail "No changed the tempo: $(diff "$WORK/applied.seq" "$SONG")"
 

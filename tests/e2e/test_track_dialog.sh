@@ -28,16 +28,9 @@ expect_tracks() {
 
 open_track_setting() {
     menu_main "$MAIN_TRACK_SETTING"
-    sleep 0.5
 }
 
-e2e_init
-start_xvfb
-sound_config none
-SONG="$RUN_DIR/song.seq"
-printf 'vudiz 25\ntempo 120\nnum_track 1\ntrack 0 0 0 -1\nm 0 4 4\nn 0 0 0 192 0 127\n' >"$SONG"
-start_plinkel_with song.seq
-wait_window
+start_with_song < <(printf 'vudiz 25\ntempo 120\nnum_track 1\ntrack 0 0 0 -1\nm 0 4 4\nn 0 0 0 192 0 127\n')
 
 step "Percussions, the last instrument, moves track 0 to channel 9"
 open_track_setting
@@ -58,7 +51,7 @@ mouse_move "$OK_X" "$OK_Y"
 hold_key Escape
 open_track_setting
 mouse_click 1 "$CHANNEL_X" "$CHANNEL_Y"
-send_keys BackSpace BackSpace End BackSpace BackSpace
+dialog_keys BackSpace BackSpace End BackSpace BackSpace
 type_text 4
 mouse_click 1 "$OK_X" "$OK_Y"
 write_song

@@ -17,7 +17,7 @@ SONG="$RUN_DIR/undo.seq"
 # Points at column $1 of the first track and holds the key $2.
 at_column() {
     mouse_move "$(col_x "$1")" "$(pos_y 0)"
-    sleep 0.2
+    hold_still
     hold_key "$2"
 }
 
@@ -58,7 +58,6 @@ start_new_score
 click_note 0 0
 click_note 1 2
 click_note 2 4
-sleep 0.3
 hold_key ctrl+z
 hold_key ctrl+z
 shot "$WORK/undone.bmp"
@@ -89,14 +88,11 @@ step "an undone transpose, through the menu"
 at_column 0 bracketleft
 at_column 2 bracketright
 menu_child "$MAIN_EDIT" "$EDIT_TRANSPOSE"
-sleep 0.3
 retype 12
 send_keys Return
-sleep 0.3
 write_song undo.seq
 expect_notes "0 7 192,192 9 192" "after the transpose"
 menu_child "$MAIN_EDIT" "$EDIT_UNDO"
-sleep 0.3
 write_song undo.seq
 expect_notes "0 0 192,192 2 192" "after undoing the transpose"
 echo PASS
