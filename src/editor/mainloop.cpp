@@ -24,6 +24,7 @@ int keyboard_tick = 0;
 int (*confirm_exit)() = nullptr;
 MENU *pop_up_menu = nullptr;
 void (*before_menu)() = nullptr;
+int (*background_idle)() = nullptr;
 
 namespace {
 
@@ -34,6 +35,8 @@ constexpr int POINTER_WAKE_DISTANCE = 20; // pixels the mouse must move to show 
 // too): only then is the editor at rest, with the score whole and no dialog or drag running.
 int main_wait = 0;
 int leave_now = 0;
+// A frame of background playback ended the last wait: keys typed while it was drawn stay.
+int after_frame = 0;
 
 // The main loop's wait: keeps the recovery copy meanwhile; a terminating signal ends the wait
 // and the loop.
@@ -146,8 +149,9 @@ int get_event() {
     if (mouse_visible)
         show_mouse(screen);
     // Keys typed in note input mode while the picture was drawn are notes: they stay.
-    if (!note_input_active())
+    if (!note_input_active() && !after_frame)
         clear_keybuf();
+    after_frame = 0;
     poll_mouse();
     poll_keyboard();
     int x0 = mouse_x, y0 = mouse_y;
@@ -167,6 +171,10 @@ int get_event() {
             return INPUT_WHEEL;
         if (poll_midi_in())
             return INPUT_MIDI_CHORD;
+        if (background_idle && background_idle()) {
+            after_frame = 1;
+            return INPUT_FRAME;
+        }
         if (!mouse_visible &&
             std::abs(x0 - mouse_x) + std::abs(y0 - mouse_y) > POINTER_WAKE_DISTANCE) {
             show_pointer();

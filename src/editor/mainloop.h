@@ -13,7 +13,8 @@ enum input_event {
     INPUT_RIGHT_BUTTON = 2,
     INPUT_WHEEL = 3,
     INPUT_LEAVE = 4,
-    INPUT_MIDI_CHORD = 5
+    INPUT_MIDI_CHORD = 5,
+    INPUT_FRAME = 6 // background playback has moved on: the picture is to be drawn again
 };
 
 // Clock base reset whenever a key event is taken and by waite_key_up.
@@ -27,6 +28,10 @@ extern int (*confirm_exit)();
 extern MENU *pop_up_menu;
 // Called before the menu opens, so that entries can name what they would do; null: nothing.
 extern void (*before_menu)();
+
+// Called every few milliseconds while the main loop waits; returns 1 when the picture is to be
+// drawn again (background playback moved the play line). Null: never.
+extern int (*background_idle)();
 
 void main_loop();
 // One turn: draw, show, wait for an event and apply it. Returns 0 when the loop should end.

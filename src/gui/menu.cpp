@@ -15,6 +15,8 @@
 #include "gui/play_commands.h"
 #include "gui/recovery_offer.h"
 #include "gui/undo_commands.h"
+#include "editor/play_frame.h"
+#include "model/play_view.h"
 #include "model/undo.h"
 #include "playback/sound.h"
 
@@ -85,6 +87,7 @@ const entry option_entries[] = {
     {"change graphic mode", menu_change_gfx, nullptr},
 };
 
+// The last three entries switch play options (FIRST_PLAY_TOGGLE, mark_play_options).
 const entry play_entries[] = {
     {"play foreground F5", menu_play_score, nullptr},
     {"play background", menu_play_bg, nullptr},
@@ -92,6 +95,10 @@ const entry play_entries[] = {
     {"pause", menu_play_pause, nullptr},
     {"resume", menu_play_resume, nullptr},
     {"play foreground", menu_play_score, nullptr},
+    {"play from cursor", menu_play_from_cursor, nullptr},
+    {"loop selection", menu_toggle_loop, nullptr},
+    {"metronome", menu_toggle_metronome, nullptr},
+    {"count-in", menu_toggle_count_in, nullptr},
 };
 
 void set_entry(MENU *item, const char *text, int (*proc)(), MENU *child, void *dp) {
@@ -159,6 +166,9 @@ void fill_key_commands() {
     key_commands[CMD_SELECT_END] = menu_select_end;
     key_commands[CMD_UNDO] = menu_undo;
     key_commands[CMD_REDO] = menu_redo;
+    key_commands[CMD_PLAY_FROM_CURSOR] = menu_play_from_cursor;
+    play_frame = show_play_frame;
+    background_idle = background_poll;
 }
 
 } // namespace
@@ -190,6 +200,25 @@ int menu_change_gfx() {
     return 1;
 }
 
+namespace {
+
+constexpr int FIRST_PLAY_TOGGLE = 7;
+constexpr int PLAY_TOGGLES = 3;
+
+// The play options that are on carry a check mark.
+void mark_play_options() {
+    const int *on[] = {&play_options.loop, &play_options.metronome, &play_options.count_in};
+    for (int i = 0; i < PLAY_TOGGLES; i++)
+        play_menu[FIRST_PLAY_TOGGLE + i].flags = *on[i] ? D_SELECTED : 0;
+}
+
+void prepare_menus() {
+    update_undo_menu();
+    mark_play_options();
+}
+
+} // namespace
+
 void install_command_layer() {
     command_layer.start = start_commands;
     command_layer.first_score = first_score;
@@ -197,5 +226,5 @@ void install_command_layer() {
     fill_key_commands();
     confirm_exit = go_save;
     pop_up_menu = main_menu;
-    before_menu = update_undo_menu;
+    before_menu = prepare_menus;
 }
