@@ -474,7 +474,8 @@ int units_until_due(const player_state *state) {
     return due;
 }
 
-// A frame between two passes, when one is due and nothing the ear would notice comes first.
+} // namespace
+
 void frame_between_passes(const player_state *state) {
     if (!play_frame || get_time2(&frame_tick, 0) < PLAY_FRAME_MS)
         return;
@@ -486,8 +487,6 @@ void frame_between_passes(const player_state *state) {
     play_line.counting_in = state->counting_in;
     play_frame();
 }
-
-} // namespace
 
 void play_score_from(score *s, play_spot from) {
     if (!from.m)

@@ -147,5 +147,8 @@ void play_score_from(score *s, play_spot from);
 constexpr int PLAY_FRAME_MS = 33;
 // Draws and shows the picture with the play line at play_line.at; null: no frames.
 extern void (*play_frame)();
+// Between two passes: a frame when PLAY_FRAME_MS have passed since the last one and nothing
+// is due within the time a frame may take.
+void frame_between_passes(const player_state *state);
 // F5, F6 and "play foreground": plays g_score from the first measure on the screen.
 int menu_play_score();
