@@ -10,23 +10,50 @@
 #include "model/view.h"
 #include "render/draw.h"
 
-void follow_play_line(score *s) {
+namespace {
+
+// What the screen shows of the last frame.
+struct shown_frame {
+    unsigned serial; // the playback it belongs to
+    int counting_in;
+    int line_x; // -1: none
+};
+shown_frame shown = {0, 0, -1};
+
+void show_line_columns(int x) {
+    if (x >= 0)
+        blit(buf, screen, x, bar_top, x, bar_top, PLAY_LINE_WIDTH, bar_bottom - bar_top + 1);
+}
+
+} // namespace
+
+int follow_play_line(score *s) {
     measure *ref = s->ref_measure;
     if (!ref || !play_line.at.m)
-        return;
+        return 0;
     int ref_px = COLUMN_WIDTH * get_near_pos_x_by_x(ref, offset_x);
     measure *page = page_for_spot(ref, ref_px, play_line.at, s->limit.x - s->origin.x);
     if (page == ref)
-        return;
+        return 0;
     s->ref_measure = page;
     offset_x = 0;
     set_score_ref_x(s);
+    return 1;
 }
 
 void show_play_frame() {
-    follow_play_line(&g_score);
+    int turned = follow_play_line(&g_score);
     draw_all();
+    int x = play_line_screen_x(&g_score);
+    bool whole = turned || shown.serial != play_line.serial ||
+                 shown.counting_in != play_line.counting_in || shown.line_x < 0;
     scare_mouse();
-    _blit();
+    if (whole) {
+        _blit();
+    } else {
+        show_line_columns(shown.line_x);
+        show_line_columns(x);
+    }
     unscare_mouse();
+    shown = {play_line.serial, play_line.counting_in, x};
 }

@@ -66,9 +66,15 @@ measure *nth_measure(score *s, int index) {
 
 void start_play_line(score *s, play_spot from, int looping, int counting_in, int background) {
     int beat_ticks = from.m->bit > 0 ? TICKS_PER_WHOLE / from.m->bit : TICKS_PER_WHOLE;
-    play_line = {
-        1,           from,      measure_number(s, from.m), from.tick / beat_ticks + 1, looping,
-        counting_in, background};
+    unsigned serial = play_line.serial + 1;
+    play_line = {1,
+                 from,
+                 measure_number(s, from.m),
+                 from.tick / beat_ticks + 1,
+                 looping,
+                 counting_in,
+                 background,
+                 serial};
 }
 
 play_spot cursor_play_spot(score *s) {

@@ -27,6 +27,7 @@ struct play_line_t {
     int looping;     // the playback runs round a loop
     int counting_in; // the count-in measure is being clicked
     int background;  // background playback, which F8 stops (Q is a length key then)
+    unsigned serial; // counts the playbacks started
 };
 extern play_line_t play_line;
 // Shows the line at from, noting from as the start of the playback.

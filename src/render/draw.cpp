@@ -56,7 +56,6 @@ constexpr int CURSOR_TEXT_X = 72, CURSOR_TEXT_Y = 16;
 constexpr int MARGIN_TIME_Y = 24, MARGIN_MEASURE_Y = 42;
 constexpr int LABEL_RISE = 8;
 constexpr int PLAY_TEXT_X = 72, PLAY_TEXT_Y = 32;
-constexpr int PLAY_LINE_WIDTH = 2;
 
 int row_y(int row) {
     return row * track_height - offset_y;
@@ -255,13 +254,9 @@ void draw_tie_arc(int px, int x, int y) {
 
 // The line through every shown row at the spot being heard.
 void draw_play_line(score *s) {
-    if (!play_line.shown || !s->ref_measure || draw_end_track < draw_start_track)
-        return;
-    int ref_px = COLUMN_WIDTH * get_near_pos_x_by_x(s->ref_measure, offset_x);
-    int px = play_line_offset(s->ref_measure, ref_px, play_line.at, s->limit.x - s->origin.x);
-    if (px >= 0)
-        rectfill(buf, s->origin.x + px, bar_top, s->origin.x + px + PLAY_LINE_WIDTH - 1, bar_bottom,
-                 blue_color);
+    int x = play_line_screen_x(s);
+    if (x >= 0)
+        rectfill(buf, x, bar_top, x + PLAY_LINE_WIDTH - 1, bar_bottom, blue_color);
 }
 
 // While music plays: where it started and how to stop it; otherwise the play options that
@@ -363,6 +358,14 @@ void draw_score(score *s) {
     int caret = caret_screen_x(s);
     if (caret >= 0)
         draw_caret(s, caret);
+}
+
+int play_line_screen_x(score *s) {
+    if (!play_line.shown || !s->ref_measure || draw_end_track < draw_start_track)
+        return -1;
+    int ref_px = COLUMN_WIDTH * get_near_pos_x_by_x(s->ref_measure, offset_x);
+    int px = play_line_offset(s->ref_measure, ref_px, play_line.at, s->limit.x - s->origin.x);
+    return px >= 0 ? s->origin.x + px : -1;
 }
 
 int caret_screen_x(score *s) {
