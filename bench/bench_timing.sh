@@ -3,7 +3,9 @@
 # with background playback through FluidSynth's file audio driver (paced in real time like a
 # sound card), beside the offline rendering of the same score by plinkel-convert. The onsets of
 # each recording are fitted to even time; the deviations from the fit are reported.
-#   PLINKEL_PREFIX=INSTALLED_TREE bench/bench_timing.sh [F5_RUNS]
+# With PLINKEL_PEER naming a second installed tree (say a build without the play line), each F5
+# run is made with both, one after the other, so that the load of the machine falls on both.
+#   PLINKEL_PREFIX=INSTALLED_TREE [PLINKEL_PEER=OTHER_TREE] bench/bench_timing.sh [F5_RUNS]
 set -u
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 export PLINKEL_PREFIX=${PLINKEL_PREFIX:?name the installed tree in PLINKEL_PREFIX}
@@ -46,15 +48,22 @@ timing_score >"$RUN_DIR/timing.seq"
     fail "offline rendering"
 report "offline rendering" "$WORK/offline.wav"
 
-for ((run = 1; run <= RUNS; run++)); do
-    file_driver "$WORK/f5_$run.wav"
+f5_run() { # label, installed tree
+    PLINKEL_BIN="$2/bin/plinkel"
+    file_driver "$WORK/f5.wav"
     start_plinkel_with timing.seq
     wait_window
     hold_key F5
     sleep "$PLAY_S"
     press_until_exit Escape
-    report "F5, run $run" "$WORK/f5_$run.wav"
+    report "$1" "$WORK/f5.wav"
+}
+
+for ((run = 1; run <= RUNS; run++)); do
+    f5_run "F5, run $run" "$PLINKEL_PREFIX"
+    [ -n "${PLINKEL_PEER:-}" ] && f5_run "F5 peer, run $run" "$PLINKEL_PEER"
 done
+PLINKEL_BIN="$PLINKEL_PREFIX/bin/plinkel"
 
 file_driver "$WORK/background.wav"
 start_plinkel_with timing.seq

@@ -23,6 +23,9 @@ struct editor_hooks {
     // back), and what runs before it opens, so that entries can name what they would do.
     MENU *pop_up_menu;
     void (*before_menu)();
+    // Called every few milliseconds while the main loop waits; 1 when the picture is to be drawn
+    // again (background playback moved the play line).
+    int (*background_idle)();
     // The commands bound to keys; a key whose entry is null does nothing.
     key_command_fn key_commands[KEY_COMMANDS];
 };

@@ -16,6 +16,7 @@
 #include "editor/scroll.h"
 #include "editor/state.h"
 #include "editor/test_signals.h"
+#include "model/play_view.h"
 #include "model/seq.h"
 #include "playback/sound.h"
 
@@ -113,6 +114,21 @@ void command_then_key_up(key_command_id id) {
 void play() {
     command_then_key_up(CMD_PLAY_SCORE);
 }
+void play_from_cursor() {
+    command_then_key_up(CMD_PLAY_FROM_CURSOR);
+}
+// L runs playback round the selection or no longer; Ctrl+K switches the metronome.
+void toggle_loop() {
+    if (!ctrl_held())
+        play_options.loop = !play_options.loop;
+    waite_key_up();
+}
+void toggle_metronome() {
+    if (!ctrl_held())
+        return;
+    play_options.metronome = !play_options.metronome;
+    waite_key_up();
+}
 void stop() {
     command_then_key_up(CMD_PLAY_STOP);
 }
@@ -207,7 +223,9 @@ const key_binding key_bindings[] = {
     {KEY_ENTER, ANY_SHIFT, KEY_OPENBRACE, KEY_CLOSEBRACE, enter_cursor},
     {KEY_F1, ANY_SHIFT, 0, 0, help},
     {KEY_F5, ANY_SHIFT, 0, 0, play},
-    {KEY_F6, ANY_SHIFT, 0, 0, play},
+    {KEY_F6, ANY_SHIFT, 0, 0, play_from_cursor},
+    {KEY_L, ANY_SHIFT, 0, 0, toggle_loop},
+    {KEY_K, ANY_SHIFT, 0, 0, toggle_metronome},
     {KEY_F8, ANY_SHIFT, KEY_F6, 0, stop},
     {KEY_C, ANY_SHIFT, 0, 0, copy},
     {KEY_V, WITH_SHIFT, 0, 0, paste_solid},

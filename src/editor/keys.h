@@ -32,6 +32,7 @@ enum key_command_id {
     CMD_DELETE_NOTE,
     CMD_UNDO,
     CMD_REDO,
+    CMD_PLAY_FROM_CURSOR,
     KEY_COMMANDS
 };
 typedef int (*key_command_fn)();

@@ -33,6 +33,8 @@ constexpr int POINTER_WAKE_DISTANCE = 20; // pixels the mouse must move to show 
 // too): only then is the editor at rest, with the score whole and no dialog or drag running.
 int main_wait = 0;
 int leave_now = 0;
+// A frame of background playback ended the last wait: keys typed while it was drawn stay.
+int after_frame = 0;
 
 // The main loop's wait: keeps the recovery copy meanwhile; a terminating signal ends the wait
 // and the loop.
@@ -163,6 +165,11 @@ static int pending_input() {
         return INPUT_WHEEL;
     if (poll_midi_in())
         return INPUT_MIDI_CHORD;
+    const editor_hooks &hooks = installed_editor_hooks();
+    if (hooks.background_idle && hooks.background_idle()) {
+        after_frame = 1;
+        return INPUT_FRAME;
+    }
     return -1;
 }
 
@@ -170,16 +177,17 @@ int get_event() {
     if (mouse_visible)
         show_mouse(screen);
     // Keys typed in note input mode while the picture was drawn are notes: they stay.
-    if (!note_input_active())
+    if (!note_input_active() && !after_frame)
         clear_keybuf();
     int fence = test_signals_fence();
+    after_frame = 0;
     poll_mouse();
     poll_keyboard();
     int x0 = mouse_x, y0 = mouse_y;
     position_mouse_z(0);
     for (;;) {
         int event = pending_input();
-        test_signals_poll(fence, event >= 0);
+        test_signals_poll(fence, event >= 0 && event != INPUT_FRAME);
         if (event >= 0)
             return event;
         if (!mouse_visible &&

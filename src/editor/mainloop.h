@@ -13,7 +13,8 @@ enum input_event {
     INPUT_RIGHT_BUTTON = 2,
     INPUT_WHEEL = 3,
     INPUT_LEAVE = 4,
-    INPUT_MIDI_CHORD = 5
+    INPUT_MIDI_CHORD = 5,
+    INPUT_FRAME = 6 // background playback has moved on: the picture is to be drawn again
 };
 
 // Clock base reset whenever a key event is taken and by waite_key_up.

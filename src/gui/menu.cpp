@@ -14,6 +14,8 @@
 #include "gui/play_commands.h"
 #include "gui/recovery_offer.h"
 #include "gui/undo_commands.h"
+#include "editor/play_frame.h"
+#include "model/play_view.h"
 #include "model/undo.h"
 #include "playback/sound.h"
 
@@ -84,6 +86,7 @@ const entry option_entries[] = {
     {"change graphic mode", menu_change_gfx, nullptr},
 };
 
+// The last three entries switch play options (FIRST_PLAY_TOGGLE, mark_play_options).
 const entry play_entries[] = {
     {"play foreground F5", menu_play_score, nullptr},
     {"play background", menu_play_bg, nullptr},
@@ -91,6 +94,10 @@ const entry play_entries[] = {
     {"pause", menu_play_pause, nullptr},
     {"resume", menu_play_resume, nullptr},
     {"play foreground", menu_play_score, nullptr},
+    {"play from cursor", menu_play_from_cursor, nullptr},
+    {"loop selection", menu_toggle_loop, nullptr},
+    {"metronome", menu_toggle_metronome, nullptr},
+    {"count-in", menu_toggle_count_in, nullptr},
 };
 
 void set_entry(MENU *item, const char *text, int (*proc)(), MENU *child, void *dp) {
@@ -168,6 +175,7 @@ void fill_key_commands(key_command_fn *key_commands) {
     key_commands[CMD_DELETE_NOTE] = menu_delete_note;
     key_commands[CMD_UNDO] = menu_undo;
     key_commands[CMD_REDO] = menu_redo;
+    key_commands[CMD_PLAY_FROM_CURSOR] = menu_play_from_cursor;
 }
 
 } // namespace
@@ -199,6 +207,25 @@ int menu_change_gfx() {
     return 1;
 }
 
+namespace {
+
+constexpr int FIRST_PLAY_TOGGLE = 7;
+constexpr int PLAY_TOGGLES = 3;
+
+// The play options that are on carry a check mark.
+void mark_play_options() {
+    const int *on[] = {&play_options.loop, &play_options.metronome, &play_options.count_in};
+    for (int i = 0; i < PLAY_TOGGLES; i++)
+        play_menu[FIRST_PLAY_TOGGLE + i].flags = *on[i] ? D_SELECTED : 0;
+}
+
+void prepare_menus() {
+    update_undo_menu();
+    mark_play_options();
+}
+
+} // namespace
+
 void install_command_layer() {
     editor_hooks hooks = {};
     hooks.start = start_commands;
@@ -207,7 +234,9 @@ void install_command_layer() {
     hooks.confirm_exit = go_save;
     hooks.exit_chosen = exit_chosen;
     hooks.pop_up_menu = main_menu;
-    hooks.before_menu = update_undo_menu;
+    hooks.before_menu = prepare_menus;
+    hooks.background_idle = background_poll;
     fill_key_commands(hooks.key_commands);
     install_editor_hooks(hooks);
+    play_frame = show_play_frame;
 }

@@ -2,7 +2,9 @@
 // player: a busy loop on the main thread that starts and stops notes as the clock reaches them.
 #include "playback/sound.h"
 
+#include <algorithm>
 #include <allegro.h>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <mutex>
@@ -204,21 +206,62 @@ static void enter_measure(player_state *state, measure *m) {
     state->t = 0;
     state->event = m->m_events.head;
     state->next = m->notes.head;
+    state->click = 0;
 }
 
-void start_playing(player_state *state, score *s, measure *m) {
+// Enters the measure of spot with the clock standing at the spot: the notes and clicks before
+// it are passed over, and the next pass applies the tempo events up to it.
+static void enter_spot(player_state *state, play_spot spot) {
+    enter_measure(state, spot.m);
+    set_midi_timer(get_measure_tempo(state->s, spot.m));
+    while (state->next && state->next->x < spot.tick)
+        state->next = state->next->next;
+    state->click = first_click_from(spot.m, spot.tick);
+    int units = ticks_to_play_units(spot.tick);
+    base_o += units;
+    ref_o -= units;
+}
+
+// The count-in: one measure of the start's signature and tempo, clicks and nothing else.
+static void enter_count_in(player_state *state) {
+    enter_measure(state, state->from.m);
+    state->event = nullptr;
+    state->next = nullptr;
+    set_midi_timer(tempo_at(state->s, state->from));
+}
+
+static void start_playing_with(player_state *state, score *s, play_spot from,
+                               const play_options_t &options) {
     playing.next = playing.prev = nullptr;
     playing_item_garbage.next = playing_item_garbage.prev = nullptr;
     init_channel_status();
     send_track_patches();
     init_midi_timer();
-    set_midi_timer(get_measure_tempo(s, m));
     get_midi_time(1);
     state->s = s;
-    enter_measure(state, m);
+    state->looping = options.loop && loop_from_selection(s, &state->loop);
+    // Started past the loop, the music goes round the loop at once.
+    if (state->looping && spot_reached(from, state->loop.end))
+        from = state->loop.start;
+    state->from = from;
+    state->metronome = options.metronome;
+    state->counting_in = options.count_in;
     state->program = 0;
     state->passes = 0;
+    if (state->counting_in)
+        enter_count_in(state);
+    else
+        enter_spot(state, from);
     get_time2(&audition_tick, 1);
+}
+
+void start_playing(player_state *state, score *s, measure *m) {
+    play_options_t plain = {};
+    start_playing_with(state, s, {m, 0}, plain);
+}
+
+void start_playing_from(player_state *state, score *s, play_spot from) {
+    start_playing_with(state, s, from, play_options);
 }
 
 // The msec at which the current segment's clock reached units (a fraction of a unit counts):
@@ -308,18 +351,85 @@ static void start_segment_at_bar_line(int length) {
     }
 }
 
+// Silences what sounds and starts the loop again; the caller has begun the new segment.
+static void restart_loop(player_state *state) {
+    while (playing.next)
+        _cast_playing_item(playing.next);
+    enter_spot(state, state->loop.start);
+}
+
+// At a bar line: the next measure, the start after the count-in, or the loop's start when the
+// score ends inside the loop. 0 at the end of the score.
+static int next_segment(player_state *state) {
+    if (!state->m->next && !state->counting_in && !state->looping)
+        return 0;
+    start_segment_at_bar_line(state->length);
+    if (state->counting_in) {
+        state->counting_in = 0;
+        enter_spot(state, state->from);
+    } else if (state->m->next) {
+        enter_measure(state, state->m->next);
+    } else {
+        restart_loop(state);
+    }
+    return 1;
+}
+
+static int loop_end_due(const player_state *state) {
+    return state->looping && !state->counting_in && state->m == state->loop.end.m &&
+           state->t >= ticks_to_play_units(state->loop.end.tick);
+}
+
+static void start_click(click c) {
+    playing_item *item = new_playing_item();
+    if (!item)
+        return;
+    item->end = get_midi_tick() + ticks_to_play_units(CLICK_TICKS);
+    item->key = c.accent ? CLICK_KEY_ACCENT : CLICK_KEY;
+    item->channel = CLICK_CHANNEL;
+    item->velocity = c.accent ? CLICK_VELOCITY_ACCENT : CLICK_VELOCITY;
+    due_at_segment_units(static_cast<double>(c.tick) * PLAY_UNITS_PER_WHOLE / TICKS_PER_WHOLE);
+    insert_sorted_playing_item_list(&playing, item);
+    midi_send_lateness = 0.0;
+}
+
+static int clicks_wanted(const player_state *state) {
+    return state->metronome || state->counting_in;
+}
+
+static void sound_due_clicks(player_state *state) {
+    if (!clicks_wanted(state))
+        return;
+    for (; state->click < measure_beats(state->m); state->click++) {
+        click c = measure_click(state->m, state->click);
+        if (state->t < ticks_to_play_units(c.tick))
+            return;
+        start_click(c);
+    }
+}
+
 int play_pass(player_state *state) {
     release_due_notes();
-    if (state->t >= state->length) {
-        if (!state->m->next)
-            return 0;
-        start_segment_at_bar_line(state->length);
-        enter_measure(state, state->m->next);
-    }
+    if (state->t >= state->length && !next_segment(state))
+        return 0;
     state->t = get_midi_time(0);
+    if (loop_end_due(state)) {
+        start_segment_at_bar_line(ticks_to_play_units(state->loop.end.tick));
+        restart_loop(state);
+        state->t = get_midi_time(0);
+    }
     apply_due_events(state);
     start_due_notes(state);
+    sound_due_clicks(state);
     return poll_play_keys(state);
+}
+
+play_spot player_spot(const player_state *state) {
+    if (state->counting_in)
+        return state->from;
+    int tick =
+        static_cast<int>(static_cast<int64_t>(state->t) * TICKS_PER_WHOLE / PLAY_UNITS_PER_WHOLE);
+    return {state->m, std::min(std::max(tick, 0), static_cast<int>(state->m->len))};
 }
 
 void finish_playing() {
@@ -328,11 +438,61 @@ void finish_playing() {
 }
 
 void play_score(score *s, measure *m) {
-    if (!m)
+    play_score_from(s, {m, 0});
+}
+
+void (*play_frame)() = nullptr;
+
+namespace {
+
+constexpr int FRAME_ROOM_MS = 12; // a frame is drawn only when nothing is due this soon
+int frame_tick;
+
+int units_to(const player_state *state, int ticks) {
+    return ticks_to_play_units(ticks) - state->t;
+}
+
+// Play units until the player must act next: a note to stop or start, a click, the loop's end
+// or the bar line.
+int units_until_due(const player_state *state) {
+    int due = state->length - state->t;
+    if (playing.next)
+        due = std::min(due, playing.next->end - get_midi_tick());
+    for (note *n = state->next; n; n = n->next)
+        if (!is_silent(n)) {
+            due = std::min(due, units_to(state, n->x));
+            break;
+        }
+    if (clicks_wanted(state) && state->click < measure_beats(state->m))
+        due = std::min(due, units_to(state, measure_click(state->m, state->click).tick));
+    if (state->looping && state->m == state->loop.end.m)
+        due = std::min(due, units_to(state, state->loop.end.tick));
+    return due;
+}
+
+} // namespace
+
+void frame_between_passes(const player_state *state) {
+    if (!play_frame || get_time2(&frame_tick, 0) < PLAY_FRAME_MS)
+        return;
+    if (static_cast<int64_t>(units_until_due(state)) * TEMPO_DIVISOR <
+        static_cast<int64_t>(FRAME_ROOM_MS) * midi_timer_tempo)
+        return;
+    get_time2(&frame_tick, 1);
+    play_line.at = player_spot(state);
+    play_line.counting_in = state->counting_in;
+    play_frame();
+}
+
+void play_score_from(score *s, play_spot from) {
+    if (!from.m)
         return;
     player_state state;
-    start_playing(&state, s, m);
+    start_playing_from(&state, s, from);
+    start_play_line(s, state.from, state.looping, state.counting_in, 0);
+    get_time2(&frame_tick, 1);
     while (play_pass(&state))
-        ;
+        frame_between_passes(&state);
     finish_playing();
+    play_line.shown = 0;
 }

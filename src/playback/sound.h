@@ -6,6 +6,7 @@
 
 #include "model/midi_wire.h"
 #include "model/score.h"
+#include "playback/follow.h"
 
 constexpr int CHANNEL_ROWS = 32;
 constexpr int PAN_CENTRE = 128;
@@ -93,19 +94,38 @@ constexpr int AUDITION_REPEAT_MS = 500;
 
 struct player_state {
     score *s;
-    measure *m;     // the measure being played
-    int length;     // its length in play units
-    int t;          // play units since its start
-    m_event *event; // next measure event due
-    note *next;     // next note due
-    int program;    // audition program sent to channel 0 with Up and Down
-    int passes;     // passes since the last keyboard poll
+    measure *m;      // the measure being played
+    int length;      // its length in play units
+    int t;           // play units since its start
+    m_event *event;  // next measure event due
+    note *next;      // next note due
+    int program;     // audition program sent to channel 0 with Up and Down
+    int passes;      // passes since the last keyboard poll
+    int click;       // next click of the measure, while the metronome or the count-in runs
+    int metronome;   // clicks on the beats
+    int counting_in; // the count-in measure is being clicked before the music
+    play_spot from;  // where the music starts (and where a count-in leads to)
+    int looping;     // the music runs round loop until stopped
+    play_loop loop;
 };
 
 void start_playing(player_state *state, score *s, measure *m);
+// As start_playing, from the spot from, with the loop, metronome and count-in of play_options.
+void start_playing_from(player_state *state, score *s, play_spot from);
+// The spot the player is heard at (the start, during the count-in).
+play_spot player_spot(const player_state *state);
 // One pass of the loop; 0 when the score has ended or the user asked to stop.
 int play_pass(player_state *state);
 // Frees every playing item and releases its key, so that nothing is left sounding.
 void finish_playing();
 
 void play_score(score *s, measure *m);
+// Plays from the spot from; between passes, when no note is due soon, shows a frame through
+// play_frame (at most PLAY_FRAME_MS apart), so that the picture follows the music.
+void play_score_from(score *s, play_spot from);
+constexpr int PLAY_FRAME_MS = 33;
+// Draws and shows the picture with the play line at play_line.at; null: no frames.
+extern void (*play_frame)();
+// Between two passes: a frame when PLAY_FRAME_MS have passed since the last one and nothing
+// is due within the time a frame may take.
+void frame_between_passes(const player_state *state);

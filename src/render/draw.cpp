@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "model/play_view.h"
 #include "model/seq.h"
 #include "render/canvas.h"
 #include "render/glyphs.h"
@@ -52,6 +53,7 @@ constexpr int HEADER_X = 40, HEADER_Y = 0;
 constexpr int CURSOR_TEXT_X = 72, CURSOR_TEXT_Y = 16;
 constexpr int MARGIN_TIME_Y = 24, MARGIN_MEASURE_Y = 42;
 constexpr int LABEL_RISE = 8;
+constexpr int PLAY_TEXT_X = 72, PLAY_TEXT_Y = 32;
 
 const note *held_note = nullptr; // the editor's note being dragged, drawn like a selection
 
@@ -211,31 +213,9 @@ void draw_cursor_line(score *s, int x, measure *m) {
           scol);
 }
 
-// Pixels from the drawn start of m to the place of tick: between the columns of the elements
-// around it, in proportion to the ticks.
-int tick_column_offset(measure *m, int tick) {
-    int c0 = 0, x0 = 0, c1 = m->n_pos, x1 = m->len;
-    for (note *n = m->notes.head; n; n = n->next) {
-        if (!track_shown(n->track) || (n->rest && n->len == 0))
-            continue;
-        if (n->x <= tick) {
-            c0 = n->pos.x;
-            x0 = n->x;
-        } else {
-            c1 = n->pos.x;
-            x1 = n->x;
-            break;
-        }
-    }
-    int px = COLUMN_WIDTH * c0;
-    if (x1 > x0)
-        px += (tick - x0) * COLUMN_WIDTH * (c1 - c0) / (x1 - x0);
-    return px;
-}
-
 // Screen x of the caret in m drawn x pixels right of origin.x.
 int caret_x_in(score *s, int x, measure *m, int tick) {
-    return s->origin.x + x + tick_column_offset(m, tick) - CARET_BACK;
+    return s->origin.x + x + tick_column_pixels(m, tick) - CARET_BACK;
 }
 
 // A bar over the caret's staff, from its top line to its bottom line and a step beyond.
@@ -272,6 +252,30 @@ void draw_tie_arc(int px, int x, int y) {
     int ys[5] = {y, y + 3 * d / 4, y + d, y + 3 * d / 4, y};
     for (int i = 0; i < 4; i++)
         line(buf, xs[i], ys[i], xs[i + 1], ys[i + 1], blue_color);
+}
+
+// The line through every shown row at the spot being heard.
+void draw_play_line(score *s) {
+    int x = play_line_screen_x(s);
+    if (x >= 0)
+        rectfill(buf, x, bar_top, x + PLAY_LINE_WIDTH - 1, bar_bottom, blue_color);
+}
+
+// While music plays: where it started and how to stop it; otherwise the play options that
+// are on.
+void draw_play_text() {
+    if (play_line.shown) {
+        textprintf_ex(buf, font, PLAY_TEXT_X, PLAY_TEXT_Y, fcol, bcol,
+                      "%s from measure %d beat %d%s  %s stops",
+                      play_line.counting_in ? "Count-in" : "Playing", play_line.from_number,
+                      play_line.from_beat, play_line.looping ? ", looping" : "",
+                      play_line.background ? "F8" : "Q or F8");
+        return;
+    }
+    if (play_options.loop || play_options.metronome || play_options.count_in)
+        textprintf_ex(buf, font, PLAY_TEXT_X, PLAY_TEXT_Y, fcol, bcol, "%s%s%s",
+                      play_options.loop ? "Loop " : "", play_options.metronome ? "Metronome " : "",
+                      play_options.count_in ? "Count-in" : "");
 }
 
 } // namespace
@@ -356,6 +360,14 @@ void draw_score(score *s) {
     int caret = caret_screen_x(s);
     if (caret >= 0)
         draw_caret(s, caret);
+}
+
+int play_line_screen_x(score *s) {
+    if (!play_line.shown || !s->ref_measure || draw_end_track < draw_start_track)
+        return -1;
+    int ref_px = COLUMN_WIDTH * get_near_pos_x_by_x(s->ref_measure, offset_x);
+    int px = play_line_offset(s->ref_measure, ref_px, play_line.at, s->limit.x - s->origin.x);
+    return px >= 0 ? s->origin.x + px : -1;
 }
 
 int caret_screen_x(score *s) {
@@ -462,6 +474,8 @@ void draw_all(const editor_view &view) {
     for (int row = draw_start_track; row <= draw_end_track; row++)
         draw_five_lines(&g_score, row);
     draw_score(&g_score);
+    draw_play_line(&g_score);
     draw_header_text(view);
+    draw_play_text();
     hline(buf, g_score.origin.x, view.panel_height, g_score.limit.x, green_color);
 }

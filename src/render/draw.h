@@ -46,6 +46,10 @@ void _draw_note(BITMAP *bmp, score *s, int key, note *n, int sel);
 // Screen x of the note input caret (drawn over its staff by draw_score); -1 when the caret is
 // off or not in a measure on the screen.
 int caret_screen_x(score *s);
+// Screen x of the play line (PLAY_LINE_WIDTH wide, from bar_top to bar_bottom); -1 when no
+// music plays or its spot is not on the screen.
+constexpr int PLAY_LINE_WIDTH = 2;
+int play_line_screen_x(score *s);
 // The tie strokes a note needs towards its previous and next pieces.
 void draw_tie(score *s, measure *m, int x, note *n);
 void _draw_tie(score *s, note *n, int from_outside, int to_outside);

@@ -15,6 +15,7 @@
 #include "editor/interface.h"
 #include "editor/keys.h"
 #include "editor/mainloop.h"
+#include "model/play_view.h"
 #include "editor/scroll.h"
 #include "editor/state.h"
 #include "model/seq.h"
@@ -27,7 +28,7 @@ void release_all_keys() {
 }
 
 // Holds the given keys for one key event.
-void press(std::initializer_list<int> scancodes) {
+void press(const std::vector<int> &scancodes) {
     release_all_keys();
     for (int k : scancodes)
         key[k] = 1;
@@ -208,6 +209,10 @@ int log_play() {
     command_log.push_back(CMD_PLAY_SCORE);
     return 1;
 }
+int log_play_from_cursor() {
+    command_log.push_back(CMD_PLAY_FROM_CURSOR);
+    return 1;
+}
 int log_stop() {
     command_log.push_back(CMD_PLAY_STOP);
     return 1;
@@ -252,6 +257,7 @@ class KeysTest : public ScoreFixture {
         hooks.key_commands[CMD_DELETE_MEASURE] = log_delete_measure;
         hooks.key_commands[CMD_PLAY_SCORE] = log_play;
         hooks.key_commands[CMD_PLAY_STOP] = log_stop;
+        hooks.key_commands[CMD_PLAY_FROM_CURSOR] = log_play_from_cursor;
         hooks.key_commands[CMD_PASTE_SOLID] = log_paste_solid;
         hooks.key_commands[CMD_PASTE_BLEND] = log_paste_blend;
         hooks.key_commands[CMD_DELETE_NOTE] = log_delete_note;
@@ -319,13 +325,31 @@ TEST_F(KeysTest, InsertAndStopToggleTheModesInOneTurn) {
 
 TEST_F(KeysTest, F8StopsOnlyWithoutF6) {
     press({KEY_F6, KEY_F8});
-    EXPECT_EQ(command_log, std::vector<int>{CMD_PLAY_SCORE});
+    EXPECT_EQ(command_log, std::vector<int>{CMD_PLAY_FROM_CURSOR});
     command_log.clear();
     press({KEY_F8});
     EXPECT_EQ(command_log, std::vector<int>{CMD_PLAY_STOP});
     command_log.clear();
     press({KEY_F5, KEY_F6});
-    EXPECT_EQ(command_log, (std::vector<int>{CMD_PLAY_SCORE, CMD_PLAY_SCORE}));
+    EXPECT_EQ(command_log, (std::vector<int>{CMD_PLAY_SCORE, CMD_PLAY_FROM_CURSOR}));
+}
+
+// L switches the loop, Ctrl+K the metronome; K alone stays a length key.
+TEST_F(KeysTest, LAndCtrlKSwitchThePlayOptions) {
+    struct {
+        std::vector<int> keys;
+        play_options_t after;
+    } cases[] = {
+        {{KEY_L}, {1, 0, 0}}, {{KEY_K, KEY_LCONTROL}, {1, 1, 0}}, {{KEY_K}, {1, 1, 0}},
+        {{KEY_L}, {0, 1, 0}}, {{KEY_K, KEY_RCONTROL}, {0, 0, 0}},
+    };
+    play_options = {};
+    for (const auto &c : cases) {
+        press(c.keys);
+        EXPECT_EQ(play_options.loop, c.after.loop);
+        EXPECT_EQ(play_options.metronome, c.after.metronome);
+    }
+    EXPECT_TRUE(command_log.empty());
 }
 
 TEST_F(KeysTest, ShiftChoosesSolidPaste) {

@@ -39,7 +39,8 @@ TEST(MenuTree, EveryEntryInItsPlace) {
                                 "set default volume");
     EXPECT_EQ(texts(option_menu), "edit sound setting|change graphic mode");
     EXPECT_EQ(texts(play_menu),
-              "play foreground F5|play background|stop F8|pause|resume|play foreground");
+              "play foreground F5|play background|stop F8|pause|resume|play foreground|"
+              "play from cursor|loop selection|metronome|count-in");
     EXPECT_EQ(main_menu[0].child, file_menu);
     EXPECT_EQ(main_menu[3].child, play_menu);
     EXPECT_EQ(play_menu[0].proc, play_menu[5].proc);

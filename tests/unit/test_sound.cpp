@@ -498,4 +498,140 @@ TEST_F(PlayerTest, AuditionProgramStaysInRange) {
     EXPECT_GE(programs[2].at - programs[1].at, AUDITION_REPEAT_MS);
 }
 
+// ---- Playing from a spot, round a loop, with clicks and a count-in ----
+
+class FollowPlayerTest : public PlayerTest {
+  protected:
+    int frames = 0;
+    void TearDown() override {
+        play_options = {};
+        play_frame = nullptr;
+        PlayerTest::TearDown();
+    }
+    // Plays from spot with play_options, one pass per millisecond and a frame between passes
+    // when one is due; returns the msec the player ran.
+    int play_from(play_spot spot, int max_ms) {
+        player_state state;
+        start_playing_from(&state, &s, spot);
+        int start = msec;
+        while (play_pass(&state) && msec - start < max_ms) {
+            frame_between_passes(&state);
+            msec++;
+        }
+        finish_playing();
+        return msec - start;
+    }
+    std::vector<int> keys_on(int channel) {
+        std::vector<int> keys;
+        for (const sent_message &m : sent_of_kind(0x90))
+            if ((m.bytes[0] & 0x0F) == channel)
+                keys.push_back(m.bytes[1]);
+        return keys;
+    }
+    std::vector<int> times_on(int channel) {
+        std::vector<int> at;
+        for (const sent_message &m : sent_of_kind(0x90))
+            if ((m.bytes[0] & 0x0F) == channel)
+                at.push_back(m.at);
+        return at;
+    }
+};
+
+int frame_cost_ms = 0;
+int frames_drawn = 0;
+// A frame that takes its time, as drawing and showing the picture does.
+void slow_frame() {
+    frames_drawn++;
+    msec += frame_cost_ms;
+}
+
+TEST_F(FollowPlayerTest, StartsAtTheSpotWithTheTempoInForceThere) {
+    measure *m = add_measure();
+    add_note(m, 0, 192, 0);
+    add_note(m, 384, 192, 2);
+    add_note(m, 576, 192, 4);
+    add_tempo(m, 192, 240);
+    int took = play_from({m, 384}, 10000);
+    EXPECT_EQ(keys_on(0), (std::vector<int>{62, 64}));
+    auto at = times_on(0);
+    EXPECT_NEAR(at[1] - at[0], 250, 2);
+    EXPECT_NEAR(took, 500, 3);
+}
+
+// A loop inside one measure and a loop over a bar line: the music goes round until stopped.
+TEST_F(FollowPlayerTest, LoopRunsRoundTheSelection) {
+    struct {
+        int start_x, end_measure, end_x;
+        std::vector<int> keys;
+    } cases[] = {
+        {192, 0, 576, {60, 62, 64, 62, 64, 62, 64, 62, 64, 62}},
+        {576, 1, 192, {60, 62, 64, 66, 67, 66, 67, 66, 67, 66}},
+    };
+    for (const auto &c : cases) {
+        destroy_score(&s);
+        init_score(&s);
+        measure *m[] = {add_measure(), add_measure()};
+        for (int i = 0; i < 4; i++)
+            add_note(m[0], 192 * i, 192, 2 * i);
+        add_note(m[1], 0, 192, 7);
+        add_note(m[1], 192, 192, 9);
+        s.select_start = m[0];
+        s.select_start_x = c.start_x;
+        s.select_end = m[c.end_measure];
+        s.select_end_x = c.end_x;
+        play_options.loop = 1;
+        sent.clear();
+        play_from({m[0], 0}, 1500 + 3 * 1000 + 100); // from the start: into the loop
+        EXPECT_EQ(keys_on(0), c.keys);
+        auto at = times_on(0);
+        for (size_t i = 1; i < at.size(); i++)
+            EXPECT_NEAR(at[i] - at[i - 1], 500, 3) << "note " << i; // no gap at the turn
+        for (auto &row : channel_status)
+            for (channel_status_t &cell : row)
+                EXPECT_EQ(cell.count, 0);
+    }
+}
+
+// Clicks fall on the beats of each measure's signature and follow a tempo change.
+TEST_F(FollowPlayerTest, MetronomeFollowsSignaturesAndTempo) {
+    measure *a = add_measure(3, 4);
+    measure *b = add_measure(6, 8);
+    add_tempo(b, 0, 60);
+    play_options.metronome = 1;
+    play_from({a, 0}, 20000);
+    EXPECT_EQ(keys_on(CLICK_CHANNEL), (std::vector<int>{76, 77, 77, 76, 77, 77, 77, 77, 77}));
+    auto at = times_on(CLICK_CHANNEL);
+    const int want[] = {0, 500, 1000, 1500, 2000, 2500, 3000, 3500, 4000};
+    for (size_t i = 0; i < at.size(); i++)
+        EXPECT_NEAR(at[i] - at[0], want[i], 3) << "click " << i;
+}
+
+TEST_F(FollowPlayerTest, CountInClicksOneMeasureFirst) {
+    measure *m = add_measure(3, 4);
+    add_note(m, 192, 192, 0);
+    play_options.count_in = 1;
+    int took = play_from({m, 192}, 10000);
+    EXPECT_EQ(keys_on(CLICK_CHANNEL), (std::vector<int>{76, 77, 77}));
+    auto clicks = times_on(CLICK_CHANNEL), notes = times_on(0);
+    ASSERT_EQ(notes.size(), 1u);
+    EXPECT_NEAR(notes[0] - clicks[0], 1500, 3);
+    EXPECT_NEAR(took, 1500 + 1000, 4);
+}
+
+// Frames that take 10 ms each are drawn between passes, never where they would delay a note.
+TEST_F(FollowPlayerTest, FramesLeaveTheNotesOnTime) {
+    measure *m = add_measure();
+    for (int i = 0; i < 16; i++)
+        add_note(m, 48 * i, 24, i % 2);
+    frame_cost_ms = 10;
+    frames_drawn = 0;
+    play_frame = slow_frame;
+    play_from({m, 0}, 10000);
+    auto at = times_on(0);
+    ASSERT_EQ(at.size(), 16u);
+    for (size_t i = 0; i < at.size(); i++)
+        EXPECT_NEAR(at[i] - at[0], 125 * static_cast<int>(i), 2) << "note " << i;
+    EXPECT_GE(frames_drawn, 2000 / 125); // one in each gap between the sixteenths at least
+}
+
 } // namespace
