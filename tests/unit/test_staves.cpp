@@ -1,0 +1,28 @@
+// Staff use of a track: which staves its notes take, by pitch, ignoring rests and other tracks.
+#include "model/staves.h"
+#include "model_core_helpers.h"
+
+namespace {
+
+using model_test::add_note;
+using model_test::nth;
+
+TEST(Staves, TrackStaffUseFollowsItsNotes) {
+    struct {
+        std::vector<int> pitches; // of track 0, one per measure
+        int use;
+    } cases[] = {{{}, STAFF_NONE},         {{0}, STAFF_TREBLE},      {{-1}, STAFF_BASS},
+                 {{12, 7}, STAFF_TREBLE},  {{-12, -24}, STAFF_BASS}, {{-1, 0}, STAFF_BOTH},
+                 {{5, -20, 3}, STAFF_BOTH}};
+    for (const auto &c : cases) {
+        model_test::reset_score(2, 3);
+        for (size_t i = 0; i < c.pitches.size(); i++)
+            add_note(nth(static_cast<int>(i)), 0, 192, c.pitches[i], 0);
+        add_note(nth(0), 192, 192, -30, 1); // another track's note changes nothing
+        EXPECT_EQ(track_staff_use(&g_score, 0), c.use) << c.pitches.size();
+        EXPECT_EQ(track_staff_use(&g_score, 1), STAFF_BASS);
+    }
+    model_test::release_score();
+}
+
+} // namespace
