@@ -1,4 +1,5 @@
-// Staff use of a track: which staves its notes take, by pitch, ignoring rests and other tracks.
+// Staff use of a track: one clef when its notes fit it, the grand staff when they need both,
+// read from the notes of that track alone.
 #include "model/staves.h"
 #include "model_core_helpers.h"
 
@@ -11,9 +12,12 @@ TEST(Staves, TrackStaffUseFollowsItsNotes) {
     struct {
         std::vector<int> pitches; // of track 0, one per measure
         int use;
-    } cases[] = {{{}, STAFF_NONE},         {{0}, STAFF_TREBLE},      {{-1}, STAFF_BASS},
-                 {{12, 7}, STAFF_TREBLE},  {{-12, -24}, STAFF_BASS}, {{-1, 0}, STAFF_BOTH},
-                 {{5, -20, 3}, STAFF_BOTH}};
+    } cases[] = {
+        {{}, STAFF_NONE},        {{0}, STAFF_TREBLE},        {{-1}, STAFF_BASS},
+        {{12, 7}, STAFF_TREBLE}, {{-12, -24}, STAFF_BASS},   {{-5, 9}, STAFF_TREBLE},
+        {{-12, 7}, STAFF_BASS},  {{-1, 2, 3}, STAFF_TREBLE}, {{-4, -3, 2}, STAFF_BASS},
+        {{-8, 8}, STAFF_BOTH},   {{5, -20, 12}, STAFF_BOTH},
+    };
     for (const auto &c : cases) {
         model_test::reset_score(2, 3);
         for (size_t i = 0; i < c.pitches.size(); i++)
@@ -21,6 +25,8 @@ TEST(Staves, TrackStaffUseFollowsItsNotes) {
         add_note(nth(0), 192, 192, -30, 1); // another track's note changes nothing
         EXPECT_EQ(track_staff_use(&g_score, 0), c.use) << c.pitches.size();
         EXPECT_EQ(track_staff_use(&g_score, 1), STAFF_BASS);
+        EXPECT_EQ(pitch_staff(c.pitches.empty() ? 0 : c.pitches[0]),
+                  c.pitches.empty() || c.pitches[0] >= 0 ? STAFF_TREBLE : STAFF_BASS);
     }
     model_test::release_score();
 }
