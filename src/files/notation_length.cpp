@@ -1,7 +1,13 @@
 // Notatable durations: get_clipped_len cuts a length at the beats of its measure; a piece it
 // leaves whole that is still not one value (a 5/4 whole-measure rest, a compound import
 // length) is split further into plain, dotted and triplet values that add up to it exactly.
+// The metric split reads the measure as a hierarchy of levels (the bar, its divisions by the
+// factors of the numerator, then halves down to the 256th) and takes the longest value at each
+// step that hides no level it must show.
 #include "files/notation_length.h"
+
+#include <algorithm>
+#include <vector>
 
 #include "model/length.h"
 
@@ -64,6 +70,71 @@ bool is_notatable(int ticks) {
     return q % PLAIN_FACTOR == 0 && is_power_of_two(q / PLAIN_FACTOR) && ticks <= MAX_DOTTED;
 }
 
+constexpr int BINARY = 2;
+
+// The units of the metre's levels, strongest first: the measure, its divisions by the factors
+// of the numerator in turn, then halves while they stay on the plain grid.
+std::vector<int> metre_levels(const measure *m) {
+    std::vector<int> units{m->len};
+    for (int rest = m->num; rest > 1;) {
+        int p = get_divisible_prime(rest);
+        if (p == 1 || units.back() % p != 0)
+            break;
+        units.push_back(units.back() / p);
+        rest /= p;
+    }
+    while (units.back() % BINARY == 0 && units.back() / BINARY % PLAIN_FACTOR == 0)
+        units.push_back(units.back() / BINARY);
+    return units;
+}
+
+// The strongest level whose unit divides t (the measure's end counts as its start).
+int level_of(const std::vector<int> &units, int t, int measure_len) {
+    if (t == measure_len)
+        return 0;
+    for (size_t i = 0; i < units.size(); i++)
+        if (t % units[i] == 0)
+            return static_cast<int>(i);
+    return static_cast<int>(units.size());
+}
+
+// The strongest level with a point strictly between from and to.
+int level_inside(const std::vector<int> &units, int from, int to) {
+    for (size_t i = 0; i < units.size(); i++)
+        if ((from / units[i] + 1) * units[i] < to)
+            return static_cast<int>(i);
+    return static_cast<int>(units.size());
+}
+
+// Whether from..to may be written as one value: it shows every level stronger than both its
+// ends, except that a note may hide a binary level just above the weaker end.
+bool shows_the_metre(const std::vector<int> &units, int measure_len, int from, int to,
+                     int is_rest) {
+    int inside = level_inside(units, from, to);
+    int ends = std::max(level_of(units, from, measure_len), level_of(units, to, measure_len));
+    if (inside >= ends)
+        return true;
+    size_t next = static_cast<size_t>(inside) + 1;
+    bool binary = next < units.size() && units[inside] == BINARY * units[next];
+    return !is_rest && inside == ends - 1 && binary;
+}
+
+// The longest plain or dotted value from x, at most len, that shows the metre (a 256th always
+// does).
+int metric_piece(const std::vector<int> &units, int measure_len, int x, int len, int is_rest) {
+    auto fits = [&](int v) {
+        return v <= len && shows_the_metre(units, measure_len, x, x + v, is_rest);
+    };
+    for (int plain = MAX_PLAIN; plain > SHORTEST_PLAIN; plain /= BINARY) {
+        int dotted = plain + plain / BINARY;
+        if (dotted <= MAX_DOTTED && fits(dotted))
+            return dotted;
+        if (fits(plain))
+            return plain;
+    }
+    return SHORTEST_PLAIN;
+}
+
 } // namespace
 
 int notation_value(int ticks, notation_piece *out) {
@@ -121,6 +192,22 @@ int split_notation_length(measure *m, int x, int len, notation_piece *out, int m
         if (n == max)
             return -1;
         out[n++] = p;
+        x += ticks;
+        len -= ticks;
+    }
+    return n;
+}
+
+int split_metric_length(measure *m, int x, int len, int is_rest, notation_piece *out, int max) {
+    if (x % PLAIN_FACTOR != 0 || len % PLAIN_FACTOR != 0 || m->len % PLAIN_FACTOR != 0)
+        return split_notation_length(m, x, len, out, max);
+    std::vector<int> units = metre_levels(m);
+    int n = 0;
+    while (len > 0) {
+        int ticks = metric_piece(units, m->len, x, len, is_rest);
+        if (n == max)
+            return -1;
+        notation_value(ticks, &out[n++]);
         x += ticks;
         len -= ticks;
     }
