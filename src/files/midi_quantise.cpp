@@ -33,6 +33,10 @@ constexpr double COMPLEX_VALUE_COST = 0.1; // per step away from a plain value
 constexpr double OFF_BEAT_GRID_COST = 0.1; // an end off the grid of its beat
 constexpr double LEGATO_BONUS = 0.15;
 constexpr int MAX_END_CANDIDATES = 64;
+// A note that sounded at least half the time to the next onset and would leave a rest of a
+// sixteenth or less before it was played detached, not followed by a rest: it is held to it.
+constexpr int DETACHED_GAP = 48;
+constexpr int DETACHED_SHARE = 2;
 // The start's family offers ends no finer than a sixteenth or a triplet eighth.
 constexpr int END_STRAIGHT_MIN = 48;
 constexpr int END_TRIPLET_MIN = 64;
@@ -237,7 +241,9 @@ int64_t choose_end(const end_context &c, int track) {
     }
     if (best < 0)
         best = std::max<int64_t>(c.q_start + step, nearest(e0, step));
-    return best;
+    bool detached = c.next > best && c.next - best <= DETACHED_GAP &&
+                    static_cast<int64_t>(c.len) * DETACHED_SHARE >= c.next - c.q_start;
+    return detached ? c.next : best;
 }
 
 // The share of its value that the track's notes sound when the next onset follows them.
