@@ -39,6 +39,7 @@ int split_notation_length(measure *m, int x, int len, notation_piece *out, int m
 // The split a notation program writes for a note (is_rest 0) or a rest of len at x: the fewest
 // values that leave the measure's metre readable. A note may hide one binary level of the
 // metre above its own start and end (the syncopated quarter between two eighths, the half on
-// the second beat of 4/4), a rest none; the middle of a compound beat stays visible. Lengths
+// the second beat of 4/4), a rest only one within a beat (the eighth rest between sixteenths);
+// the middle of a compound beat stays visible. Lengths
 // off the plain grid (triplets, single ticks) are split as split_notation_length splits them.
 int split_metric_length(measure *m, int x, int len, int is_rest, notation_piece *out, int max);
