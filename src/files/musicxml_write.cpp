@@ -1,9 +1,10 @@
 // The MusicXML writer. Each measure of each part is laid out afresh for notation: a track whose
-// notes fit one clef is written on that staff alone, any other on a grand staff with its pieces
-// on the treble or the bass staff by pitch; pieces of equal start and length
-// form chords, chords are dealt to voices (a tie chain keeps its voice), and each voice
-// is written from the start of the measure to its end, gaps as rests, every length split into
-// notatable values by split_notation_length, triplet values bracketed as 3:2 tuplets.
+// notes fit one clef (and a drum kit) is written on one staff, any other on a grand staff with
+// its notes on the treble or the bass staff by pitch; a note's pieces within a measure are
+// joined, notes of equal start and length form chords, chords are dealt to voices (a tie chain
+// keeps its voice), and each voice is written from the start of the measure to its end, gaps as
+// rests, every length split into notatable values by split_metric_length, triplet values
+// bracketed as 3:2 tuplets.
 #include "files/musicxml_write.h"
 
 #include <algorithm>
