@@ -8,7 +8,7 @@
 #include <cstdlib>
 
 #include "bench_util.h"
-#include "editor/glyphs.h"
+#include "render/glyphs.h"
 #include "editor/interface.h"
 #include "editor/state.h"
 #include "model/seq.h"
@@ -73,7 +73,7 @@ void build_score() {
 
 void BM_draw_all_dense_screen(benchmark::State &state) {
     for (auto _ : state) {
-        draw_all();
+        draw_all(current_view());
         benchmark::DoNotOptimize(buf->line[H / 2][W / 2]);
     }
     const char *out = std::getenv("PLINKEL_BENCH_PICTURE");

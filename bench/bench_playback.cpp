@@ -14,12 +14,12 @@
 #include <vector>
 
 #include "bench_util.h"
-#include "editor/clock.h"
+#include "base/clock.h"
 #include "editor/cursor.h"
 #include "editor/edit.h"
-#include "editor/glyphs.h"
+#include "render/glyphs.h"
 #include "editor/interface.h"
-#include "editor/midi_capture.h"
+#include "playback/midi_capture.h"
 #include "editor/state.h"
 #include "model/seq.h"
 #include "playback/sound.h"
@@ -143,7 +143,7 @@ void ClickToPicture(benchmark::State &state) {
     int x = g_score.origin.x + first->width + 5, y = g_score.origin.y - 6 * 10;
     for (auto _ : state) {
         screen_insert_note_list(&g_score, x, y, 0);
-        draw_all();
+        draw_all(current_view());
         state.PauseTiming();
         delete_note(&g_score, x, y);
         state.ResumeTiming();

@@ -17,8 +17,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     midi_grid = size > 1 && (data[size - 2] & 1) ? MIDI_GRID_EXACT : MIDI_GRID_AUTO;
     fuzz_write_file(in, data, size);
     init_g_score();
-    if (midi_import(in.c_str(), &g_score))
+    if (midi_import(in.c_str(), &g_score)) {
+        fuzz_check_invariants("the MIDI reader accepted a broken score");
         fuzz_check_round_trip(again);
+    }
     destroy_score(&g_score);
     return 0;
 }

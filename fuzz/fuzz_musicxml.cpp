@@ -31,6 +31,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     fuzz_write_file(in, data, size);
     init_g_score();
     if (read_musicxml(in.c_str(), &g_score)) {
+        fuzz_check_invariants("the MusicXML reader accepted a broken score");
         if (small_score())
             fuzz_check_round_trip(out, write_musicxml, read_musicxml);
         fuzz_check_round_trip(again);

@@ -13,6 +13,7 @@ void fuzz_check_round_trip(const std::string &path, int (*write)(const char *, s
     init_g_score();
     if (!read(path.c_str(), &g_score))
         __builtin_trap();
+    fuzz_check_invariants("a written score read back broken");
 }
 
 void fuzz_check_round_trip(const std::string &path) {

@@ -13,8 +13,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     static const std::string again = fuzz_scratch_path("again.seq");
     fuzz_write_file(in, data, size);
     init_g_score();
-    if (readfile(in.c_str(), &g_score))
+    if (readfile(in.c_str(), &g_score)) {
+        fuzz_check_invariants("the .seq reader accepted a broken score");
         fuzz_check_round_trip(again);
+    }
     destroy_score(&g_score);
     return 0;
 }

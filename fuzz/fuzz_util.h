@@ -13,6 +13,7 @@
 
 #include "editor/interface.h"
 #include "files/file_support.h"
+#include "model/invariants.h"
 
 inline void fuzz_quiet_message(const char *) {}
 
@@ -37,6 +38,15 @@ inline void fuzz_write_file(const std::string &path, const uint8_t *data, size_t
     FILE *f = std::fopen(path.c_str(), "wb");
     if (!f || (size && std::fwrite(data, 1, size, f) != size) || std::fclose(f) != 0)
         std::abort();
+}
+
+// What a reader accepted must be a sound score: a broken invariant stops the run, naming it.
+inline void fuzz_check_invariants(const char *what) {
+    std::string failures = score_invariant_failures(&g_score);
+    if (failures.empty())
+        return;
+    std::fprintf(stderr, "%s: %s\n", what, failures.c_str());
+    std::abort();
 }
 
 // A score the editor wrote must load again: writes g_score and reads it back into a fresh

@@ -7,10 +7,10 @@ set -euo pipefail
 
 run_pkgs=(build-essential cmake pkg-config liballegro4-dev libx11-dev zlib1g-dev xfonts-base
           libfluidsynth-dev timgm6mb-soundfont libpugixml-dev libzip-dev librtmidi-dev
-          libebur128-dev libsndfile1-dev librsvg2-bin imagemagick)
+          libebur128-dev libsndfile1-dev librsvg2-bin imagemagick lilypond)
 test_pkgs=(libgtest-dev libbenchmark-dev clang-format xvfb xdotool x11-utils
            python3 python3-mido python3-numpy midicsv openttd-openmsx desktop-file-utils
-           musescore3 lilypond gputils appstream shared-mime-info file man-db lintian
+           musescore3 gputils poppler-utils appstream shared-mime-info file man-db lintian
            jackd1 python3-rtmidi sndfile-programs)
 fuzz_pkgs=(clang libclang-rt-14-dev)
 

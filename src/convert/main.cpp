@@ -1,6 +1,7 @@
 // plinkel-convert: converts score files without a window, one or a batch of many (.seq,
 // Standard MIDI Files and MusicXML, .mxl too as input; LilyPond, PIC16 tables and audio (.wav,
-// .flac, .ogg, .mp3) as output; chosen by the file extensions), with the MIDI import grid on the
+// .flac, .ogg, .mp3) and engraved PDF, PNG and SVG through LilyPond as output; chosen by the file
+// extensions), with the MIDI import grid on the
 // command line (automatic unless asked). Silent unless --verbose; exit status 0 on success, 1 with
 // one line on standard error when a file fails, 2 with the usage on a wrong option.
 #include <allegro.h>
@@ -20,6 +21,7 @@
 #include "editor/cmdline.h"
 #include "editor/interface.h"
 #include "files/audio_exp.h"
+#include "files/engrave.h"
 #include "files/fileio.h"
 #include "files/lilypond.h"
 #include "files/midi_exp.h"
@@ -41,7 +43,8 @@ enum file_kind {
     KIND_MXL,
     KIND_LY,
     KIND_ASM,
-    KIND_AUDIO
+    KIND_AUDIO,
+    KIND_ENGRAVED
 };
 
 char last_message[MESSAGE_SIZE];
@@ -77,6 +80,8 @@ file_kind kind_of(const char *path) {
         return KIND_ASM;
     if (audio_format_of(path))
         return KIND_AUDIO;
+    if (engrave_format_of(path))
+        return KIND_ENGRAVED;
     return KIND_NONE;
 }
 
@@ -114,10 +119,12 @@ const char USAGE[] =
     "                 notation; exact keeps every time that is not a multiple of the\n"
     "                 editor's grid; TICKS is the exact rule on a grid of 3 to 768 ticks\n"
     "                 of 192 to the quarter, taken down to 3 x a power of two\n"
+    "  --parts        with an engraved OUTPUT, one more file per shown track:\n"
+    "                 song.pdf gives song-1-Violin.pdf ...\n"
     "  --verbose      report what the readers and writers do on standard output\n"
     "  -o, --output-dir DIR  write the converted files into DIR (batch conversion)\n"
     "  --to FORMAT    the output format of a batch: seq, mid, musicxml, ly, asm, wav,\n"
-    "                 flac, ogg, mp3\n"
+    "                 flac, ogg, mp3, pdf, png, svg\n"
     "  -j, --jobs N   files converted at once in a batch (default: the number of cores)\n"
     "  -h, --help     print this help and exit\n"
     "  -V, --version  print the version and exit\n"
@@ -136,6 +143,7 @@ enum option_id {
     OPTION_GRID = 256,
     OPTION_VERBOSE,
     OPTION_TO,
+    OPTION_PARTS,
 };
 
 const char SHORT_OPTIONS[] = "hVo:j:";
@@ -147,6 +155,7 @@ const option LONG_OPTIONS[] = {
     {"output-dir", required_argument, nullptr, OPTION_OUTPUT_DIR},
     {"to", required_argument, nullptr, OPTION_TO},
     {"jobs", required_argument, nullptr, OPTION_JOBS},
+    {"parts", no_argument, nullptr, OPTION_PARTS},
     {nullptr, 0, nullptr, 0},
 };
 
@@ -154,6 +163,7 @@ struct options {
     const char *input;
     const char *output;
     int verbose;
+    int parts; // an engraved output gets one file per shown track as well
     int atom;
     midi_grid_mode grid;
     const char *output_dir; // a batch: every input goes to output_dir/NAME.format
@@ -215,7 +225,7 @@ int take_operands(int argc, char **argv, options *o) {
 
 int parse_args(int argc, char **argv, options *o) {
     o->input = o->output = nullptr;
-    o->verbose = 0;
+    o->verbose = o->parts = 0;
     o->atom = midi_atom;
     o->grid = midi_grid;
     o->output_dir = o->format = nullptr;
@@ -234,6 +244,9 @@ int parse_args(int argc, char **argv, options *o) {
             return EXIT_STATUS_OK;
         case OPTION_VERBOSE:
             o->verbose = 1;
+            break;
+        case OPTION_PARTS:
+            o->parts = 1;
             break;
         case OPTION_OUTPUT_DIR:
             o->output_dir = optarg;
@@ -301,6 +314,12 @@ int write_midi_output(const char *path) {
     return ok;
 }
 
+// The engraved score, then with --parts one file per shown track beside it.
+int write_engraved_output(const options &o) {
+    return engrave_all(engrave_jobs(o.output, o.parts), &g_score, engrave_format_of(o.output),
+                       copy_result);
+}
+
 // 1 when written; 0 with the reason in last_message, or with none when the file itself could
 // not be written.
 int write_output(const options &o, file_kind kind) {
@@ -311,7 +330,10 @@ int write_output(const options &o, file_kind kind) {
     case KIND_MUSICXML:
         return write_musicxml(o.output, &g_score);
     case KIND_LY:
+        setup_engraved_score(o.output);
         return write_lilypond(o.output, &g_score);
+    case KIND_ENGRAVED:
+        return write_engraved_output(o);
     case KIND_ASM:
         return write_pic16(o.output, &g_score);
     case KIND_AUDIO:
@@ -323,11 +345,12 @@ int write_output(const options &o, file_kind kind) {
 
 int convert(const options &o) {
     file_kind in = kind_of(o.input), out = kind_of(o.output);
-    if (in == KIND_NONE || in == KIND_LY || in == KIND_ASM || in == KIND_AUDIO)
+    if (in == KIND_NONE || in == KIND_LY || in == KIND_ASM || in == KIND_AUDIO ||
+        in == KIND_ENGRAVED)
         return fail("%s: unknown input type (use .seq, .mid, .musicxml or .mxl)", o.input);
     if (out == KIND_NONE || out == KIND_MXL)
         return fail("%s: unknown output type (use .seq, .mid, .musicxml, .ly, .asm, .wav, .flac, "
-                    ".ogg or .mp3)",
+                    ".ogg, .mp3, .pdf, .png or .svg)",
                     o.output);
     init_g_score();
     int status = 0;
@@ -366,9 +389,10 @@ int convert_batch(const options &o) {
     std::string probe = std::string("x.") + o.format;
     file_kind out = kind_of(probe.c_str());
     if (out == KIND_NONE || out == KIND_MXL)
-        return usage_error(
-            "unknown output format %s (use seq, mid, musicxml, ly, asm, wav, flac, ogg or mp3)",
-            o.format);
+        return usage_error("unknown output format %s (use seq, mid, musicxml, ly, asm, wav, flac, "
+                           "ogg, mp3, pdf, png "
+                           "or svg)",
+                           o.format);
     std::vector<batch_job> jobs;
     std::set<std::string> outputs;
     for (int i = 0; i < o.n_inputs; i++) {

@@ -18,7 +18,7 @@
 #include <thread>
 #include <unistd.h>
 
-#include "editor/clock.h"
+#include "base/clock.h"
 #include "editor/state.h"
 #include "files/file_support.h"
 #include "files/recovery.h"

@@ -9,7 +9,7 @@
 #include <cstring>
 
 #include "editor/state.h"
-#include "editor/strutil.h"
+#include "base/strutil.h"
 
 int bpp = 8;
 int screen_w = 640;

@@ -7,7 +7,7 @@
 #include <allegro.h>
 #include <cstdio>
 
-#include "editor/clock.h"
+#include "base/clock.h"
 #include "editor/cursor.h"
 #include "editor/history.h"
 #include "editor/interface.h"
@@ -186,7 +186,7 @@ void drag_end(drag_state *d) {
 }
 
 static void show_drag_picture() {
-    draw_all();
+    draw_all(current_view());
     show_mouse(nullptr);
     _blit();
     show_mouse(screen);

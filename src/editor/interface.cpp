@@ -1,23 +1,24 @@
 // Start-up and shut-down of the editor, in a fixed order; the graphics mode with its fallbacks
-// and its change at run time; the colours, the back buffer and the empty score.
+// and its change at run time; the empty score.
 #include "editor/interface.h"
 
 #include <cstdio>
 #include <cstdlib>
 
 #include "editor/autosave.h"
-#include "editor/clock.h"
+#include "base/clock.h"
 #include "editor/config.h"
 #include "editor/cursor.h"
-#include "editor/glyphs.h"
+#include "render/glyphs.h"
 #include "editor/gui_font.h"
 #include "editor/history.h"
+#include "editor/hooks.h"
 #include "editor/mainloop.h"
 #include "editor/note_input.h"
-#include "editor/midi_capture.h"
+#include "playback/midi_capture.h"
 #include "editor/scroll.h"
 #include "editor/state.h"
-#include "editor/strutil.h"
+#include "base/strutil.h"
 #include "editor/window_icon.h"
 #include "model/clipboard.h"
 #include "model/d_malloc.h"
@@ -26,25 +27,10 @@
 #include "playback/midi_ports.h"
 #include "playback/sound.h"
 
-BITMAP *buf = nullptr;
-command_hooks command_layer = {nullptr, nullptr, nullptr};
-int bcol, fcol, scol, green_color, blue_color, gray_color;
-
 // Space kept free at the right and the bottom of the score area, in pixels.
 constexpr int LIMIT_MARGIN_X = 30;
 constexpr int LIMIT_MARGIN_Y = 6;
 constexpr int ORIGIN_X = 63;
-
-void set_colors() {
-    bcol = makecol(255, 255, 255);
-    fcol = makecol(0, 0, 0);
-    scol = makecol(255, 0, 0);
-    green_color = makecol(0, 255, 0);
-    blue_color = makecol(0, 0, 255);
-    gray_color = makecol(120, 120, 120);
-    gui_bg_color = bcol;
-    gui_fg_color = fcol;
-}
 
 static void set_score_screen(int w, int h) {
     set_coord(&g_score.screen, w, h);
@@ -66,10 +52,6 @@ void init_g_score() {
     offset_y = 0;
     init_track_info();
     update_active_tracks();
-}
-
-void _blit() {
-    blit(buf, screen, 0, 0, 0, 0, buf->w, buf->h);
 }
 
 // The three attempts of start-up: the configured mode, then 640 x 480 windowed, then 640 x 480
@@ -191,8 +173,8 @@ static void start_editor(const char *file) {
     selected_note = nullptr;
     init_note_length_history();
     font = gui_font();
-    if (command_layer.start)
-        command_layer.start();
+    if (installed_editor_hooks().start)
+        installed_editor_hooks().start();
     init_measure(&clip_board_measure);
     get_time(1);
     get_time2(&keyboard_tick, 1);
@@ -205,15 +187,15 @@ static void start_editor(const char *file) {
     autosave_start();
     open_midi_in();
     set_midi_in_chord_handler(note_input_chord);
-    if (command_layer.first_score)
-        command_layer.first_score(file);
+    if (installed_editor_hooks().first_score)
+        installed_editor_hooks().first_score(file);
 }
 
 static void shut_down() {
     // The keyboard's threads send to the MIDI output, which goes with the library.
     close_midi_in();
-    if (command_layer.stop)
-        command_layer.stop();
+    if (installed_editor_hooks().stop)
+        installed_editor_hooks().stop();
     destroy_note_p_array(cur_position_notes);
     cur_position_notes = nullptr;
     destroy_measure(&clip_board_measure);

@@ -7,8 +7,9 @@
 
 #include "editor/cursor.h"
 #include "editor/edit.h"
-#include "editor/glyphs.h"
+#include "render/glyphs.h"
 #include "editor/history.h"
+#include "editor/hooks.h"
 #include "editor/interface.h"
 #include "editor/mainloop.h"
 #include "editor/note_input.h"
@@ -23,24 +24,6 @@ const length_key length_key_table[LENGTH_KEYS] = {
     {KEY_F, 64},  {KEY_5, 48},  {KEY_T, 36},  {KEY_G, 32},  {KEY_6, 24},
     {KEY_Y, 18},  {KEY_H, 16},  {KEY_7, 12},  {KEY_U, 9},   {KEY_J, 8},
     {KEY_8, 6},   {KEY_I, 9},   {KEY_K, 4},   {KEY_9, 3},   {KEY_0, 0},
-};
-
-// The command layer fills in its own commands before start-up (install_command_layer).
-key_command_fn key_commands[KEY_COMMANDS] = {
-    nullptr,          // CMD_HELP
-    menu_play_score,  // CMD_PLAY_SCORE
-    nullptr,          // CMD_PLAY_STOP
-    nullptr,          // CMD_COPY
-    nullptr,          // CMD_PASTE_SOLID
-    nullptr,          // CMD_PASTE_BLEND
-    nullptr,          // CMD_DELETE_SOLID
-    nullptr,          // CMD_DELETE_BLEND
-    nullptr,          // CMD_DELETE_MEASURE
-    nullptr,          // CMD_SELECT_START
-    nullptr,          // CMD_SELECT_END
-    menu_delete_note, // CMD_DELETE_NOTE
-    nullptr,          // CMD_UNDO
-    nullptr,          // CMD_REDO
 };
 
 int get_length_key_ticks(int i) {
@@ -64,8 +47,8 @@ namespace {
 const char SCREENSHOT_FILE[] = "screenshot.bmp";
 
 void run_command(key_command_id id) {
-    if (key_commands[id])
-        key_commands[id]();
+    if (key_command_fn command = installed_editor_hooks().key_commands[id])
+        command();
 }
 
 void toggle_edit_mode() {

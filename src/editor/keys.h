@@ -16,8 +16,7 @@ int get_length_key_ticks(int i);
 // Index of the first held length key, or -1.
 int find_held_length_key();
 
-// Commands of other modules bound to keys. An entry holds the command once its module
-// provides it; a key whose entry is null does nothing.
+// Commands of the command layer bound to keys, looked up in the installed editor_hooks.
 enum key_command_id {
     CMD_HELP,
     CMD_PLAY_SCORE,
@@ -36,7 +35,6 @@ enum key_command_id {
     KEY_COMMANDS
 };
 typedef int (*key_command_fn)();
-extern key_command_fn key_commands[KEY_COMMANDS];
 
 // Applies every binding whose keys are held, in table order.
 void process_key_event();

@@ -8,10 +8,11 @@
 #include <allegro.h>
 
 #include "editor/autosave.h"
-#include "editor/clock.h"
+#include "base/clock.h"
 #include "editor/cursor.h"
 #include "editor/edit.h"
 #include "editor/interface.h"
+#include "editor/hooks.h"
 #include "editor/keys.h"
 #include "editor/note_input.h"
 #include "editor/scroll.h"
@@ -21,9 +22,6 @@
 #include "render/draw.h"
 
 int keyboard_tick = 0;
-int (*confirm_exit)() = nullptr;
-MENU *pop_up_menu = nullptr;
-void (*before_menu)() = nullptr;
 
 namespace {
 
@@ -98,13 +96,14 @@ void wait_escape_release() {
 void process_right_button() {
     if (!mouse_visible)
         show_pointer();
-    if (!pop_up_menu) {
+    const editor_hooks &hooks = installed_editor_hooks();
+    if (!hooks.pop_up_menu) {
         wait_button_release(2);
         return;
     }
-    if (before_menu)
-        before_menu();
-    do_menu(pop_up_menu, cursor.x, cursor.y);
+    if (hooks.before_menu)
+        hooks.before_menu();
+    do_menu(hooks.pop_up_menu, cursor.x, cursor.y);
     wait_escape_release();
 }
 
@@ -129,10 +128,11 @@ void process_event(int event) {
 }
 
 int wants_exit() {
-    if (!key[KEY_ESC] && !is_exit)
+    const editor_hooks &hooks = installed_editor_hooks();
+    int chosen = hooks.exit_chosen && hooks.exit_chosen();
+    if (!key[KEY_ESC] && !chosen)
         return 0;
-    is_exit = 0;
-    return confirm_exit ? confirm_exit() : 1;
+    return hooks.confirm_exit ? hooks.confirm_exit() : 1;
 }
 
 } // namespace
@@ -196,7 +196,7 @@ void process_wheel(int dz) {
 }
 
 int main_loop_turn() {
-    draw_all();
+    draw_all(current_view());
     show_mouse(nullptr);
     _blit();
     int event = wait_main_event();

@@ -19,15 +19,6 @@ enum input_event {
 // Clock base reset whenever a key event is taken and by waite_key_up.
 extern int keyboard_tick;
 
-// Asked when the user wants to leave (Esc or the exit command): non-zero lets the loop end,
-// 0 keeps the editor running. While it is null the loop ends at once.
-extern int (*confirm_exit)();
-// The menu the right button opens at the pointer; while it is null the button only brings the
-// pointer back.
-extern MENU *pop_up_menu;
-// Called before the menu opens, so that entries can name what they would do; null: nothing.
-extern void (*before_menu)();
-
 void main_loop();
 // One turn: draw, show, wait for an event and apply it. Returns 0 when the loop should end.
 int main_loop_turn();

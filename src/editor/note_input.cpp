@@ -11,7 +11,7 @@
 
 #include <allegro.h>
 
-#include "editor/clock.h"
+#include "base/clock.h"
 #include "editor/cursor.h"
 #include "editor/edit.h"
 #include "editor/history.h"

@@ -7,6 +7,7 @@
 
 #include "model/score.h"
 #include "model/view.h"
+#include "render/draw.h"
 
 constexpr int FILENAME_SIZE = 512;
 constexpr int PANEL_HEIGHT = 24;
@@ -18,5 +19,7 @@ extern int user_defined_length; // length bound to the 0 key
 extern int panel_height;
 extern int mouse_visible;
 extern int edited; // the score differs from its file
-extern int is_exit;
 extern char filename[FILENAME_SIZE];
+
+// What the renderer shows of this state: draw_all(current_view()) draws the editor's picture.
+editor_view current_view();

@@ -13,6 +13,7 @@
 #include <initializer_list>
 #include <string>
 
+#include "model/invariants.h"
 #include "model/note_order.h"
 #include "model/pitch.h"
 #include "model/tie.h"
@@ -321,5 +322,6 @@ int readfile(const char *path, score *s) {
         return 0;
     }
     commit(&r, s);
+    check_score(s, "reading a .seq file");
     return 1;
 }

@@ -1,7 +1,7 @@
-// LilyPond export. Validation gives every note a voice slot shared by all tracks of a measure;
-// the writer numbers the slots of each track per measure (its own voices 0, 1, ...), averages
-// the pitch of each such voice over the score to choose its staff, and writes each voice as a
-// sequence of measures, every one closed by a bar check so LilyPond verifies its length.
+// LilyPond sketch export. Validation gives every note a voice slot shared by all tracks of a
+// measure; the writer numbers the slots of each track per measure (its own voices 0, 1, ...),
+// averages the pitch of each such voice over the score to choose its staff, and writes each voice
+// as a sequence of measures, every one closed by a bar check so LilyPond verifies its length.
 #include "files/lilypond.h"
 
 #include <algorithm>
@@ -443,7 +443,7 @@ const char *get_prefix_output(int accidental) {
     return "";
 }
 
-int write_lilypond(const char *path, score *s) {
+int write_lilypond_sketch(const char *path, score *s) {
     output_file out;
     if (!open_output(&out, path))
         return 0;

@@ -1,7 +1,11 @@
-// LilyPond export: the score as a LilyPond source, one treble and one bass staff per track,
-// each voice of a track on the staff of its average pitch, absolute pitches spelled in C, every
-// length as tied notatable values (triplets inside \tuplet 3/2) and a bar check per measure.
+// LilyPond export in two modes. The engraved score (write_lilypond): title, signatures, tempo
+// marks, instrument names, the score's spelling and one staff per track (a piano staff when it
+// needs both clefs). The sketch (write_lilypond_sketch): one treble and one bass staff per
+// track, each voice on the staff of its average pitch, absolute pitches spelled in C. Both write
+// every length as tied notatable values (triplets inside \tuplet 3/2) and a bar check per measure.
 #pragma once
+
+#include <string>
 
 #include "model/score.h"
 #include "model/voice.h"
@@ -25,6 +29,17 @@ const char *get_octave_output(int octave);
 // "is" for a sharp, "es" for a flat (double ones as single ones), "" for none.
 const char *get_prefix_output(int accidental);
 
-// Validates every measure, then writes the score to path (under a temporary name, renamed into
-// place when complete). Returns 1, or 0 when the file cannot be created or written.
+// What the engraved score says beyond the notes; callers set it before writing.
+struct lilypond_setup {
+    std::string title;    // the header's title (callers give the file's name)
+    std::string subtitle; // a part's instrument, or empty
+    std::string paper;    // a LilyPond paper size ("a4", "letter"); empty: A4
+    int part = -1;        // the one track of a part, or -1 for every shown track
+};
+extern lilypond_setup ly_setup;
+
+// Both writers validate every measure, then write the score to path (under a temporary name,
+// renamed into place when complete). They return 1, or 0 when the file cannot be created or
+// written.
 int write_lilypond(const char *path, score *s);
+int write_lilypond_sketch(const char *path, score *s);

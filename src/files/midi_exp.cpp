@@ -8,8 +8,8 @@
 
 #include "files/file_support.h"
 #include "files/midi_imp.h"
+#include "model/midi_wire.h"
 #include "model/d_malloc.h"
-#include "playback/sound.h"
 
 constexpr int MAX_TEMPO_VALUE = 0xFFFFFF; // a tempo meta event holds 24 bits
 constexpr int MAX_PROGRAM = 127;

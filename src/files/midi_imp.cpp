@@ -12,11 +12,12 @@
 
 #include "files/file_support.h"
 #include "files/midi_quantise.h"
+#include "model/invariants.h"
+#include "model/midi_wire.h"
 #include "model/note_order.h"
 #include "model/pitch.h"
 #include "model/tie.h"
 #include "model/voice.h"
-#include "playback/sound.h"
 
 int midi_atom = 4;
 midi_grid_mode midi_grid = MIDI_GRID_AUTO;
@@ -746,6 +747,8 @@ int _midi_read(score *s, const char *path) {
         sort_measure_elements(m);
     if (!score_size_acceptable(path, s->measures.head))
         return 0;
+    // Validation gives every track a voice in every measure, the imported tracks too.
+    track_num = n_track > 0 ? n_track : 1;
     score_expand_by_measure(s);
     for (measure *m = s->measures.head; m; m = m->next)
         validate_measure(m);
@@ -799,7 +802,7 @@ int midi_import(const char *path, score *s) {
         return 0;
     }
     file_trace("read succeeded.\n");
-    track_num = n_track > 0 ? n_track : 1;
     show_sounding_tracks(s, midi_grid != MIDI_GRID_EXACT);
+    check_score(s, "reading a MIDI file");
     return 1;
 }

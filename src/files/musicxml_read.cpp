@@ -19,6 +19,7 @@
 
 #include "files/file_support.h"
 #include "files/musicxml_source.h"
+#include "model/invariants.h"
 #include "model/note_order.h"
 #include "model/pitch.h"
 #include "model/tie.h"
@@ -1268,6 +1269,7 @@ int read_musicxml(const char *path, score *s) {
         return 0;
     }
     commit(&r, s);
+    check_score(s, "reading a MusicXML file");
     tell_adjustments(&r);
     return 1;
 }

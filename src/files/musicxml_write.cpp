@@ -19,9 +19,9 @@
 #include "files/file_support.h"
 #include "files/gm_names.h"
 #include "files/notation_length.h"
+#include "model/midi_wire.h"
 #include "model/pitch.h"
 #include "model/staves.h"
-#include "playback/sound.h"
 
 namespace {
 

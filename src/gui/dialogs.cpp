@@ -1,6 +1,6 @@
 // The edit dialogs on screen: their dialog arrays and the handlers that fill the fields, run
 // the library's modal loop and hand the typed values to dialog_apply. A dialog is cancelled
-// only through its second button (record 2); any other close, Esc included, accepts it.
+// through its second button (record 2) or Esc; any other close accepts it.
 #include "gui/dialogs.h"
 
 #include <algorithm>
@@ -141,9 +141,10 @@ constexpr int TEMPO_FIELD = 3;
 
 constexpr int ESC_POLL_MS = 2;
 
-// Runs a dialog; true when it was accepted (closed other than through its record 2).
+// Runs a dialog; true when it was accepted (closed neither through its record 2 nor by Esc).
 bool accepted(DIALOG *d, int focus) {
-    return run_dialog(d, focus) != CANCEL;
+    int closed_by = run_dialog(d, focus);
+    return closed_by != CANCEL && closed_by != DIALOG_ESCAPED;
 }
 
 void tie_message(const char *message) {

@@ -15,9 +15,12 @@ extern char tempo_text[FIELD_TEXT_SIZE];
 extern char track_text[FIELD_TEXT_SIZE];
 
 struct DIALOG;
-// Runs a modal dialog with the focus on record focus and returns the record that closed it (-1
-// for Esc). It returns once Esc is released, so that the Esc that closed a dialog is not taken
-// by the editor as a request to quit.
+// What run_dialog returns when Esc closed the dialog: the library's modal loop answers Esc
+// wherever the pointer is, and every dialog takes it as its cancel button.
+constexpr int DIALOG_ESCAPED = -1;
+// Runs a modal dialog with the focus on record focus and returns the record that closed it
+// (DIALOG_ESCAPED for Esc). It returns once Esc is released, so that the Esc that closed a
+// dialog is not taken by the editor as a request to quit.
 int run_dialog(DIALOG *d, int focus);
 
 int menu_set_tempo();

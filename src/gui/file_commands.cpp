@@ -6,16 +6,21 @@
 #include <allegro.h>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <vector>
 #include <strings.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "editor/interface.h"
 #include "editor/scroll.h"
 #include "editor/state.h"
-#include "editor/strutil.h"
+#include "base/strutil.h"
 #include "files/file_support.h"
 #include "files/audio_exp.h"
+#include "files/engrave.h"
 #include "files/fileio.h"
 #include "files/lilypond.h"
 #include "files/midi_exp.h"
@@ -69,6 +74,91 @@ int write_chosen_audio(const char *file, score *s) {
 // Messages shown through the reader and writer seam, so that a failure the reader already
 // explained is not reported twice.
 int file_messages_shown = 0;
+
+// The LilyPond writers take the title from the name chosen in the selector, since the writer
+// itself is handed a temporary name.
+int write_chosen_lilypond(const char *file, score *s) {
+    setup_engraved_score(path);
+    return write_lilypond(file, s);
+}
+
+// The PDF writers hand the score's result to the temporary name they are given; the parts
+// go to their own names, each kept safe with a backup like the score.
+const char *score_tmp = nullptr; // the temporary name of the score being written
+const char *placed_result = nullptr;
+
+int copy_placed_result(const char *file, score *) {
+    return copy_result(placed_result, file);
+}
+
+int place_with_backup(const char *result, const char *file) {
+    if (!std::strcmp(file, score_tmp))
+        return copy_result(result, file);
+    placed_result = result;
+    char why[REASON_SIZE];
+    int shown = file_messages_shown;
+    if (write_with_backup(file, "%s.bak", copy_placed_result, nullptr, why, sizeof why))
+        return 1;
+    if (file_messages_shown == shown)
+        file_problem("cannot write", file, why);
+    return 0;
+}
+
+int write_pdfs(const char *file, score *s, int parts) {
+    std::vector<engrave_job> jobs = engrave_jobs(path, parts);
+    jobs[0].path = file;
+    score_tmp = file;
+    return engrave_all(jobs, s, ENGRAVE_PDF, place_with_backup);
+}
+
+int write_chosen_pdf(const char *file, score *s) {
+    return write_pdfs(file, s, 0);
+}
+
+// The score, then one PDF per shown track beside it.
+int write_chosen_pdf_parts(const char *file, score *s) {
+    return write_pdfs(file, s, 1);
+}
+
+// The progress of an engraving over the picture; Esc cancels it.
+int show_engraving(double seconds) {
+    if (gfx_driver) {
+        int w = text_length(font, "engraving with LilyPond: 000 s (Esc cancels)") +
+                2 * text_height(font);
+        int h = 3 * text_height(font);
+        int x = (SCREEN_W - w) / 2, y = (SCREEN_H - h) / 2;
+        rectfill(screen, x, y, x + w, y + h, makecol(255, 255, 255));
+        rect(screen, x, y, x + w, y + h, makecol(0, 0, 0));
+        textprintf_centre_ex(screen, font, SCREEN_W / 2, y + text_height(font), makecol(0, 0, 0),
+                             -1, "engraving with LilyPond: %d s (Esc cancels)",
+                             static_cast<int>(seconds));
+    }
+    if (keyboard_needs_poll())
+        poll_keyboard();
+    if (!key[KEY_ESC])
+        return 1;
+    clear_keybuf();
+    return 0;
+}
+
+// After a PDF is written: the desktop's viewer opens it when one is there and the user wants.
+// The viewer runs detached (a grandchild), so no child is left for the editor to reap.
+void offer_to_open(const char *file) {
+    const char *display = std::getenv("DISPLAY");
+    if (!display || !*display || !program_on_path("xdg-open"))
+        return;
+    if (alert("PDF written.", "Open it with the desktop's viewer?", " ", "Yes", "No", 0, 0) != 1)
+        return;
+    pid_t child = fork();
+    if (child == 0) {
+        setsid();
+        if (fork() == 0)
+            execlp("xdg-open", "xdg-open", file, static_cast<char *>(nullptr));
+        _exit(0);
+    }
+    if (child > 0)
+        waitpid(child, nullptr, 0);
+}
 
 void count_and_show(const char *text) {
     file_messages_shown++;
@@ -194,12 +284,14 @@ int open_with(const char *ext, const char *title, const char *filter, score_read
 const file_writer file_writers[FILE_FORMATS] = {
     {".seq", "SAVE SEQ FILE", "seq", "%s.bak", writefile, 1, nullptr},
     {".mid", "SAVE MIDI FILE", "mid", "%s.bak", write_midi, 1, nullptr},
-    {".ly", "SAVE SEQ FILE", "ly", "%s.ly.bak", write_lilypond, 1, "write lilypond"},
+    {".ly", "SAVE SEQ FILE", "ly", "%s.ly.bak", write_chosen_lilypond, 1, "write lilypond"},
     {".asm", "SAVE asm FILE", "asm", "%s.asm.bak", write_pic16, 0, "write pic16"},
     {audio_ext, "SAVE AUDIO FILE", "wav;flac;ogg;mp3", "%s.bak", write_chosen_audio, 0,
      "write audio"},
     {".musicxml", "SAVE MUSICXML FILE", "musicxml;xml", "%s.bak", write_musicxml, 0,
      "write musicxml"},
+    {".pdf", "SAVE PDF FILE", "pdf", "%s.bak", write_chosen_pdf, 0, "write pdf"},
+    {".pdf", "SAVE PDF FILE", "pdf", "%s.bak", write_chosen_pdf_parts, 0, "write pdf parts"},
 };
 
 char *change_ext(const char *src, const char *ext, char *buf, size_t size) {
@@ -232,10 +324,17 @@ int write_score_as(const file_writer *w, int ask) {
         return 0;
     backup_name(w->backup_pattern, path, backup_path, sizeof backup_path);
     char why[REASON_SIZE];
-    if (!write_with_backup(path, w->backup_pattern, w->writer, &g_score, why, sizeof why)) {
-        file_problem("cannot write", path, why);
+    int shown = file_messages_shown;
+    engrave_progress_hook = show_engraving;
+    int written = write_with_backup(path, w->backup_pattern, w->writer, &g_score, why, sizeof why);
+    engrave_progress_hook = nullptr;
+    if (!written) {
+        if (file_messages_shown == shown)
+            file_problem("cannot write", path, why);
         return 0;
     }
+    if (w == &file_writers[FORMAT_PDF] || w == &file_writers[FORMAT_PDF_PARTS])
+        offer_to_open(path);
     str_n_cpy(filename, path, FILENAME_SIZE);
     if (w == &file_writers[FORMAT_AUDIO])
         remember_audio_ext(path);

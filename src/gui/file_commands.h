@@ -31,6 +31,8 @@ enum file_format {
     FORMAT_PIC16,
     FORMAT_AUDIO,
     FORMAT_MUSICXML,
+    FORMAT_PDF,
+    FORMAT_PDF_PARTS,
     FILE_FORMATS
 };
 extern const file_writer file_writers[FILE_FORMATS];

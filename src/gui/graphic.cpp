@@ -6,8 +6,8 @@
 #include <algorithm>
 #include <climits>
 
-#include "editor/clock.h"
-#include "editor/glyphs.h"
+#include "base/clock.h"
+#include "render/glyphs.h"
 #include "editor/interface.h"
 #include "editor/keys.h"
 #include "editor/mainloop.h"

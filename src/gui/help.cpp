@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "editor/datadir.h"
+#include "base/datadir.h"
 #include "gui/dialogs.h"
 
 char *help_text = nullptr;

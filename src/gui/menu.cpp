@@ -3,9 +3,8 @@
 #include "gui/menu.h"
 
 #include "editor/edit.h"
+#include "editor/hooks.h"
 #include "editor/interface.h"
-#include "editor/keys.h"
-#include "editor/mainloop.h"
 #include "editor/state.h"
 #include "gui/dialogs.h"
 #include "gui/edit_commands.h"
@@ -146,8 +145,17 @@ void stop_commands() {
     destroy_help();
 }
 
-void fill_key_commands() {
+int exit_was_chosen = 0;
+
+int exit_chosen() {
+    int chosen = exit_was_chosen;
+    exit_was_chosen = 0;
+    return chosen;
+}
+
+void fill_key_commands(key_command_fn *key_commands) {
     key_commands[CMD_HELP] = menu_help;
+    key_commands[CMD_PLAY_SCORE] = menu_play_score;
     key_commands[CMD_PLAY_STOP] = menu_play_stop;
     key_commands[CMD_COPY] = menu_copy;
     key_commands[CMD_PASTE_SOLID] = menu_paste_solid;
@@ -157,6 +165,7 @@ void fill_key_commands() {
     key_commands[CMD_DELETE_MEASURE] = menu_delete_measure;
     key_commands[CMD_SELECT_START] = menu_select_start;
     key_commands[CMD_SELECT_END] = menu_select_end;
+    key_commands[CMD_DELETE_NOTE] = menu_delete_note;
     key_commands[CMD_UNDO] = menu_undo;
     key_commands[CMD_REDO] = menu_redo;
 }
@@ -169,11 +178,11 @@ void init_all_menu() {
     fill_menu(edit_menu, edit_entries);
     fill_menu(option_menu, option_entries);
     fill_menu(play_menu, play_entries);
-    is_exit = 0;
+    exit_was_chosen = 0;
 }
 
 int menu_exit() {
-    is_exit = 1;
+    exit_was_chosen = 1;
     return 1;
 }
 
@@ -191,11 +200,14 @@ int menu_change_gfx() {
 }
 
 void install_command_layer() {
-    command_layer.start = start_commands;
-    command_layer.first_score = first_score;
-    command_layer.stop = stop_commands;
-    fill_key_commands();
-    confirm_exit = go_save;
-    pop_up_menu = main_menu;
-    before_menu = update_undo_menu;
+    editor_hooks hooks = {};
+    hooks.start = start_commands;
+    hooks.first_score = first_score;
+    hooks.stop = stop_commands;
+    hooks.confirm_exit = go_save;
+    hooks.exit_chosen = exit_chosen;
+    hooks.pop_up_menu = main_menu;
+    hooks.before_menu = update_undo_menu;
+    fill_key_commands(hooks.key_commands);
+    install_editor_hooks(hooks);
 }

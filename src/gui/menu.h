@@ -17,14 +17,14 @@ extern MENU edit_menu[EDIT_MENU_SIZE];
 extern MENU option_menu[OPTION_MENU_SIZE];
 extern MENU play_menu[PLAY_MENU_SIZE];
 
-// Fills the five arrays (each ended by an empty entry) and sets is_exit to 0.
+// Fills the five arrays (each ended by an empty entry) and forgets an exit chosen before.
 void init_all_menu();
 
 int menu_exit();
 int menu_tempo_editor();
 int menu_change_gfx();
 
-// Hooks the command layer into the editor: start-up builds the menus and opens the first
-// score, the right button opens main_menu, the keys reach the commands, leaving asks the save
-// question, shut-down stops background playback. Called once before run_editor.
+// Installs the command layer's editor_hooks: start-up builds the menus and opens the first
+// score, the right button opens main_menu, the keys reach the commands, the exit command and Esc
+// ask the save question, shut-down stops background playback. Called once before run_editor.
 void install_command_layer();

@@ -1,9 +1,12 @@
-// Background playback through the library's MIDI player. The rendering starts at the first
-// measure on the screen with the tempo in force there, and leaves muted tracks out.
+// Foreground playback under its banner, and background playback through the library's MIDI
+// player: the rendering starts at the first measure on the screen with the tempo in force there,
+// and leaves muted tracks out.
 #include "gui/play_commands.h"
 
 #include "files/midi_exp.h"
 #include "model/score.h"
+#include "playback/sound.h"
+#include "render/canvas.h"
 
 MIDI *playing_midi = nullptr;
 int paused = 0;
@@ -78,5 +81,16 @@ int menu_play_resume() {
         midi_resume();
         paused = 0;
     }
+    return 1;
+}
+
+constexpr int BANNER_X = 48;
+constexpr int BANNER_Y = 32;
+
+int menu_play_score() {
+    if (screen && g_score.ref_measure)
+        textprintf_ex(screen, font, BANNER_X, BANNER_Y, fcol, bcol,
+                      " To stop playing music,press Q or F8");
+    play_score(&g_score, g_score.ref_measure);
     return 1;
 }

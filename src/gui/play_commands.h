@@ -1,6 +1,7 @@
-// Background playback: the score from the first measure on the screen, rendered into a library
-// MIDI object and played by the library's own MIDI player while the user goes on editing;
-// stopped, paused and resumed from the play menu (and F8), and stopped at exit.
+// Playing the score from the first measure on the screen: in the foreground, under a banner that
+// says how to stop; or in the background, rendered into a library MIDI object and played by the
+// library's own MIDI player while the user goes on editing, stopped, paused and resumed from the
+// play menu (and F8), and stopped at exit.
 #pragma once
 
 #include <allegro.h>
@@ -15,3 +16,6 @@ int menu_play_bg();
 int menu_play_stop();
 int menu_play_pause();
 int menu_play_resume();
+// F5, F6 and "play foreground": shows the banner and plays g_score from the first measure on the
+// screen until it ends or the user stops it. Returns 1.
+int menu_play_score();

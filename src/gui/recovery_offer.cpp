@@ -9,7 +9,7 @@
 
 #include "editor/autosave.h"
 #include "editor/state.h"
-#include "editor/strutil.h"
+#include "base/strutil.h"
 #include "files/fileio.h"
 #include "files/recovery.h"
 #include "gui/file_commands.h"

@@ -205,7 +205,7 @@ int menu_track_property() {
     fill_track_dialog();
     int closed_by = run_dialog(track_property, CANCEL);
     release_buttons();
-    if (closed_by == CANCEL)
+    if (closed_by == CANCEL || closed_by == DIALOG_ESCAPED)
         return 0;
     finish_track_editing(tempo_text, track_property[VOLUME_SLIDER].d2, inst_list_item->d1,
                          old_tempo, old_volume);

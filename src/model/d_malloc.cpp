@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "base/strutil.h"
+
 void *raw_malloc(size_t size) {
     return std::malloc(size);
 }
@@ -18,10 +20,7 @@ void raw_free(void *block) {
 void close_d_malloc() {}
 
 void list_out_of_memory() {
-    std::printf("insufficient memory\n");
-    std::fflush(stdout);
-    // A process that could not finish its work must not report success.
-    std::exit(1);
+    out_of_memory();
 }
 
 void list_mislinked(const char *op, const char *which, const char *unit) {

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "model/invariants.h"
 #include "model/view.h"
 
 namespace {
@@ -609,8 +610,10 @@ int undo_commit(score *s, int changed) {
     pending.changed |= changed != 0;
     if (--pending.depth > 0)
         return changed;
-    if (pending.changed)
+    if (pending.changed) {
         record(s);
+        check_score(s, pending.name.c_str());
+    }
     pending.blocks.clear();
     return changed;
 }
@@ -623,6 +626,7 @@ int undo(score *s) {
     swap_step(s, &undone.back());
     current_id = undone.back().before_id;
     change_count++;
+    check_score(s, "undo");
     return 1;
 }
 
@@ -634,6 +638,7 @@ int redo(score *s) {
     swap_step(s, &done.back());
     current_id = done.back().after_id;
     change_count++;
+    check_score(s, "redo");
     return 1;
 }
 

@@ -7,8 +7,7 @@
 #include <cstdlib>
 #include <mutex>
 
-#include "editor/clock.h"
-#include "editor/interface.h"
+#include "base/clock.h"
 
 channel_status_t channel_status[CHANNEL_ROWS][MIDI_KEYS];
 
@@ -328,23 +327,12 @@ void finish_playing() {
     kill_playing_item_list(playing_item_garbage.next);
 }
 
-constexpr int BANNER_X = 48;
-constexpr int BANNER_Y = 32;
-
 void play_score(score *s, measure *m) {
     if (!m)
         return;
-    if (screen)
-        textprintf_ex(screen, font, BANNER_X, BANNER_Y, fcol, bcol,
-                      " To stop playing music,press Q or F8");
     player_state state;
     start_playing(&state, s, m);
     while (play_pass(&state))
         ;
     finish_playing();
-}
-
-int menu_play_score() {
-    play_score(&g_score, g_score.ref_measure);
-    return 1;
 }

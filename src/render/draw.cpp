@@ -4,11 +4,9 @@
 
 #include <algorithm>
 
-#include "editor/cursor.h"
-#include "editor/glyphs.h"
-#include "editor/interface.h"
-#include "editor/state.h"
 #include "model/seq.h"
+#include "render/canvas.h"
+#include "render/glyphs.h"
 
 int draw_start_track = 0;
 int draw_end_track = 0;
@@ -55,6 +53,8 @@ constexpr int CURSOR_TEXT_X = 72, CURSOR_TEXT_Y = 16;
 constexpr int MARGIN_TIME_Y = 24, MARGIN_MEASURE_Y = 42;
 constexpr int LABEL_RISE = 8;
 
+const note *held_note = nullptr; // the editor's note being dragged, drawn like a selection
+
 int row_y(int row) {
     return row * track_height - offset_y;
 }
@@ -89,30 +89,32 @@ void put_glyph(BITMAP *bmp, BITMAP *glyph, int x, int y) {
     masked_blit(glyph, bmp, 0, 0, x, y, GLYPH_W, GLYPH_H);
 }
 
-void draw_mode_panel() {
-    BITMAP *icon = edit_mode ? icon_insert : icon_select;
+void draw_mode_panel(const editor_view &view) {
+    BITMAP *icon = view.insert_mode ? icon_insert : icon_select;
     put_glyph(buf, icon, MODE_ICON_X, MODE_ICON_Y);
 }
 
 // The current entry length: its note glyph, with a dot or a triplet mark.
-void draw_length_panel() {
-    int triplet = is_triplet(note_type);
-    int u = glyph_unit(note_type, triplet);
+void draw_length_panel(const editor_view &view) {
+    int triplet = is_triplet(view.entry_length);
+    int u = glyph_unit(view.entry_length, triplet);
     if (triplet) {
         put_glyph(buf, length_glyph(note_table, u), LENGTH_X, TRIPLET_LENGTH_Y);
         put_glyph(buf, icon_triplet, LENGTH_X, TRIPLET_MARK_Y);
         return;
     }
     put_glyph(buf, length_glyph(note_table, u), LENGTH_X, LENGTH_Y);
-    if (has_dot(note_type, u))
+    if (has_dot(view.entry_length, u))
         put_glyph(buf, icon_dot, LENGTH_DOT_X, LENGTH_Y);
 }
 
-void draw_header_text() {
-    const char *mode = note_caret.shown ? "Input Mode" : edit_mode ? "Insert Mode" : "Select Mode";
+void draw_header_text(const editor_view &view) {
+    const char *mode = note_caret.shown   ? "Input Mode"
+                       : view.insert_mode ? "Insert Mode"
+                                          : "Select Mode";
     measure *ref = g_score.ref_measure;
     textprintf_ex(buf, font, HEADER_X, HEADER_Y, fcol, bcol, "%s < %c %s > %d/%d Right Button:MENU",
-                  mode, edited ? '*' : ' ', filename, offset_x, ref ? ref->n_pos : 0);
+                  mode, view.edited ? '*' : ' ', view.filename, offset_x, ref ? ref->n_pos : 0);
     if (g_score.cursor_measure)
         textprintf_ex(buf, font, CURSOR_TEXT_X, CURSOR_TEXT_Y, fcol, bcol, "Score Cursor %d/%d",
                       g_score.cursor_x, g_score.cursor_measure->n_pos);
@@ -411,7 +413,7 @@ void _draw_note(BITMAP *bmp, score *s, int key, note *n, int sel) {
         draw_length_glyph(bmp, table, n, gx - REST_DX, head_y, low_y);
         return;
     }
-    BITMAP **table = (selected || n == selected_note) ? note_table_s : note_table;
+    BITMAP **table = (selected || n == held_note) ? note_table_s : note_table;
     draw_ledger_lines(bmp, s, n, ry);
     if (BITMAP *acc = shown_accidental(key, n))
         put_glyph(bmp, acc, gx - ACCIDENTAL_DX, low_y);
@@ -448,17 +450,18 @@ void _draw_tie(score *s, note *n, int from_outside, int to_outside) {
     }
 }
 
-void draw_all() {
+void draw_all(const editor_view &view) {
+    held_note = view.held_note;
     clear_to_color(buf, bcol);
     get_draw_track();
     get_draw_bar(&g_score);
-    draw_mode_panel();
-    draw_length_panel();
-    if (dot_mode)
+    draw_mode_panel(view);
+    draw_length_panel(view);
+    if (view.dot_mode)
         put_glyph(buf, icon_dot_mode, DOT_MODE_X, DOT_MODE_Y);
     for (int row = draw_start_track; row <= draw_end_track; row++)
         draw_five_lines(&g_score, row);
     draw_score(&g_score);
-    draw_header_text();
-    hline(buf, g_score.origin.x, panel_height, g_score.limit.x, green_color);
+    draw_header_text(view);
+    hline(buf, g_score.origin.x, view.panel_height, g_score.limit.x, green_color);
 }

@@ -15,8 +15,20 @@ extern int draw_end_track;   // last visible row
 extern int bar_top;          // vertical extent of the bar lines
 extern int bar_bottom;
 
+// What the picture shows besides the score and its view: the editor's modes, the entry length,
+// the file's name and state, the panel's height and the note being dragged (null when none).
+struct editor_view {
+    int insert_mode; // insert mode, else select mode
+    int dot_mode;
+    int entry_length; // ticks
+    int edited;
+    const char *filename;
+    int panel_height;
+    const note *held_note;
+};
+
 // Draws the complete picture into buf.
-void draw_all();
+void draw_all(const editor_view &view);
 // Computes draw_start_track and draw_end_track from offset_y; returns draw_end_track.
 int get_draw_track();
 void get_draw_bar(score *s);

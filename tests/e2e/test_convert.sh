@@ -83,7 +83,7 @@ expect_usage_error one.seq out.mid --grid
 check test ! -e out.mid
 
 # a batch: every good file converted into the directory, the bad one named on standard error,
-# a summary line, status 1
+# a summary line, status 1; the progress bar shows on a terminal only
 mkdir batch
 cp one.seq two.seq
 set +e
@@ -99,6 +99,9 @@ check grep -q '^plinkel-convert: bad.mid: ' batch.err
 check test "$(wc -l <batch.err)" = 1
 check test "$("$conv" -o batch --to ly one.seq two.seq)" = \
     "plinkel-convert: 2 of 2 files converted, 0 failed"
+# on a terminal (script gives it one) a progress bar counts the files done
+check script -q -e -c "'$conv' -o batch --to mid one.seq two.seq" "$work/tty.out" >/dev/null
+check grep -q '] 2/2' "$work/tty.out"
 expect_usage_error -o batch one.seq
 expect_usage_error -o batch --to txt one.seq
 expect_usage_error -o batch --to mid one.seq ./one.seq

@@ -1,7 +1,7 @@
 #!/bin/bash
 # The installed tree as a desktop sees it: the manual pages read without a warning, the help
 # options answer without a display, and the desktop entry, the file type and the AppStream
-# metadata pass their own validators.
+# metadata (with its screenshot) pass their own validators.
 set -euo pipefail
 prefix="${PLINKEL_PREFIX:?}"
 work=$(mktemp -d)
@@ -39,7 +39,14 @@ check desktop-file-validate "$share/applications/plinkel.desktop"
 check grep -q '^Icon=plinkel$' "$share/applications/plinkel.desktop"
 check grep -q '^MimeType=application/x-plinkel-score;audio/midi;.*musicxml' \
     "$share/applications/plinkel.desktop"
-check appstreamcli validate --no-net --no-color "$share/metainfo/io.github.plinkel.metainfo.xml"
+# Offline: the validator checks the metadata, not whether its web addresses answer.
+metainfo=$share/metainfo/io.github.plinkel.metainfo.xml
+check appstreamcli validate --no-net --no-color "$metainfo"
+# The screenshot it names is the picture kept in the sources, at the size it states.
+shot=$(sed -n 's|.*<image type="source" width="\([0-9]*\)" height="\([0-9]*\)">\(.*\)</image>.*|\1 \2 \3|p' "$metainfo")
+check grep -q -x '[0-9]* [0-9]* https://.*/screenshot.png' <<<"$shot"
+check grep -q "PNG image data, ${shot%% *} x $(cut -d ' ' -f 2 <<<"$shot")," \
+    <<<"$(file "${PLINKEL_SOURCE_DIR:?}/assets/screenshot.png")"
 for size in 16 32 48 256; do
     check grep -q "PNG image data, $size x $size" <<<"$(file "$share/icons/hicolor/${size}x$size/apps/plinkel.png")"
 done

@@ -2,7 +2,8 @@
 # Starting a piece with chosen settings: the measure settings shown at start-up take 3 beats,
 # 2 tracks and the key of one sharp (values out of range fall back: 40 tracks count as 31,
 # 0 beats keep the former count), and the written score carries them. Return presses OK with the
-# pointer resting away from the dialog, and Cancel while the pointer is over Cancel.
+# pointer resting away from the dialog, and Cancel while the pointer is over Cancel; Esc cancels
+# even with the pointer over OK.
 source "$PLINKEL_E2E_LIB"
 source "$(dirname "${BASH_SOURCE[0]}")/menu_lib.sh"
 source "$(dirname "${BASH_SOURCE[0]}")/dialog_lib.sh"
@@ -66,8 +67,9 @@ area_ink() {
 }
 ink_is_not() { [ "$(area_ink)" != "$1" ]; }
 
-# Opens a new score, types $1 tracks, rests the pointer at ($2, $3), presses Return and writes
-# the score to $4. The score left has one track, so the area below its staff is blank again.
+# Opens a new score, types $1 tracks, rests the pointer at ($2, $3), presses $5 (default Return)
+# and writes the score to $4. The score left has one track, so the area below its staff is blank
+# again.
 new_by_return() {
     local before
     before=$(area_ink)
@@ -76,7 +78,7 @@ new_by_return() {
     fill_field "$TRACKS_X" "$TRACKS_Y" "$1"
     mouse_move "$2" "$3"
     sleep 0.2
-    send_keys Return
+    send_keys "${5:-Return}"
     wait_for "$E2E_TIMEOUT" "the new-score settings to close" window_blank "$NEW_SCORE_DIALOG_AREA"
     menu_child "$MAIN_FILE" "$FILE_WRITE"
     select_name untitled.seq "$4"
@@ -90,6 +92,9 @@ new_by_return 1 "$AWAY_X" "$AWAY_Y" third.seq
 
 step "Return with the pointer over Cancel cancels"
 new_by_return 4 "$CANCEL_X" "$OK_Y" fourth.seq
+
+step "Esc with the pointer over OK cancels"
+new_by_return 4 "$OK_X" "$OK_Y" fifth.seq Escape
 
 hold_key Escape
 wait_exit

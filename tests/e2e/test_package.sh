@@ -1,6 +1,7 @@
 #!/bin/bash
 # Installing plinkel as a Debian package: cpack builds plinkel_VERSION_ARCH.deb from the build
-# tree, lintian finds no error or warning in it, apt installs it with its dependencies, the
+# tree, it depends on the package of every library its programs link (what a fresh system must
+# fetch), lintian finds no error or warning in it, apt installs it with its dependencies, the
 # installed editor opens its window and the converter converts, and apt remove leaves none of
 # its files behind. Needs root and a system without a plinkel package of its own (else: skipped).
 source "$PLINKEL_E2E_LIB"
@@ -24,7 +25,18 @@ cpack -G DEB --config "$build/CPackConfig.cmake" -B "$WORK/pkg" >"$WORK/cpack.lo
     fail "cpack: $(tail -5 "$WORK/cpack.log")"
 deb=$(ls "$WORK"/pkg/plinkel_*_amd64.deb 2>/dev/null | head -n 1)
 [ -n "$deb" ] || fail "no plinkel_VERSION_amd64.deb in $WORK/pkg"
-dpkg-deb -f "$deb" Depends | grep -q 'liballegro4' || fail "no library dependencies computed"
+# A fresh system gets every library the programs link: each one they name belongs to a package
+# (or to one providing a name) that the package depends on.
+dpkg-deb -x "$deb" "$WORK/root"
+dpkg-deb -f "$deb" Depends | tr ',|' '\n\n' | awk '{print $1}' >"$WORK/depends"
+for so in $(objdump -p "$WORK"/root/usr/bin/* | awk '$1 == "NEEDED" {print $2}' | sort -u); do
+    lib=$(ldconfig -p | awk -v so="$so" '$1 == so && /x86-64/ {print $NF; exit}')
+    owner=$(dpkg -S "$lib" "$(readlink -f "$lib")" 2>/dev/null | head -n 1 | cut -d: -f1)
+    [ -n "$owner" ] || fail "no package holds $so"
+    names=$(printf '%s\n%s\n' "$owner" "$(dpkg-query -W -f='${Provides}' "$owner" | tr ',' '\n')")
+    awk '{print $1}' <<<"$names" | grep -q -x -F -f "$WORK/depends" ||
+        fail "$so comes from $owner, which the package does not depend on"
+done
 dpkg-deb -f "$deb" Recommends | grep -q 'timgm6mb-soundfont | fluid-soundfont-gm' ||
     fail "the soundfont is not recommended"
 

@@ -1,8 +1,8 @@
 #!/bin/bash
 # Giving a track its instrument and channel in "track setting": choosing "Percussions" moves
-# the track to the percussion channel 9; an appended track dropped with "CANCEL" never reaches
-# the score; typing 4 into the channel field takes the track off percussion, back to
-# "Acoustic Grand" on channel 4.
+# the track to the percussion channel 9; an appended track dropped with "CANCEL", or with Esc
+# while the pointer rests on "OK", never reaches the score; typing 4 into the channel field
+# takes the track off percussion, back to "Acoustic Grand" on channel 4.
 source "$PLINKEL_E2E_LIB"
 source "$(dirname "${BASH_SOURCE[0]}")/menu_lib.sh"
 source "$(dirname "${BASH_SOURCE[0]}")/dialog_lib.sh"
@@ -48,10 +48,14 @@ mouse_click 1 "$OK_X" "$OK_Y"
 write_song
 expect_tracks "num_track 1,track 0 9 128 -1"
 
-step "an appended track is dropped by CANCEL; channel 4 leaves percussion"
+step "an appended track is dropped by CANCEL and by Esc; channel 4 leaves percussion"
 open_track_setting
 mouse_click 1 "$APPEND_X" "$APPEND_Y"
 mouse_click 1 "$CANCEL_X" "$CANCEL_Y"
+open_track_setting
+mouse_click 1 "$APPEND_X" "$APPEND_Y"
+mouse_move "$OK_X" "$OK_Y"
+hold_key Escape
 open_track_setting
 mouse_click 1 "$CHANNEL_X" "$CHANNEL_Y"
 send_keys BackSpace BackSpace End BackSpace BackSpace

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 #include <thread>
 
-#include "editor/clock.h"
+#include "base/clock.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 
 #include "editor/config.h"
 #include "editor/state.h"
-#include "editor/strutil.h"
+#include "base/strutil.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 
 #include <vector>
 
-#include "editor/clock.h"
+#include "base/clock.h"
 #include "editor/cursor.h"
 #include "playback/sound.h"
 

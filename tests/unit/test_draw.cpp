@@ -6,7 +6,7 @@
 #include <allegro.h>
 
 #include "editor/cursor.h"
-#include "editor/glyphs.h"
+#include "render/glyphs.h"
 #include "editor/interface.h"
 #include "editor/state.h"
 #include "model/seq.h"
@@ -132,7 +132,7 @@ class DrawTest : public ::testing::Test {
 };
 
 TEST_F(DrawTest, StaffLinesLieTwoStepsApartAroundTheCentreLine) {
-    draw_all();
+    draw_all(current_view());
     for (int k = 1; k <= 5; k++) {
         EXPECT_EQ(px(300, CENTRE_Y - 12 * k), fcol) << "treble line " << k;
         EXPECT_EQ(px(300, CENTRE_Y + 12 * k), fcol) << "bass line " << k;
@@ -148,7 +148,7 @@ TEST_F(DrawTest, StaffLinesLieTwoStepsApartAroundTheCentreLine) {
 
 TEST_F(DrawTest, SecondRowIsOneTrackHeightLower) {
     set_tracks(2);
-    draw_all();
+    draw_all(current_view());
     EXPECT_EQ(px(300, CENTRE_Y + 216 - 60), fcol);
     EXPECT_EQ(px(300, CENTRE_Y + 216 + 60), fcol);
 }
@@ -157,7 +157,7 @@ TEST_F(DrawTest, BarLineStandsHalfAColumnBeforeTheMeasureEnd) {
     add_note(m0, 0, 192, 1);
     add_note(m0, 192, 192, 1);
     ASSERT_EQ(m0->width, 60);
-    draw_all();
+    draw_all(current_view());
     int bar = ORIGIN_X + 60 - 15;
     EXPECT_EQ(px(bar, CENTRE_Y - 3), fcol);
     EXPECT_EQ(px(bar, CENTRE_Y - 60), fcol);
@@ -171,7 +171,7 @@ TEST_F(DrawTest, BarLineStandsHalfAColumnBeforeTheMeasureEnd) {
 TEST_F(DrawTest, NoteGlyphSitsWithItsHeadOnTheStaffPoint) {
     add_note(m0, 0, 192, 2);
     add_note(m0, 192, 96, -3);
-    draw_all();
+    draw_all(current_view());
     EXPECT_TRUE(glyph_at(note4, note_x(column_x(0)), head_y(staff_y(2))));
     EXPECT_TRUE(glyph_at(note8, note_x(column_x(1)), head_y(staff_y(-3))));
     EXPECT_EQ(px(column_x(0), staff_y(2)), fcol); // the head covers its centre
@@ -181,7 +181,7 @@ TEST_F(DrawTest, LedgerLinesForHighLowAndMiddleC) {
     add_note(m0, 0, 192, 12);
     add_note(m0, 192, 192, -11);
     add_note(m0, 384, 192, 0);
-    draw_all();
+    draw_all(current_view());
     int x = column_x(0);
     for (int pos : {10, 12}) {
         EXPECT_EQ(px(x - 8, staff_y(pos)), fcol) << pos;
@@ -202,7 +202,7 @@ TEST_F(DrawTest, LedgerLinesForHighLowAndMiddleC) {
 TEST_F(DrawTest, NoteOneStepBelowTheStaffGetsNoLedgerLine) {
     add_note(m0, 0, 192, -9);
     add_note(m0, 192, 192, 9);
-    draw_all();
+    draw_all(current_view());
     EXPECT_EQ(px(column_x(0) - 8, staff_y(-10)), fcol); // the staff line itself
     EXPECT_EQ(px(column_x(0) - 8, staff_y(-8)), fcol);
     EXPECT_EQ(px(column_x(1) - 8, staff_y(10)), fcol);
@@ -214,7 +214,7 @@ TEST_F(DrawTest, KeyChangeToCDrawsTwoNaturalsPerStaff) {
     measure *m1 = add_measure(4, 4, 0);
     add_note(m0, 0, 192, 1);
     add_note(m1, 0, 192, 1);
-    draw_all();
+    draw_all(current_view());
     int x = ORIGIN_X + m0->width; // start of the 48 pixels reserved for the key
     EXPECT_TRUE(glyph_at(icon_natural, x + 0 - 8, CENTRE_Y - 10 * 6 - 16));
     EXPECT_TRUE(glyph_at(icon_natural, x + 4 - 8, CENTRE_Y - 7 * 6 - 16));
@@ -234,7 +234,7 @@ TEST_F(DrawTest, KeyChangeBetweenKeysDrawsOnlyTheNewKey) {
     measure *m1 = add_measure(4, 4, -1);
     add_note(m0, 0, 192, 1);
     add_note(m1, 0, 192, 1);
-    draw_all();
+    draw_all(current_view());
     int x = ORIGIN_X + m0->width;
     EXPECT_TRUE(glyph_at(icon_flat, x - 8, CENTRE_Y - 6 * 6 - 16));
     EXPECT_TRUE(glyph_at(icon_flat, x - 8, CENTRE_Y + 8 * 6 - 16));
@@ -247,7 +247,7 @@ TEST_F(DrawTest, AccidentalsAgainstTheKey) {
     note *f_sharp = add_note(m0, 0, 192, 3, 3, 1);
     note *f = add_note(m0, 192, 192, 3, 3, 0);
     note *c_sharp = add_note(m0, 384, 192, 0, 0, 1);
-    draw_all();
+    draw_all(current_view());
     int y = low_y(staff_y(3));
     int x = note_x(f_sharp->display.x) - 10;
     EXPECT_FALSE(glyph_at(icon_sharp, x, y));
@@ -262,7 +262,7 @@ TEST_F(DrawTest, FlatKeyDropsItsFlatsAndShowsNaturals) {
     note *b_flat = add_note(m0, 0, 192, 6, 6, -1);
     note *b = add_note(m0, 192, 192, 6, 6, 0);
     note *e_flat = add_note(m0, 384, 192, 2, 2, -2);
-    draw_all();
+    draw_all(current_view());
     int y = low_y(staff_y(6));
     EXPECT_FALSE(glyph_at(icon_flat, note_x(b_flat->display.x) - 10, y));
     EXPECT_TRUE(glyph_at(icon_natural, note_x(b->display.x) - 10, y));
@@ -271,18 +271,18 @@ TEST_F(DrawTest, FlatKeyDropsItsFlatsAndShowsNaturals) {
 
 TEST_F(DrawTest, KeyBeyondSevenAccidentalsDrawsSeven) {
     m0->key = 9;
-    draw_all();
+    draw_all(current_view());
     int x = ORIGIN_X - 48;
     EXPECT_TRUE(glyph_at(icon_sharp, x + 12 - 8, CENTRE_Y - 6 * 6 - 16)); // the seventh
     m0->key = -9;
-    draw_all();
+    draw_all(current_view());
     EXPECT_TRUE(glyph_at(icon_flat, x + 7 - 8, CENTRE_Y - 3 * 6 - 16));
 }
 
 TEST_F(DrawTest, NoteWithoutAValidStepShowsItsOwnAccidental) {
     m0->key = 7;
     note *n = add_note(m0, 0, 192, 3, 11, 1);
-    draw_all();
+    draw_all(current_view());
     EXPECT_TRUE(glyph_at(icon_sharp, note_x(n->display.x) - 10, low_y(staff_y(3))));
 }
 
@@ -290,7 +290,7 @@ TEST_F(DrawTest, DottedQuarterGetsADotAndTripletGetsTheMarkOnly) {
     note *dotted = add_note(m0, 0, 288, 1);
     note *triplet = add_note(m0, 288, 128, 1);
     ASSERT_TRUE(triplet->triplet);
-    draw_all();
+    draw_all(current_view());
     int gx = note_x(dotted->display.x), hy = head_y(staff_y(1));
     EXPECT_TRUE(glyph_at(note4, gx, hy));
     EXPECT_TRUE(glyph_at(icon_dot, gx + 3, hy));
@@ -303,7 +303,7 @@ TEST_F(DrawTest, DottedQuarterGetsADotAndTripletGetsTheMarkOnly) {
 TEST_F(DrawTest, RestsUseTheRestTableLowerAndFurtherLeft) {
     note *r = add_note(m0, 0, 96, 0);
     r->rest = 1;
-    draw_all();
+    draw_all(current_view());
     EXPECT_TRUE(glyph_at(rest8, r->display.x - 17, low_y(staff_y(0))));
     EXPECT_EQ(px(r->display.x - 8, CENTRE_Y), bcol); // rests get no ledger line
 }
@@ -311,11 +311,11 @@ TEST_F(DrawTest, RestsUseTheRestTableLowerAndFurtherLeft) {
 TEST_F(DrawTest, RestOfLengthZeroIsNotDrawn) {
     add_note(m0, 0, 192, 2);
     BITMAP *without = create_bitmap(W, H);
-    draw_all();
+    draw_all(current_view());
     blit(buf, without, 0, 0, 0, 0, W, H);
     note *empty = add_note(m0, 0, 0, 4);
     empty->rest = 1;
-    draw_all();
+    draw_all(current_view());
     int differ = 0;
     for (int y = 0; y < H; y++)
         for (int x = 0; x < W; x++)
@@ -331,7 +331,7 @@ TEST_F(DrawTest, TieFromAMeasureBeforeTheScreenStartsLeftOfTheStaff) {
     _l_tie_note(a, b);
     g_score.ref_measure = m1;
     g_score.ref_x = 2;
-    draw_all();
+    draw_all(current_view());
     int y = staff_y(2);
     // w = 63 - 33 = 30, so the stroke drops 3 * min(15, 24) / 4 = 11 pixels at its start.
     EXPECT_EQ(px(ORIGIN_X - 30, y + 11), blue_color);
@@ -343,7 +343,7 @@ TEST_F(DrawTest, TieBetweenVisiblePiecesIsAnArcBelowTheHeads) {
     note *a = add_note(m0, 0, 768, 7);
     note *b = add_note(m1, 0, 192, 7);
     _l_tie_note(a, b);
-    draw_all();
+    draw_all(current_view());
     int px0 = a->display.x, x = b->display.x;
     ASSERT_EQ(x - px0, 30);
     int e = 30 / 4, d = e / 2;
@@ -360,7 +360,7 @@ TEST_F(DrawTest, TieToAPieceBeyondTheRightEdgeRunsToTheLimit) {
     note *next = add_note(m1, 0, 192, 4);
     _l_tie_note(last, next);
     ASSERT_GE(ORIGIN_X + m0->width, LIMIT_X);
-    draw_all();
+    draw_all(current_view());
     if (last->display.x <= LIMIT_X) {
         int w = LIMIT_X - last->display.x;
         EXPECT_EQ(px(LIMIT_X, staff_y(4) + 3 * std::min(w / 2, 24) / 4), blue_color);
@@ -373,7 +373,7 @@ TEST_F(DrawTest, HiddenTracksDrawNothing) {
     track_info[0].active = 0;
     update_active_tracks();
     ASSERT_EQ(n_active_track, 0);
-    draw_all();
+    draw_all(current_view());
     EXPECT_EQ(bar_top, 0);
     EXPECT_EQ(bar_bottom, 0);
     EXPECT_EQ(ink_in(0, 60, W - 1, H - 1), 0);
@@ -387,7 +387,7 @@ TEST_F(DrawTest, NotesOfAHiddenTrackAreLeftOutBesideShownOnes) {
     update_active_tracks();
     note *shown = add_note(m0, 0, 192, 2, 0, 0, 1);
     note *hidden = add_note(m0, 0, 192, -4, 0, 0, 0);
-    draw_all();
+    draw_all(current_view());
     EXPECT_TRUE(glyph_at(note4, note_x(shown->display.x), head_y(staff_y(2))));
     EXPECT_FALSE(glyph_at(note4, note_x(ORIGIN_X), head_y(staff_y(-4))));
     (void)hidden;
@@ -420,7 +420,7 @@ TEST_F(DrawTest, ScrolledRowsDrawOnlyTheVisibleStaves) {
     add_note(m0, 0, 192, 2, 0, 0, 0);
     note *n1 = add_note(m0, 0, 192, 2, 0, 0, 1);
     offset_y = 216;
-    draw_all();
+    draw_all(current_view());
     EXPECT_EQ(px(300, CENTRE_Y - 60), fcol); // now row 1's top line
     EXPECT_TRUE(glyph_at(note4, note_x(n1->display.x), head_y(staff_y(2))));
     EXPECT_EQ(bar_top, CENTRE_Y - 60);
@@ -430,7 +430,7 @@ TEST_F(DrawTest, ScrolledRowsDrawOnlyTheVisibleStaves) {
 // above the margin texts are compared); the length glyph hangs below the panel and is crossed by
 // the panel's rule.
 TEST_F(DrawTest, StatusPanelShowsModeAndEntryLength) {
-    draw_all();
+    draw_all(current_view());
     EXPECT_TRUE(glyph_at(note4, 58, 18, panel_height));
     EXPECT_FALSE(glyph_at(icon_dot, 60, 18));
     EXPECT_FALSE(glyph_at(icon_dot_mode, 18, 2));
@@ -439,24 +439,24 @@ TEST_F(DrawTest, StatusPanelShowsModeAndEntryLength) {
     edit_mode = 0;
     dot_mode = 1;
     note_type = 288;
-    draw_all();
+    draw_all(current_view());
     EXPECT_TRUE(glyph_at(note4, 58, 18, panel_height));
     EXPECT_TRUE(glyph_at(icon_dot, 60, 18));
     EXPECT_TRUE(glyph_at(icon_dot_mode, 18, 2));
     expect_mode_icon(icon_select);
 
     note_type = 128;
-    draw_all();
+    draw_all(current_view());
     EXPECT_TRUE(glyph_at(note4, 58, 34));
     EXPECT_TRUE(glyph_at(icon_triplet, 58, 12, panel_height));
 }
 
 TEST_F(DrawTest, EntryLengthsBeyondTheTablesAreClamped) {
     note_type = 1536; // two whole notes: drawn as a whole note
-    draw_all();
+    draw_all(current_view());
     EXPECT_TRUE(glyph_at(note1, 58, 18, panel_height));
     note_type = 2; // below the shortest triplet
-    draw_all();
+    draw_all(current_view());
     EXPECT_TRUE(glyph_at(note256, 58, 34));
 }
 
@@ -470,7 +470,7 @@ TEST_F(DrawTest, CursorLineAndSelectionBrackets) {
     g_score.select_start = g_score.select_end = m0;
     g_score.select_start_x = 0;
     g_score.select_end_x = 384;
-    draw_all();
+    draw_all(current_view());
     int cx = column_x(1);
     EXPECT_EQ(px(cx, CENTRE_Y + 84), scol);
     EXPECT_EQ(px(cx, CENTRE_Y - 84), scol);
@@ -488,7 +488,7 @@ TEST_F(DrawTest, CursorLineAndSelectionBrackets) {
 TEST_F(DrawTest, TheTouchedNoteIsRed) {
     note *n = add_note(m0, 0, 192, 1);
     selected_note = n;
-    draw_all();
+    draw_all(current_view());
     EXPECT_TRUE(glyph_at(note4s, note_x(n->display.x), head_y(staff_y(1))));
     selected_note = nullptr;
 }
@@ -497,7 +497,7 @@ TEST_F(DrawTest, ScrolledOutColumnsOfTheFirstMeasureAreNotDrawn) {
     note *a = add_note(m0, 0, 192, 2);
     note *b = add_note(m0, 192, 192, 2);
     offset_x = 192;
-    draw_all();
+    draw_all(current_view());
     EXPECT_EQ(b->display.x, ORIGIN_X);
     EXPECT_EQ(a->display.x, ORIGIN_X - 30);
     EXPECT_TRUE(glyph_at(note4, note_x(ORIGIN_X), head_y(staff_y(2))));
@@ -506,7 +506,7 @@ TEST_F(DrawTest, ScrolledOutColumnsOfTheFirstMeasureAreNotDrawn) {
 
 TEST_F(DrawTest, TimeSignatureChangeIsPrintedAboveTheMeasure) {
     measure *m1 = add_measure(3, 4, 0);
-    draw_all();
+    draw_all(current_view());
     int x = ORIGIN_X + m0->width;
     EXPECT_GT(ink_in(x, CENTRE_Y - 84, x + 60, CENTRE_Y - 84 + 7), 0);
     (void)m1;

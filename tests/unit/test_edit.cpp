@@ -6,7 +6,7 @@
 
 #include <vector>
 
-#include "editor/clock.h"
+#include "base/clock.h"
 #include "editor/cursor.h"
 #include "editor/edit.h"
 #include "editor/history.h"

@@ -9,7 +9,7 @@
 #include <unistd.h>
 
 #include "editor/state.h"
-#include "editor/strutil.h"
+#include "base/strutil.h"
 #include "file_test_util.h"
 #include "files/backup.h"
 #include "files/fileio.h"

@@ -3,7 +3,7 @@
 #include <allegro.h>
 #include <gtest/gtest.h>
 
-#include "editor/glyphs.h"
+#include "render/glyphs.h"
 
 namespace {
 

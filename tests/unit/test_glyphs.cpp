@@ -10,7 +10,7 @@
 #include <unistd.h>
 #include <vector>
 
-#include "editor/glyphs.h"
+#include "render/glyphs.h"
 
 namespace {
 

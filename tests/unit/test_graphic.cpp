@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "editor/glyphs.h"
+#include "render/glyphs.h"
 #include "editor/interface.h"
 #include "gui/graphic.h"
 #include "model_core_helpers.h"

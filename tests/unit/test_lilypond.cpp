@@ -1,6 +1,6 @@
-// LilyPond export: the formatters, the exact text of small scores (staff choice, whole-measure
-// rests, spelling, per-track voices, ties, tuplets, time changes) and the failure to create the
-// file. Real compilation by lilypond is the end-to-end test's job.
+// LilyPond sketch export: the formatters, the exact text of small scores (staff choice,
+// whole-measure rests, spelling, per-track voices, ties, tuplets, time changes) and the failure to
+// create the file. Real compilation by lilypond is the end-to-end test's job.
 #include "file_test_util.h"
 #include "files/lilypond.h"
 
@@ -13,7 +13,7 @@ class LilyPond : public FileTest {
   protected:
     std::string write() {
         expand_and_validate(&g_score);
-        EXPECT_EQ(write_lilypond(path("a.ly").c_str(), &g_score), 1);
+        EXPECT_EQ(write_lilypond_sketch(path("a.ly").c_str(), &g_score), 1);
         return read_all(path("a.ly"));
     }
     measure *first() { return g_score.measures.head; }
@@ -135,7 +135,7 @@ TEST_F(LilyPond, TrackWithoutNotesHasBothStavesAndNoVoice) {
 
 TEST_F(LilyPond, UncreatableFileIsReportedAndNothingIsLeft) {
     add_note(first(), 0, 0, 192);
-    EXPECT_EQ(write_lilypond(path("missing/a.ly").c_str(), &g_score), 0);
+    EXPECT_EQ(write_lilypond_sketch(path("missing/a.ly").c_str(), &g_score), 0);
     EXPECT_EQ(count_files(dir), 0);
 }
 

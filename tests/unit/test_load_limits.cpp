@@ -75,8 +75,8 @@ std::vector<limit_case> limit_cases() {
          SEQ_HEAD + repeat("m 0 1 32\n", 19000) + "n 0 0 0 32767 0 127\n", "20000 measures"},
         {"seq: long notes over 1/32 measures within the limits", "a.seq",
          SEQ_HEAD + "m 0 1 32\n" + repeat("n 0 0 0 32767 0 127\n", 40), nullptr},
-        {"seq: thousands of tempo events and notes at one tick", "a.seq",
-         SEQ_HEAD + "m 0 4 4\n" + repeat("t 0 120\n", 5000) + repeat("n 0 3 0 240 0 90\n", 3000),
+        {"seq: thousands of tempo events and a hundred notes at one tick", "a.seq",
+         SEQ_HEAD + "m 0 4 4\n" + repeat("t 0 120\n", 5000) + repeat("n 0 3 0 240 0 90\n", 120),
          nullptr},
         {"midi: longest notes over 1/32 measures", "a.mid",
          as_text(smf(0, 1, {cat({TIME_SIG_1_32, chord(8, 170), END})})), "1000000 tied pieces"},
@@ -91,10 +91,10 @@ std::vector<limit_case> limit_cases() {
                      {cat({repeat_bytes({0xFF, 0xFF, 0xFF, 0x7F, 0xFF, 0x01, 0x00}, 2), chord(1, 1),
                            END})})),
          "events later than tick"},
-        {"midi: thousands of tempo events and notes at one tick", "a.mid",
+        {"midi: thousands of tempo events and a hundred notes at one tick", "a.mid",
          as_text(smf(0, 96,
                      {cat({repeat_bytes(TEMPO_AT_ONCE, 5000),
-                           repeat_bytes({0x00, 0x90, 60, 100, 0x00, 0x80, 60, 0}, 3000), END})})),
+                           repeat_bytes({0x00, 0x90, 60, 100, 0x00, 0x80, 60, 0}, 120), END})})),
          nullptr},
     };
 }

@@ -9,8 +9,9 @@
 #include <allegro.h>
 
 #include "editor/cursor.h"
-#include "editor/glyphs.h"
+#include "render/glyphs.h"
 #include "editor/history.h"
+#include "editor/hooks.h"
 #include "editor/interface.h"
 #include "editor/keys.h"
 #include "editor/mainloop.h"
@@ -242,30 +243,35 @@ int log_delete_note() {
 
 class KeysTest : public ScoreFixture {
   protected:
-    key_command_fn saved[KEY_COMMANDS];
+    editor_hooks saved;
 
     void SetUp() override {
         ScoreFixture::SetUp();
-        for (int i = 0; i < KEY_COMMANDS; i++)
-            saved[i] = key_commands[i];
-        key_commands[CMD_DELETE_MEASURE] = log_delete_measure;
-        key_commands[CMD_PLAY_SCORE] = log_play;
-        key_commands[CMD_PLAY_STOP] = log_stop;
-        key_commands[CMD_PASTE_SOLID] = log_paste_solid;
-        key_commands[CMD_PASTE_BLEND] = log_paste_blend;
-        key_commands[CMD_DELETE_NOTE] = log_delete_note;
-        key_commands[CMD_SELECT_START] = log_select_start;
-        key_commands[CMD_SELECT_END] = log_select_end;
-        key_commands[CMD_DELETE_SOLID] = log_delete_solid;
-        key_commands[CMD_DELETE_BLEND] = log_delete_blend;
+        saved = installed_editor_hooks();
+        editor_hooks hooks = saved;
+        hooks.key_commands[CMD_DELETE_MEASURE] = log_delete_measure;
+        hooks.key_commands[CMD_PLAY_SCORE] = log_play;
+        hooks.key_commands[CMD_PLAY_STOP] = log_stop;
+        hooks.key_commands[CMD_PASTE_SOLID] = log_paste_solid;
+        hooks.key_commands[CMD_PASTE_BLEND] = log_paste_blend;
+        hooks.key_commands[CMD_DELETE_NOTE] = log_delete_note;
+        hooks.key_commands[CMD_SELECT_START] = log_select_start;
+        hooks.key_commands[CMD_SELECT_END] = log_select_end;
+        hooks.key_commands[CMD_DELETE_SOLID] = log_delete_solid;
+        hooks.key_commands[CMD_DELETE_BLEND] = log_delete_blend;
+        install_editor_hooks(hooks);
         command_log.clear();
         edit_mode = 1;
         dot_mode = 0;
     }
     void TearDown() override {
-        for (int i = 0; i < KEY_COMMANDS; i++)
-            key_commands[i] = saved[i];
+        install_editor_hooks(saved);
         ScoreFixture::TearDown();
+    }
+    void unbind(key_command_id id) {
+        editor_hooks hooks = installed_editor_hooks();
+        hooks.key_commands[id] = nullptr;
+        install_editor_hooks(hooks);
     }
 };
 
@@ -354,7 +360,7 @@ TEST_F(KeysTest, ShiftChoosesSolidDelete) {
 }
 
 TEST_F(KeysTest, KeysWithoutACommandDoNothing) {
-    key_commands[CMD_COPY] = nullptr;
+    unbind(CMD_COPY);
     press({KEY_C});
     EXPECT_TRUE(command_log.empty());
 }

@@ -5,11 +5,13 @@
 #include <string>
 
 #include "editor/cursor.h"
+#include "editor/hooks.h"
 #include "editor/state.h"
 #include "file_test_util.h"
 #include "gui/edit_commands.h"
 #include "gui/file_commands.h"
 #include "gui/menu.h"
+#include "gui/play_commands.h"
 #include "model/clipboard.h"
 
 namespace {
@@ -29,7 +31,7 @@ TEST(MenuTree, EveryEntryInItsPlace) {
                                 "set note property|set volume|help F1|exit");
     EXPECT_EQ(texts(file_menu), "new|open|write|open midi|write midi as|write midi|"
                                 "open musicxml|write lilypond|write pic16|write audio|"
-                                "write musicxml");
+                                "write musicxml|write pdf|write pdf parts");
     EXPECT_EQ(texts(edit_menu), "undo|redo|selection start [|selection end ]|copy C|paste blend V|"
                                 "paste solid Shift+V|delete blend BS|delete solid Shift+BS|"
                                 "insert measures|delete note  Del|set key|transpose|"
@@ -46,6 +48,24 @@ TEST(MenuTree, EveryEntryInItsPlace) {
     for (const MENU *menu : {main_menu, file_menu, edit_menu, option_menu, play_menu})
         for (const MENU *item = menu; item->text; item++)
             EXPECT_TRUE(item->proc || item->child) << item->text;
+}
+
+// The command layer reaches the editor through the one record it installs: every key command
+// bound, the menu with its refresh, and the exit command seen once by the main loop.
+TEST(MenuTree, InstalledHooksBindEveryKeyAndReportTheExitOnce) {
+    editor_hooks saved = installed_editor_hooks();
+    install_command_layer();
+    const editor_hooks &hooks = installed_editor_hooks();
+    for (int id = 0; id < KEY_COMMANDS; id++)
+        EXPECT_NE(hooks.key_commands[id], nullptr) << "key command " << id;
+    EXPECT_EQ(hooks.key_commands[CMD_PLAY_SCORE], menu_play_score);
+    EXPECT_EQ(hooks.pop_up_menu, main_menu);
+    ASSERT_NE(hooks.exit_chosen, nullptr);
+    EXPECT_EQ(hooks.exit_chosen(), 0);
+    menu_exit();
+    EXPECT_EQ(hooks.exit_chosen(), 1);
+    EXPECT_EQ(hooks.exit_chosen(), 0);
+    install_editor_hooks(saved);
 }
 
 // A score of n empty 4/4 measures with one quarter note at the start of each, the cursor in

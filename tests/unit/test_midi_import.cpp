@@ -7,6 +7,7 @@
 #include "file_test_util.h"
 #include "files/midi_exp.h"
 #include "files/midi_imp.h"
+#include "invariants.h"
 
 namespace {
 
@@ -112,6 +113,8 @@ TEST_F(MidiImport, ProgramChangeSetsPatchExceptOnPercussion) {
     ASSERT_EQ(import(smf(0, 96, {cat({t, END})})), 1);
     EXPECT_EQ(track_info[0].patch, 41);
     EXPECT_EQ(track_info[1].patch, PERCUSSION_PATCH);
+    // The percussion track plays nothing: its measures still hold a voice of rests.
+    EXPECT_TRUE(score_invariants(&g_score));
 }
 
 TEST_F(MidiImport, Format1TempoTrackMakesNoTrackAndVolumesFollowChunks) {

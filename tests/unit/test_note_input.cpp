@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "editor/clock.h"
+#include "base/clock.h"
 #include "editor/cursor.h"
 #include "editor/edit.h"
 #include "editor/history.h"

@@ -9,9 +9,9 @@
 #include <allegro.h>
 
 #include "editor/autosave.h"
-#include "editor/clock.h"
+#include "base/clock.h"
 #include "editor/state.h"
-#include "editor/strutil.h"
+#include "base/strutil.h"
 #include "file_test_util.h"
 #include "files/fileio.h"
 #include "files/recovery.h"

@@ -13,7 +13,7 @@
 #include <unistd.h>
 
 #include "editor/state.h"
-#include "editor/strutil.h"
+#include "base/strutil.h"
 #include "file_test_util.h"
 #include "gui/file_commands.h"
 

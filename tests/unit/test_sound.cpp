@@ -6,7 +6,7 @@
 
 #include <vector>
 
-#include "editor/clock.h"
+#include "base/clock.h"
 #include "playback/sound.h"
 
 namespace {

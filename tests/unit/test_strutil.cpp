@@ -4,7 +4,7 @@
 #include <cstring>
 #include <gtest/gtest.h>
 
-#include "editor/strutil.h"
+#include "base/strutil.h"
 
 namespace {
 

@@ -110,10 +110,13 @@ TEST_F(UndoTest, TrackTableComesBack) {
     track_info[0].patch = 5;
     default_tempo = 120;
     undo_begin(&s, "track setting");
+    undo_touch(&s, s.measures.head, nullptr);
     track_num = 2;
     default_tempo = 90;
     track_info[0].patch = 40;
     track_info[1].active = 0;
+    for (measure *m = s.measures.head; m; m = m->next)
+        validate_measure(m); // the new track gets its rests, as the track dialog gives them
     undo_commit(&s, 1);
     undo(&s);
     EXPECT_EQ(track_num, 1);

@@ -1,5 +1,5 @@
 // The MIDI capture driver used by the end-to-end tests and the timing benchmarks.
-#include "editor/midi_capture.h"
+#include "playback/midi_capture.h"
 
 #include <allegro.h>
 #include <allegro/internal/aintern.h>

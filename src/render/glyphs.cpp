@@ -1,7 +1,7 @@
 // Loading the glyph picture, its red copy for selected symbols, and cutting both into cells.
-#include "editor/glyphs.h"
+#include "render/glyphs.h"
 
-#include "editor/datadir.h"
+#include "base/datadir.h"
 
 PALETTE the_palette;
 BITMAP *note_font = nullptr;

@@ -1,10 +1,10 @@
 // Locating the run-time files: the working directory, then <program dir>/../share/plinkel, which
 // is the data directory of every installed tree whatever its prefix.
-#include "editor/datadir.h"
+#include "base/datadir.h"
 
 #include <allegro.h>
 
-#include "editor/strutil.h"
+#include "base/strutil.h"
 
 int find_data_file(const char *name, char *out, size_t size) {
     if (exists(name)) {

@@ -1,6 +1,6 @@
 // The millisecond clock. inc_msec runs on the library's timer thread and only writes one aligned
 // int; everything else reads it from the main thread without locks.
-#include "editor/clock.h"
+#include "base/clock.h"
 
 #include <allegro.h>
 #include <ctime>

@@ -1,4 +1,5 @@
-// Bounded string copies and heap duplicates; each returns its destination.
+// Bounded string copies and heap duplicates; each returns its destination. Running out of
+// memory ends the process with the one message every allocator of the program prints.
 #pragma once
 
 #include <cstddef>
@@ -7,3 +8,4 @@ char *str_n_cpy(char *dst, const char *src, size_t size);
 char *str_n_cat(char *dst, const char *src, size_t size);
 char *str_dup(const char *src);
 char *str_n_dup(const char *src, size_t n);
+[[noreturn]] void out_of_memory();

@@ -1,10 +1,17 @@
-// Bounded string copies and heap duplicates.
-#include "editor/strutil.h"
+// Bounded string copies and heap duplicates, and the fatal out-of-memory path they share with
+// the score model.
+#include "base/strutil.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
-#include "model/list.h"
+void out_of_memory() {
+    std::printf("insufficient memory\n");
+    std::fflush(stdout);
+    // A process that could not finish its work must not report success.
+    std::exit(1);
+}
 
 char *str_n_cpy(char *dst, const char *src, size_t size) {
     if (size == 0)
@@ -34,7 +41,7 @@ char *str_n_dup(const char *src, size_t n) {
     size_t len = strnlen(src, n);
     char *dst = static_cast<char *>(std::malloc(len + 1));
     if (!dst)
-        list_out_of_memory();
+        out_of_memory();
     std::memcpy(dst, src, len);
     dst[len] = '\0';
     return dst;

@@ -1,0 +1,4 @@
+// One half of a circle.
+#pragma once
+
+#include "model/b.h"

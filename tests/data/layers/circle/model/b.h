@@ -1,0 +1,4 @@
+// The other half of the circle.
+#pragma once
+
+#include "a.h"

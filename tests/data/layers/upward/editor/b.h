@@ -1,0 +1,2 @@
+// An editor header.
+#pragma once

@@ -1,0 +1,4 @@
+// A model header that reaches up into the editor.
+#pragma once
+
+#include "editor/b.h"
