@@ -3,8 +3,8 @@
 #   bench/bench_quantise.sh BUILD_DIR
 # Generated pieces (clean and performance-like copies): share of notes whose start and length
 # come back exact. The openmsx songs: notation elements per sounding note, share of 64ths or
-# shorter, share of notes sounding within a 32nd of the file. Also the import time of the
-# largest song. MuseScore's outputs are cached in $CACHE (it is slow).
+# shorter, share of notes sounding within a 32nd of the file, and the medians of each kind of
+# element per note. Also the import time of the largest song. MuseScore's outputs are cached in $CACHE (it is slow).
 set -e
 build=${1:-build}
 conv=$(realpath "$build/plinkel-convert")
@@ -37,9 +37,22 @@ for f in "$songs"/*.mid; do
     b=$(basename "$f" .mid)
     "$conv" "$f" "$work/$b.musicxml"
     musescore "$f" "$CACHE/songs/$b.musicxml"
-    printf '%-24s %28s   %28s\n' "$b" "$($tool songs "$f" "$work/$b.musicxml")" \
-        "$($tool songs "$f" "$CACHE/songs/$b.musicxml")"
+    ours=$($tool songs "$f" "$work/$b.musicxml")
+    theirs=$($tool songs "$f" "$CACHE/songs/$b.musicxml")
+    echo "$ours" >> "$work/ours.txt"
+    echo "$theirs" >> "$work/theirs.txt"
+    printf '%-24s %28s   %28s\n' "$b" "$ours" "$theirs"
 done
+median() { /usr/bin/python3 -c "import statistics, sys
+rows = [list(map(float, l.split())) for l in open(sys.argv[1])]
+print(' '.join('%.4f' % statistics.median(c) for c in zip(*rows)))" "$1"; }
+printf '%-24s %28s   %28s\n' median "$(median "$work/ours.txt")" "$(median "$work/theirs.txt")"
+
+pairs() { # XML_DIR
+    for f in "$songs"/*.mid; do echo "$f $1/$(basename "$f" .mid).musicxml"; done
+}
+printf '\nmedians per sounding note\nplinkel:    %s\nmusescore3: %s\n' \
+    "$($tool kinds $(pairs "$work"))" "$($tool kinds $(pairs "$CACHE/songs"))"
 
 echo
 largest=$(ls -S "$songs"/*.mid | head -1)

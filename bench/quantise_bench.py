@@ -6,7 +6,11 @@
 #   songs MID XML         elements per sounding note (all, and without whole-measure rests),
 #                         share of 64ths or shorter, share of pitched (not channel 10) notes
 #                         sounding within a 32nd of the file
+#   kinds MID XML...      per sounding note, medians over the pairs: first notes, tied pieces
+#                         starting at a bar line and inside a measure, whole-measure rests,
+#                         rests of a staff's first voice and of its other voices
 import random
+import statistics
 import sys
 import zlib
 import xml.etree.ElementTree as ET
@@ -197,5 +201,52 @@ def songs(mid, xml):
                                    short / max(1, elements), near / max(1, len(pitched))))
 
 
+KINDS_OF_ELEMENTS = ['note', 'tie_bar', 'tie_inside', 'rest_whole', 'rest_first', 'rest_other']
+
+
+def element_kinds(path):
+    """Counts of each kind of element of a MusicXML file."""
+    count = dict.fromkeys(KINDS_OF_ELEMENTS, 0)
+    for part in ET.parse(path).getroot().iter('part'):
+        div = 1
+        for meas in part.iter('measure'):
+            t, longest, items = F(0), F(0), []
+            for el in meas:
+                if el.tag == 'attributes' and el.find('divisions') is not None:
+                    div = int(el.find('divisions').text)
+                elif el.tag in ('backup', 'forward'):
+                    d = F(int(el.find('duration').text), div)
+                    t += -d if el.tag == 'backup' else d
+                elif el.tag == 'note' and el.find('grace') is None and \
+                        el.find('duration') is not None:
+                    d = F(int(el.find('duration').text), div)
+                    items.append((el, t, d, el.findtext('staff', '1'), el.findtext('voice', '1')))
+                    if el.find('chord') is None:
+                        t += d
+                    longest = max(longest, t)
+            first = {}
+            for el, start, d, staff, voice in items:
+                first.setdefault(staff, voice)
+                if el.find('rest') is not None:
+                    kind = 'rest_whole' if d == longest else \
+                        'rest_first' if first[staff] == voice else 'rest_other'
+                elif 'stop' in [x.get('type') for x in el.findall('tie')]:
+                    kind = 'tie_bar' if start == 0 else 'tie_inside'
+                else:
+                    kind = 'note'
+                count[kind] += 1
+    return count
+
+
+def kinds(*pairs):
+    rows = []
+    for mid, xml in zip(pairs[::2], pairs[1::2]):
+        n = max(1, len(midi_notes(mid)))
+        rows.append({k: v / n for k, v in element_kinds(xml).items()})
+    print(' '.join('%s %.3f' % (k, statistics.median(r[k] for r in rows))
+                   for k in KINDS_OF_ELEMENTS))
+
+
 if __name__ == '__main__':
-    {'generate': generate, 'accuracy': accuracy, 'songs': songs}[sys.argv[1]](*sys.argv[2:])
+    {'generate': generate, 'accuracy': accuracy, 'songs': songs,
+     'kinds': kinds}[sys.argv[1]](*sys.argv[2:])

@@ -769,6 +769,20 @@ void restore_fresh_score(score *s, int num, int bit, int key) {
     }
 }
 
+// Every track of the file is shown, whatever an earlier score hid. A channel that carries
+// controllers and program changes but never sounds a note still gets its track; the automatic
+// grid, which reads a file as a score, does not show such tracks, as long as some track sounds.
+void show_sounding_tracks(score *s, int hide_silent) {
+    bool sounds[MAX_TRACKS] = {};
+    bool any = false;
+    for (const measure *m = s->measures.head; m; m = m->next)
+        for (const note *n = m->notes.head; n; n = n->next)
+            if (!n->rest && n->track >= 0 && n->track < MAX_TRACKS)
+                any = sounds[n->track] = true;
+    for (int t = 0; t < s->track_num && t < MAX_TRACKS; t++)
+        s->tracks[t].active = sounds[t] || !any || !hide_silent;
+}
+
 } // namespace
 
 int midi_import(const char *path, score *s) {
@@ -788,6 +802,7 @@ int midi_import(const char *path, score *s) {
         return 0;
     }
     file_trace("read succeeded.\n");
+    show_sounding_tracks(s, midi_grid != MIDI_GRID_EXACT);
     check_score(s, "reading a MIDI file");
     return 1;
 }

@@ -32,16 +32,13 @@ constexpr double COMPLEX_VALUE_COST = 0.1; // per step away from a plain value
 constexpr double OFF_BEAT_GRID_COST = 0.1; // an end off the grid of its beat
 constexpr double LEGATO_BONUS = 0.15;
 constexpr int MAX_END_CANDIDATES = 64;
+// A note that sounded at least half the time to the next onset and would leave a rest of a
+// sixteenth or less before it was played detached, not followed by a rest: it is held to it.
+constexpr int DETACHED_GAP = 48;
+constexpr int DETACHED_SHARE = 2;
 // The start's family offers ends no finer than a sixteenth or a triplet eighth.
 constexpr int END_STRAIGHT_MIN = 48;
 constexpr int END_TRIPLET_MIN = 64;
-
-struct beat_grid {
-    int track;
-    int beat;
-    int grid;
-};
-std::vector<beat_grid> chosen;
 
 int tempo_at(const std::vector<midi_tempo_point> &tempi, int tick) {
     int t = DEFAULT_TEMPO;
@@ -132,7 +129,7 @@ int beat_of(int64_t t) {
 }
 
 // Chooses a grid for every beat holding onsets (onsets sorted by track and time).
-void choose_grids(const std::vector<onset> &ons, const int *allowed) {
+void choose_grids(const std::vector<onset> &ons, const int *allowed, quantised_grids &chosen) {
     chosen.clear();
     size_t i = 0;
     while (i < ons.size()) {
@@ -146,9 +143,9 @@ void choose_grids(const std::vector<onset> &ons, const int *allowed) {
 }
 
 // The track's grids: the finest straight and the finest triplet grid that enough beats need.
-void limit_grids(int *allowed) {
+void limit_grids(int *allowed, const quantised_grids &chosen) {
     int count[QUANT_GRID_COUNT] = {};
-    for (const beat_grid &b : chosen)
+    for (const quantised_beat &b : chosen)
         for (int k = 0; k < QUANT_GRID_COUNT; k++)
             count[k] += QUANT_GRIDS[k] == b.grid;
     int64_t needed =
@@ -164,9 +161,9 @@ void limit_grids(int *allowed) {
     }
 }
 
-int grid_of(int track, int beat) {
-    auto it = std::lower_bound(chosen.begin(), chosen.end(), beat_grid{track, beat, 0},
-                               [](const beat_grid &a, const beat_grid &b) {
+int grid_of(const quantised_grids &chosen, int track, int beat) {
+    auto it = std::lower_bound(chosen.begin(), chosen.end(), quantised_beat{track, beat, 0},
+                               [](const quantised_beat &a, const quantised_beat &b) {
                                    return a.track != b.track ? a.track < b.track : a.beat < b.beat;
                                });
     return it != chosen.end() && it->track == track && it->beat == beat ? it->grid : 0;
@@ -204,11 +201,11 @@ double end_cost(const end_context &c, int64_t p, int beat_grid_step, int legato)
     return legato ? cost - LEGATO_BONUS : cost;
 }
 
-int64_t choose_end(const end_context &c, int track) {
+int64_t choose_end(const end_context &c, const quantised_grids &chosen, int track) {
     int64_t e0 = static_cast<int64_t>(c.q_start) + c.len;
     int64_t lo = std::max<int64_t>(c.q_start + 1, e0 - END_SLACK);
     int64_t hi = c.q_start + static_cast<int64_t>(c.len / (c.gate * GATE_RANGE)) + END_SLACK;
-    int end_grid = grid_of(track, beat_of(e0));
+    int end_grid = grid_of(chosen, track, beat_of(e0));
     int64_t best = -1;
     double best_cost = 0;
     auto consider = [&](int64_t p, int legato) {
@@ -236,7 +233,9 @@ int64_t choose_end(const end_context &c, int track) {
     }
     if (best < 0)
         best = std::max<int64_t>(c.q_start + step, nearest(e0, step));
-    return best;
+    bool detached = c.next > best && c.next - best <= DETACHED_GAP &&
+                    static_cast<int64_t>(c.len) * DETACHED_SHARE >= c.next - c.q_start;
+    return detached ? c.next : best;
 }
 
 // The share of its value that the track's notes sound when the next onset follows them.
@@ -292,7 +291,7 @@ void end_overlaps_of_a_key(std::vector<midi_played_note> &notes, std::vector<int
 }
 
 void end_track_notes(std::vector<midi_played_note> &notes, const std::vector<int> &idx,
-                     const int *allowed) {
+                     const int *allowed, const quantised_grids &chosen) {
     std::vector<int> starts;
     for (int i : idx)
         starts.push_back(notes[i].q_start);
@@ -306,7 +305,7 @@ void end_track_notes(std::vector<midi_played_note> &notes, const std::vector<int
         c.q_start = n.q_start;
         c.len = n.end - n.start;
         c.next = next[k];
-        n.q_len = static_cast<int>(choose_end(c, n.track) - n.q_start);
+        n.q_len = static_cast<int>(choose_end(c, chosen, n.track) - n.q_start);
     }
     end_overlaps_of_a_key(notes, idx);
 }
@@ -321,8 +320,8 @@ int played_notes_are_notated(const std::vector<midi_played_note> &notes) {
     return 1;
 }
 
-void quantise_played_notes(std::vector<midi_played_note> &notes,
-                           const std::vector<midi_tempo_point> &tempi) {
+quantised_grids quantise_played_notes(std::vector<midi_played_note> &notes,
+                                      const std::vector<midi_tempo_point> &tempi) {
     std::vector<int> order(notes.size());
     for (size_t i = 0; i < order.size(); i++)
         order[i] = static_cast<int>(i);
@@ -334,11 +333,12 @@ void quantise_played_notes(std::vector<midi_played_note> &notes,
     std::vector<onset> ons = gather_onsets(notes, order, tempi, of);
     int allowed[QUANT_GRID_COUNT];
     std::fill(allowed, allowed + QUANT_GRID_COUNT, 1);
-    choose_grids(ons, allowed);
-    limit_grids(allowed);
-    choose_grids(ons, allowed);
+    quantised_grids chosen;
+    choose_grids(ons, allowed, chosen);
+    limit_grids(allowed, chosen);
+    choose_grids(ons, allowed, chosen);
     for (onset &o : ons)
-        o.q = static_cast<int>(nearest(o.time, grid_of(o.track, beat_of(o.time))));
+        o.q = static_cast<int>(nearest(o.time, grid_of(chosen, o.track, beat_of(o.time))));
     for (size_t i = 0; i < notes.size(); i++)
         notes[i].q_start = ons[of[i]].q;
     size_t i = 0;
@@ -347,11 +347,12 @@ void quantise_played_notes(std::vector<midi_played_note> &notes,
         std::vector<int> idx;
         while (j < order.size() && notes[order[j]].track == notes[order[i]].track)
             idx.push_back(order[j++]);
-        end_track_notes(notes, idx, allowed);
+        end_track_notes(notes, idx, allowed, chosen);
         i = j;
     }
+    return chosen;
 }
 
-int quantised_beat_grid(int track, int t) {
-    return grid_of(track, beat_of(t));
+int quantised_beat_grid(const quantised_grids &grids, int track, int t) {
+    return grid_of(grids, track, beat_of(t));
 }

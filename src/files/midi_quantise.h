@@ -26,16 +26,25 @@ struct midi_tempo_point {
 constexpr int QUANT_GRIDS[] = {192, 96, 64, 48, 32, 24, 16};
 constexpr int QUANT_GRID_COUNT = sizeof QUANT_GRIDS / sizeof QUANT_GRIDS[0];
 
+// The grid chosen for one beat of one track.
+struct quantised_beat {
+    int track;
+    int beat; // score ticks / quarter
+    int grid;
+};
+// Every beat holding an onset, sorted by track and beat.
+typedef std::vector<quantised_beat> quantised_grids;
+
 // 1 when every time of notes was written exactly, as notation programs write them: each start
 // and end converted without remainder and lies on a 64th or a 64th-triplet. Such files need no
 // quantising: the exact rule reproduces them.
 int played_notes_are_notated(const std::vector<midi_played_note> &notes);
 
 // Sets q_start and q_len of every note; tempi (sorted by tick, may be empty: 120) turn the
-// chord window and the onset tolerance from milliseconds into ticks.
-void quantise_played_notes(std::vector<midi_played_note> &notes,
-                           const std::vector<midi_tempo_point> &tempi);
+// chord window and the onset tolerance from milliseconds into ticks. Returns the grids it chose.
+quantised_grids quantise_played_notes(std::vector<midi_played_note> &notes,
+                                      const std::vector<midi_tempo_point> &tempi);
 
-// The grid the last quantise_played_notes chose for the beat of score tick t on track (0 when
-// that beat holds no onset): for tests and traces.
-int quantised_beat_grid(int track, int t);
+// The grid of grids for the beat of score tick t on track (0 when that beat holds no onset):
+// for tests and traces.
+int quantised_beat_grid(const quantised_grids &grids, int track, int t);

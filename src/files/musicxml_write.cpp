@@ -1,8 +1,10 @@
-// The MusicXML writer. Each measure of each part is laid out afresh for notation: the pieces
-// of the track go to the treble or the bass staff by pitch, pieces of equal start and length
-// form chords, chords are dealt to voices (a tie chain keeps its voice), and each voice
-// is written from the start of the measure to its end, gaps as rests, every length split into
-// notatable values by split_notation_length, triplet values bracketed as 3:2 tuplets.
+// The MusicXML writer. Each measure of each part is laid out afresh for notation: a track whose
+// notes fit one clef (and a drum kit) is written on one staff, any other on a grand staff with
+// its notes on the treble or the bass staff by pitch; a note's pieces within a measure are
+// joined, notes of equal start and length form chords, chords are dealt to voices (a tie chain
+// keeps its voice), and each voice is written from the start of the measure to its end, gaps as
+// rests, every length split into notatable values by split_metric_length, triplet values
+// bracketed as 3:2 tuplets.
 #include "files/musicxml_write.h"
 
 #include <algorithm>
@@ -19,13 +21,14 @@
 #include "files/notation_length.h"
 #include "model/midi_wire.h"
 #include "model/pitch.h"
+#include "model/staves.h"
 
 namespace {
 
 constexpr int WRITE_BUFFER = 1 << 16;
 constexpr int MIDDLE_C_OCTAVE = 4;
-constexpr int TREBLE = 1, BASS = 2, STAVES = 2;
-constexpr double FORTE_VELOCITY = 90.0; // the velocity of dynamics="100"
+constexpr int TREBLE = 1, BASS = 2, STAVES = 2; // staff numbers of a grand staff
+constexpr double FORTE_VELOCITY = 90.0;         // the velocity of dynamics="100"
 constexpr double VOLUME_PERCENT = 100.0;
 constexpr int MIDI_DATA_RANGE = 127;
 constexpr int MAX_BEAT_TYPE = 256;
@@ -72,6 +75,8 @@ struct writer {
     FILE *fp;
     score *s;
     std::vector<int> tracks;
+    int staff_use;   // of the part being written: one clef, or both on a grand staff
+    int measure_len; // of the measure being laid out
     std::unordered_map<const note *, int> voice_of; // piece -> voice index in its staff
 };
 
@@ -98,8 +103,11 @@ const char *type_name(int denominator) {
     }
 }
 
-int staff_of(const note *n) {
-    return n->pitch >= 0 ? TREBLE : BASS;
+// The staff of a piece in its part: the only one, or on a grand staff the one of its pitch.
+int staff_of(const writer *w, const note *n) {
+    if (w->staff_use != STAFF_BOTH)
+        return TREBLE;
+    return pitch_staff(n->pitch) == STAFF_TREBLE ? TREBLE : BASS;
 }
 
 // --- the head of the file ---
@@ -166,12 +174,16 @@ void write_attributes(writer *w, const measure *m, const measure *prev) {
         std::fprintf(w->fp, "        <time><beats>%d</beats><beat-type>%d</beat-type></time>\n",
                      beats, beat_type);
     }
-    if (first)
+    if (first && w->staff_use == STAFF_BOTH)
         std::fprintf(w->fp,
                      "        <staves>%d</staves>\n"
                      "        <clef number=\"1\"><sign>G</sign><line>2</line></clef>\n"
                      "        <clef number=\"2\"><sign>F</sign><line>4</line></clef>\n",
                      STAVES);
+    else if (first && w->staff_use == STAFF_BASS)
+        std::fprintf(w->fp, "        <clef><sign>F</sign><line>4</line></clef>\n");
+    else if (first)
+        std::fprintf(w->fp, "        <clef><sign>G</sign><line>2</line></clef>\n");
     std::fprintf(w->fp, "      </attributes>\n");
 }
 
@@ -200,6 +212,27 @@ void write_tempos(writer *w, const measure *m, int first_measure) {
 
 // --- laying out one track of one measure ---
 
+// The score keeps a note in pieces cut at the beats; a chain of pieces within one measure is
+// written as one length, split again as notation wants it. A piece continues a chain within its
+// measure when it has a previous piece and does not start at the bar line.
+bool continues_in_measure(const note *n) {
+    return n->l_prev && n->x > 0;
+}
+
+// The last piece of n's chain within its measure: the chain goes on there until a piece
+// reaches the bar line.
+const note *measure_tail(const note *n, int measure_len) {
+    while (n->l_next && n->x + n->len < measure_len)
+        n = n->l_next;
+    return n;
+}
+
+// The length from the piece n to the end of its chain within the measure.
+int written_len(const note *n, int measure_len) {
+    const note *tail = measure_tail(n, measure_len);
+    return tail->x + tail->len - n->x;
+}
+
 // The voice of the piece n continues, or -1.
 int note_continued_voice(const writer *w, const note *n) {
     if (!n->l_prev)
@@ -216,8 +249,9 @@ void gather_chords(const writer *w, note *const *pieces, note *const *end, std::
     size_t first = store->size();
     for (; pieces != end; pieces++) {
         note *n = *pieces;
+        int len = written_len(n, w->measure_len);
         auto same = [&](const chord &c) {
-            return c.len == n->len &&
+            return c.len == len &&
                    note_continued_voice(w, c.notes[0]) == note_continued_voice(w, n) &&
                    std::none_of(c.notes.begin(), c.notes.end(),
                                 [n](const note *o) { return o->pitch == n->pitch; });
@@ -225,7 +259,7 @@ void gather_chords(const writer *w, note *const *pieces, note *const *end, std::
         auto it =
             std::find_if(store->begin() + static_cast<std::ptrdiff_t>(first), store->end(), same);
         if (it == store->end())
-            store->push_back({n->x, n->len, {n}, {}, {}});
+            store->push_back({n->x, len, {n}, {}, {}});
         else
             it->notes.push_back(n);
     }
@@ -290,7 +324,9 @@ void place_chord(writer *w, std::vector<voice_line> *voices, chord *c, int v, in
     line.chords.push_back(c);
     line.end = std::max(line.end, c->x + c->len);
     for (const note *n : c->notes) {
-        w->voice_of[n] = v;
+        for (const note *p = n, *tail = measure_tail(n, w->measure_len); p != tail; p = p->l_next)
+            w->voice_of[p] = v;
+        w->voice_of[measure_tail(n, w->measure_len)] = v;
         int &until = line.sounding_until[n->pitch];
         until = std::max(until, c->x + c->len);
     }
@@ -306,36 +342,41 @@ int keeps_free_voice(const writer *w, const std::vector<voice_line> &voices, con
 // segment holds the notes sounding through it, tied to their own parts in the segments around.
 // No two notes sounding together in one voice share a pitch, so few sound at any cut.
 std::vector<chord *> segment_voice(const voice_line &v, std::deque<chord> *store) {
-    std::vector<note *> notes;
+    struct held {
+        note *n;
+        int end; // of its chain in the measure
+    };
+    std::vector<held> notes;
     std::vector<int> cuts;
     for (const chord *c : v.chords)
         for (note *n : c->notes) {
-            notes.push_back(n);
+            notes.push_back({n, c->x + c->len});
             cuts.push_back(n->x);
-            cuts.push_back(n->x + n->len);
+            cuts.push_back(c->x + c->len);
         }
     std::sort(cuts.begin(), cuts.end());
     cuts.erase(std::unique(cuts.begin(), cuts.end()), cuts.end());
     std::stable_sort(notes.begin(), notes.end(),
-                     [](const note *a, const note *b) { return a->x < b->x; });
+                     [](const held &a, const held &b) { return a.n->x < b.n->x; });
     std::vector<chord *> out;
-    std::vector<note *> sounding;
+    std::vector<held> sounding;
     size_t next = 0;
     for (size_t i = 0; i + 1 < cuts.size(); i++) {
         int from = cuts[i], to = cuts[i + 1];
         sounding.erase(std::remove_if(sounding.begin(), sounding.end(),
-                                      [from](const note *n) { return n->x + n->len <= from; }),
+                                      [from](const held &h) { return h.end <= from; }),
                        sounding.end());
-        for (; next < notes.size() && notes[next]->x <= from; next++)
+        for (; next < notes.size() && notes[next].n->x <= from; next++)
             sounding.push_back(notes[next]);
         if (sounding.empty())
             continue;
         std::sort(sounding.begin(), sounding.end(),
-                  [](const note *a, const note *b) { return a->pitch < b->pitch; });
-        chord seg{from, to - from, sounding, {}, {}};
-        for (const note *n : sounding) {
-            seg.tied_in.push_back(n->x < from);
-            seg.tied_out.push_back(n->x + n->len > to);
+                  [](const held &a, const held &b) { return a.n->pitch < b.n->pitch; });
+        chord seg{from, to - from, {}, {}, {}};
+        for (const held &h : sounding) {
+            seg.notes.push_back(h.n);
+            seg.tied_in.push_back(h.n->x < from);
+            seg.tied_out.push_back(h.end > to);
         }
         store->push_back(std::move(seg));
         out.push_back(&store->back());
@@ -369,12 +410,22 @@ std::vector<voice_line> deal_pieces(writer *w, const std::vector<note *> &own, i
     return voices;
 }
 
-// Whether every shared voice's segments stay within SEGMENT_GROWTH times its notes.
-int segments_affordable(const std::vector<voice_line> &voices) {
+// The pieces of the score that n and the rest of its chain in the measure stand for.
+size_t pieces_in_measure(const note *n, int measure_len) {
+    size_t count = 1;
+    for (const note *tail = measure_tail(n, measure_len); n != tail; n = n->l_next)
+        count++;
+    return count;
+}
+
+// Whether every shared voice's segments stay within SEGMENT_GROWTH times the pieces of its
+// notes.
+int segments_affordable(const std::vector<voice_line> &voices, int measure_len) {
     for (const voice_line &v : voices) {
         size_t notes = 0, written = 0;
         for (const chord *c : v.chords)
-            notes += c->notes.size();
+            for (const note *n : c->notes)
+                notes += pieces_in_measure(n, measure_len);
         for (const chord *c : v.segments)
             written += c->notes.size();
         if (written > SEGMENT_GROWTH * notes)
@@ -388,9 +439,10 @@ int segments_affordable(const std::vector<voice_line> &voices) {
 // in store.
 std::vector<voice_line> deal_voices(writer *w, const measure *m, int track, int staff,
                                     std::deque<chord> *store) {
+    w->measure_len = m->len;
     std::vector<note *> own;
     for (note *n = m->notes.head; n; n = n->next)
-        if (!n->rest && n->track == track && staff_of(n) == staff)
+        if (!n->rest && n->track == track && staff_of(w, n) == staff && !continues_in_measure(n))
             own.push_back(n);
     std::stable_sort(own.begin(), own.end(),
                      [](const note *a, const note *b) { return a->x < b->x; });
@@ -398,7 +450,7 @@ std::vector<voice_line> deal_voices(writer *w, const measure *m, int track, int 
     for (voice_line &v : voices)
         if (v.segmented)
             v.segments = segment_voice(v, store);
-    if (!segments_affordable(voices))
+    if (!segments_affordable(voices, m->len))
         voices = deal_pieces(w, own, staff, store, INT_MAX);
     if (voices.empty())
         voices.push_back({staff, 0, {}, 0, {}, {}});
@@ -407,7 +459,7 @@ std::vector<voice_line> deal_voices(writer *w, const measure *m, int track, int 
 
 void append_split(measure *m, int x, int len, chord *c, std::vector<item> *items) {
     notation_piece p[NOTATION_MAX_PIECES];
-    int count = split_notation_length(m, x, len, p, NOTATION_MAX_PIECES);
+    int count = split_metric_length(m, x, len, c == nullptr, p, NOTATION_MAX_PIECES);
     for (int k = 0; k < count; k++)
         items->push_back({p[k], c, k, count, 0, 0});
 }
@@ -521,8 +573,8 @@ void write_chord(writer *w, const item &it, int voice, int staff) {
         write_pitch(w, n);
         write_duration(w, it);
         int tie_stop = it.k > 0 || n->l_prev || (!it.c->tied_in.empty() && it.c->tied_in[i]);
-        int tie_start =
-            it.k < it.count - 1 || n->l_next || (!it.c->tied_out.empty() && it.c->tied_out[i]);
+        int tie_start = it.k < it.count - 1 || measure_tail(n, w->measure_len)->l_next ||
+                        (!it.c->tied_out.empty() && it.c->tied_out[i]);
         if (tie_stop)
             std::fprintf(w->fp, "<tie type=\"stop\"/>");
         if (tie_start)
@@ -548,11 +600,14 @@ void write_voice(writer *w, measure *m, const voice_line &v, int number) {
 }
 
 // Treble voices are numbered from 1 and bass voices after the most treble voices of any
-// measure of the part, so a voice keeps its number from measure to measure.
+// measure of the part, so a voice keeps its number from measure to measure. A part on one
+// staff writes its voices as treble voices.
 void write_track_measure(writer *w, measure *m, int track, int bass_first) {
     std::deque<chord> chords;
     std::vector<voice_line> treble = deal_voices(w, m, track, TREBLE, &chords);
-    std::vector<voice_line> bass = deal_voices(w, m, track, BASS, &chords);
+    std::vector<voice_line> bass;
+    if (w->staff_use == STAFF_BOTH)
+        bass = deal_voices(w, m, track, BASS, &chords);
     for (size_t i = 0; i < treble.size(); i++) {
         if (i > 0)
             std::fprintf(w->fp, "      <backup><duration>%d</duration></backup>\n", m->len);
@@ -578,7 +633,11 @@ int most_treble_voices(writer *w, int track) {
 void write_part(writer *w, size_t index) {
     std::fprintf(w->fp, "  <part id=\"P%zu\">\n", index + 1);
     w->voice_of.clear();
-    int bass_first = most_treble_voices(w, w->tracks[index]) + 1;
+    w->staff_use = track_staff_use(w->s, w->tracks[index]);
+    // A drum kit's keys name instruments, not a range: one staff, however far apart they lie.
+    if (w->staff_use == STAFF_BOTH && w->s->tracks[w->tracks[index]].patch == PERCUSSION_PATCH)
+        w->staff_use = STAFF_BASS;
+    int bass_first = w->staff_use == STAFF_BOTH ? most_treble_voices(w, w->tracks[index]) + 1 : 1;
     int number = 1;
     const measure *prev = nullptr;
     for (measure *m = w->s->measures.head; m; prev = m, m = m->next, number++) {
@@ -600,6 +659,8 @@ void write_part(writer *w, size_t index) {
 int write_musicxml(const char *path, score *s) {
     writer w;
     w.s = s;
+    w.staff_use = STAFF_BOTH;
+    w.measure_len = 0;
     for (int t = 0; t < s->track_num && t < MAX_TRACKS; t++)
         if (s->tracks[t].active)
             w.tracks.push_back(t);

@@ -1,7 +1,13 @@
 // Notatable durations: get_clipped_len cuts a length at the beats of its measure; a piece it
 // leaves whole that is still not one value (a 5/4 whole-measure rest, a compound import
 // length) is split further into plain, dotted and triplet values that add up to it exactly.
+// The metric split reads the measure as a hierarchy of levels (the bar, its divisions by the
+// factors of the numerator, then halves down to the 256th) and takes the longest value at each
+// step that hides no level it must show.
 #include "files/notation_length.h"
+
+#include <algorithm>
+#include <vector>
 
 #include "model/length.h"
 
@@ -64,6 +70,77 @@ bool is_notatable(int ticks) {
     return q % PLAIN_FACTOR == 0 && is_power_of_two(q / PLAIN_FACTOR) && ticks <= MAX_DOTTED;
 }
 
+constexpr int BINARY = 2;
+
+// The levels of a measure's metre by their units, strongest first: the measure, its divisions
+// by the factors of the numerator in turn (the last of them is the beat), then halves while they
+// stay on the plain grid.
+struct metre {
+    std::vector<int> units;
+    int beat;
+    int measure_len;
+};
+
+metre metre_of(const measure *m) {
+    metre mt{{m->len}, 0, m->len};
+    for (int rest = m->num; rest > 1;) {
+        int p = get_divisible_prime(rest);
+        if (p == 1 || mt.units.back() % p != 0)
+            break;
+        mt.units.push_back(mt.units.back() / p);
+        rest /= p;
+    }
+    mt.beat = static_cast<int>(mt.units.size()) - 1;
+    while (mt.units.back() % BINARY == 0 && mt.units.back() / BINARY % PLAIN_FACTOR == 0)
+        mt.units.push_back(mt.units.back() / BINARY);
+    return mt;
+}
+
+// The strongest level whose unit divides t (the measure's end counts as its start).
+int level_of(const metre &mt, int t) {
+    if (t == mt.measure_len)
+        return 0;
+    for (size_t i = 0; i < mt.units.size(); i++)
+        if (t % mt.units[i] == 0)
+            return static_cast<int>(i);
+    return static_cast<int>(mt.units.size());
+}
+
+// The strongest level with a point strictly between from and to.
+int level_inside(const metre &mt, int from, int to) {
+    for (size_t i = 0; i < mt.units.size(); i++)
+        if ((from / mt.units[i] + 1) * mt.units[i] < to)
+            return static_cast<int>(i);
+    return static_cast<int>(mt.units.size());
+}
+
+// Whether from..to may be written as one value: it shows every level stronger than both its
+// ends, except a binary level just above the weaker end, which a note may hide anywhere and a
+// rest only within a beat.
+bool shows_the_metre(const metre &mt, int from, int to, int is_rest) {
+    int inside = level_inside(mt, from, to);
+    int ends = std::max(level_of(mt, from), level_of(mt, to));
+    if (inside >= ends)
+        return true;
+    size_t next = static_cast<size_t>(inside) + 1;
+    bool binary = next < mt.units.size() && mt.units[inside] == BINARY * mt.units[next];
+    return inside == ends - 1 && binary && (!is_rest || inside > mt.beat);
+}
+
+// The longest plain or dotted value from x, at most len, that shows the metre (a 256th always
+// does).
+int metric_piece(const metre &mt, int x, int len, int is_rest) {
+    auto fits = [&](int v) { return v <= len && shows_the_metre(mt, x, x + v, is_rest); };
+    for (int plain = MAX_PLAIN; plain > SHORTEST_PLAIN; plain /= BINARY) {
+        int dotted = plain + plain / BINARY;
+        if (dotted <= MAX_DOTTED && fits(dotted))
+            return dotted;
+        if (fits(plain))
+            return plain;
+    }
+    return SHORTEST_PLAIN;
+}
+
 } // namespace
 
 int notation_value(int ticks, notation_piece *out) {
@@ -121,6 +198,22 @@ int split_notation_length(measure *m, int x, int len, notation_piece *out, int m
         if (n == max)
             return -1;
         out[n++] = p;
+        x += ticks;
+        len -= ticks;
+    }
+    return n;
+}
+
+int split_metric_length(measure *m, int x, int len, int is_rest, notation_piece *out, int max) {
+    if (x % PLAIN_FACTOR != 0 || len % PLAIN_FACTOR != 0 || m->len % PLAIN_FACTOR != 0)
+        return split_notation_length(m, x, len, out, max);
+    metre mt = metre_of(m);
+    int n = 0;
+    while (len > 0) {
+        int ticks = metric_piece(mt, x, len, is_rest);
+        if (n == max)
+            return -1;
+        notation_value(ticks, &out[n++]);
         x += ticks;
         len -= ticks;
     }

@@ -1,6 +1,7 @@
 // Notatable durations for the text exporters: a length starting at a tick of a measure, written
 // as a sequence of plain, dotted and triplet values (the triplet ones inside a 3:2 tuplet) that
-// are tied together and add up exactly to the length. Format-neutral: callers spell the values.
+// are tied together and add up exactly to the length, either by the measure's beat rule or as a
+// notation program writes them. Format-neutral: callers spell the values.
 #pragma once
 
 #include "model/score.h"
@@ -35,3 +36,10 @@ int first_notation_piece(measure *m, int x, int len, notation_piece *out);
 // Returns the number of pieces written to out (their ticks add up to len), or -1 when more
 // than max pieces would be needed (out then holds the first max).
 int split_notation_length(measure *m, int x, int len, notation_piece *out, int max);
+// The split a notation program writes for a note (is_rest 0) or a rest of len at x: the fewest
+// values that leave the measure's metre readable. A note may hide one binary level of the
+// metre above its own start and end (the syncopated quarter between two eighths, the half on
+// the second beat of 4/4), a rest only one within a beat (the eighth rest between sixteenths);
+// the middle of a compound beat stays visible. Lengths
+// off the plain grid (triplets, single ticks) are split as split_notation_length splits them.
+int split_metric_length(measure *m, int x, int len, int is_rest, notation_piece *out, int max);

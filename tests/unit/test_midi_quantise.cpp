@@ -17,12 +17,15 @@ struct played {
     int pitch;
 };
 
-std::vector<midi_played_note> quantise(const std::vector<played> &in) {
+std::vector<midi_played_note> quantise(const std::vector<played> &in,
+                                       quantised_grids *grids = nullptr) {
     std::vector<midi_played_note> notes;
     for (const played &p : in)
         notes.push_back(
             {static_cast<int>(p.start), static_cast<int>(p.end), p.pitch, 0, 80, 0, 0, 0});
-    quantise_played_notes(notes, {{0, 120}});
+    quantised_grids chosen = quantise_played_notes(notes, {{0, 120}});
+    if (grids)
+        *grids = chosen;
     return notes;
 }
 
@@ -62,9 +65,10 @@ TEST(MidiQuantise, GridIsChosenPerBeat) {
     };
     for (const grid_case &c : cases) {
         SCOPED_TRACE(c.name);
-        std::vector<midi_played_note> q = quantise(c.notes);
-        EXPECT_EQ(quantised_beat_grid(0, 0), c.beat0);
-        EXPECT_EQ(quantised_beat_grid(0, 192), c.beat1);
+        quantised_grids grids;
+        std::vector<midi_played_note> q = quantise(c.notes, &grids);
+        EXPECT_EQ(quantised_beat_grid(grids, 0, 0), c.beat0);
+        EXPECT_EQ(quantised_beat_grid(grids, 0, 192), c.beat1);
         for (size_t i = 0; i < q.size(); i++)
             EXPECT_EQ(q[i].q_start, static_cast<int>(c.notes[i].start) - 1) << i;
     }
@@ -95,6 +99,10 @@ TEST(MidiQuantise, StartsAndEndsAsAScoreWouldWriteThem) {
          {{2, 190, 60}, {2 + ms15 / 2, 190, 64}, {2 + ms15, 190, 67}, {192, 380, 60}},
          {0, 0, 0, 192},
          {192, 192, 192, 192}},
+        {"a sixteenth before a sixteenth rest is a detached eighth",
+         {{0, 96, 48}, {96, 144, 60}, {192, 288, 48}, {288, 336, 60}, {384, 480, 48}},
+         {0, 96, 192, 288, 384},
+         {96, 96, 96, 96, 96}},
         {"overlapping notes of one key end where the next starts",
          {{0, 250, 60}, {192, 380, 60}},
          {0, 192},
@@ -159,6 +167,20 @@ TEST_F(MidiGridModes, AutomaticIsTheDefaultAndPlaysOnTheBeat) {
     std::vector<std::string> automatic = read(path("in.mid"), MIDI_GRID_AUTO);
     ASSERT_EQ(automatic.size(), 2u);
     EXPECT_EQ(automatic[1].substr(0, 6), "0 192 ");
+}
+
+// Channel 1 changes its program but never sounds: the automatic grid hides its track, the exact
+// rule shows it, and the sounding track is shown in both.
+TEST_F(MidiGridModes, SilentChannelsAreHiddenByTheAutomaticGrid) {
+    bytes t = {0x00, 0xC1, 5, 0x00, 0x90, 60, 100, 0x60, 0x80, 60, 0};
+    write_bytes(path("in.mid"), smf(0, 96, {cat({t, END})}));
+    for (midi_grid_mode mode : {MIDI_GRID_AUTO, MIDI_GRID_EXACT, MIDI_GRID_AUTO}) {
+        g_score.tracks[1].active = 0; // hidden by an earlier score
+        ASSERT_EQ(read(path("in.mid"), mode).size(), 1u);
+        ASSERT_EQ(g_score.track_num, 2);
+        EXPECT_EQ(g_score.tracks[0].active, mode == MIDI_GRID_EXACT) << mode;
+        EXPECT_EQ(g_score.tracks[1].active, 1u) << mode;
+    }
 }
 
 TEST_F(MidiGridModes, FilesWrittenExactlyComeBackTheSameInBothModes) {

@@ -186,6 +186,44 @@ TEST_F(MusicXml, WritesOnlyShownTracksAndRefusesWhenNoneIs) {
     EXPECT_NE(captured_messages()[0].find("b.musicxml"), std::string::npos);
 }
 
+size_t count_of(const std::string &text, const std::string &what) {
+    size_t n = 0;
+    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
+        n++;
+    return n;
+}
+
+// A track whose notes fit one clef is one staff with that clef; a note the score keeps in
+// pieces cut at a beat is written as the one value a notation program writes.
+TEST_F(MusicXml, PartsTakeTheStavesTheirNotesNeed) {
+    struct {
+        std::vector<int> pitches;
+        const char *clefs;
+        size_t staves;
+    } cases[] = {
+        {{0, 12, -5}, "<clef><sign>G</sign>", 0},
+        {{-12, -24, 5}, "<clef><sign>F</sign>", 0},
+        {{-20, 14}, "<clef number=\"2\"><sign>F</sign>", 1},
+    };
+    for (const auto &c : cases) {
+        destroy_score(&g_score);
+        init_g_score();
+        for (size_t i = 0; i < c.pitches.size(); i++)
+            add_note(g_score.measures.head, static_cast<int>(i) * 192, c.pitches[i], 192, 0);
+        add_note(g_score.measures.head, 672, c.pitches[0], 192, 0);    // across the bar line
+        add_note(g_score.measures.head, 96, c.pitches[0] + 2, 192, 0); // a syncopated quarter
+        g_score.track_num = 1;
+        expand_and_validate(&g_score);
+        ASSERT_EQ(write_musicxml(path("s.musicxml").c_str(), &g_score), 1);
+        std::string text = read_all(path("s.musicxml"));
+        SCOPED_TRACE(text);
+        EXPECT_NE(text.find(c.clefs), std::string::npos);
+        EXPECT_EQ(count_of(text, "<staves>"), c.staves);
+        EXPECT_EQ(count_of(text, "<staff>2</staff>") > 0, c.staves > 0);
+        EXPECT_EQ(count_of(text, "<tie type=\"start\"/>"), 1u); // only at the bar line
+    }
+}
+
 // A partwise score: part-list entries and parts from the given bodies (one string per part,
 // holding its measures).
 std::string partwise(const std::vector<std::string> &parts, const std::string &list_extra = "") {
