@@ -17,7 +17,8 @@ enum file_kind {
 };
 
 // The kind of path's extension (any case; .mid and .midi, .musicxml and .xml, the audio
-// extensions of audio_format_of, the engraved ones of engrave_format_of); KIND_NONE without an extension or for another one.
+// extensions of audio_format_of, the engraved ones of engrave_format_of); KIND_NONE without an
+// extension or for another one.
 file_kind file_kind_of(const char *path);
 
 // A reader of score files: 1 when path was read into s (see readfile).

@@ -27,7 +27,8 @@ inline void capture_message(const char *text) {
     captured_messages().push_back(text);
 }
 
-// A fresh score as the editor gives it to a reader, globals saved and restored, traces off.
+// A fresh score as the editor gives it to a reader, its track table and tempo kept to compare
+// and restored, traces off.
 class FileTest : public ::testing::Test {
   protected:
     std::string dir;
@@ -38,13 +39,13 @@ class FileTest : public ::testing::Test {
         char tmpl[] = "/tmp/plinkel_files_XXXXXX";
         ASSERT_NE(mkdtemp(tmpl), nullptr);
         dir = tmpl;
-        std::copy(g_score.tracks, g_score.tracks + MAX_TRACKS, saved_tracks);
-        saved_track_num = g_score.track_num;
-        saved_tempo = g_score.default_tempo;
         file_trace_on = 0;
         file_message_hook = capture_message;
         captured_messages().clear();
         init_g_score();
+        std::copy(g_score.tracks, g_score.tracks + MAX_TRACKS, saved_tracks);
+        saved_track_num = g_score.track_num;
+        saved_tempo = g_score.default_tempo;
     }
     void TearDown() override {
         destroy_score(&g_score);
