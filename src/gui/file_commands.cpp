@@ -122,7 +122,13 @@ int write_chosen_pdf_parts(const char *file, score *s) {
 }
 
 // The progress of an engraving over the picture; Esc cancels it.
+int engraving_shown = 0;
+
 int show_engraving(double seconds) {
+    if (!engraving_shown) {
+        engraving_shown = 1;
+        test_signal("engraving", "open");
+    }
     if (gfx_driver) {
         int w = text_length(font, "engraving with LilyPond: 000 s (Esc cancels)") +
                 2 * text_height(font);
@@ -136,7 +142,11 @@ int show_engraving(double seconds) {
     }
     if (keyboard_needs_poll())
         poll_keyboard();
-    if (!key[KEY_ESC])
+    // Held now, or pressed and let go since the last look (a quick tap between two calls).
+    bool escape = key[KEY_ESC];
+    while (!escape && keypressed())
+        escape = (readkey() >> 8) == KEY_ESC;
+    if (!escape)
         return 1;
     clear_keybuf();
     return 0;
@@ -295,9 +305,12 @@ int write_score_as(const file_writer *w, int ask) {
     backup_name(w->backup_pattern, path, backup_path, sizeof backup_path);
     char why[REASON_SIZE];
     int shown = file_messages_shown;
+    engraving_shown = 0;
     engrave_progress_hook = show_engraving;
     int written = write_with_backup(path, w->backup_pattern, w->writer, &g_score, why, sizeof why);
     engrave_progress_hook = nullptr;
+    if (engraving_shown)
+        test_signal("engraving", "close");
     if (!written) {
         if (file_messages_shown == shown)
             file_problem("cannot write", path, why);

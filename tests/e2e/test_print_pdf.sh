@@ -55,8 +55,14 @@ wait_for "$E2E_TIMEOUT" "the viewer" grep -q 'song.pdf$' "$WORK/opened"
 
 step "Esc while LilyPond works cancels, and nothing is written"
 menu_child "$MAIN_FILE" "$FILE_WRITE_PDF"
-select_name song.pdf late.pdf
-tap_key Escape # the engraving box polls for Esc while LilyPond runs
+wait_selector
+dialog_keys BackSpace BackSpace BackSpace BackSpace BackSpace BackSpace BackSpace BackSpace
+type_text late.pdf
+signal_mark
+# Return alone: the editor settles only once the engraving is over.
+timeout 5 xdotool key Return 2>/dev/null || fail "xdotool key Return"
+wait_signal 'engraving open'
+tap_key Escape # the engraving box looks for Esc while LilyPond runs
 accept_warning
 [ ! -e "$RUN_DIR/late.pdf" ] || fail "late.pdf was written after Esc"
 press_until_exit Escape
