@@ -62,6 +62,7 @@ void commit_read_score(score *s, measure_list staged, int tempo, int track_count
     s->track_num = track_count;
     for (int i = 0; i < MAX_TRACKS; i++)
         s->tracks[i] = tracks[i];
+    tracks_of_score validating(s);
     score_expand_by_measure(s);
     for (measure *m = s->measures.head; m; m = m->next)
         validate_measure(m);

@@ -306,6 +306,9 @@ int readfile(const char *path, score *s) {
         return 0;
     }
     commit_read_score(s, r.measures, r.tempo, r.track_count, r.tracks);
-    check_score(s, "reading a .seq file");
+    {
+        tracks_of_score validating(s); // s is not g_score yet
+        check_score(s, "reading a .seq file");
+    }
     return 1;
 }

@@ -749,6 +749,7 @@ int _midi_read(score *s, const char *path) {
         return 0;
     // Validation gives every track a voice in every measure, the imported tracks too.
     s->track_num = n_track > 0 ? n_track : 1;
+    tracks_of_score validating(s);
     score_expand_by_measure(s);
     for (measure *m = s->measures.head; m; m = m->next)
         validate_measure(m);
@@ -803,6 +804,9 @@ int midi_import(const char *path, score *s) {
     }
     file_trace("read succeeded.\n");
     show_sounding_tracks(s, midi_grid != MIDI_GRID_EXACT);
-    check_score(s, "reading a MIDI file");
+    {
+        tracks_of_score validating(s); // s is not g_score yet
+        check_score(s, "reading a MIDI file");
+    }
     return 1;
 }

@@ -1251,7 +1251,10 @@ int read_musicxml(const char *path, score *s) {
         return 0;
     }
     commit_read_score(s, r.staged, r.start_tempo, r.parts, r.tracks);
-    check_score(s, "reading a MusicXML file");
+    {
+        tracks_of_score validating(s); // s is not g_score yet
+        check_score(s, "reading a MusicXML file");
+    }
     tell_adjustments(&r);
     return 1;
 }

@@ -12,6 +12,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "model/voice.h"
+
 namespace {
 
 constexpr int MAX_REPORTED = 12; // failures listed before the report is cut short
@@ -23,6 +25,7 @@ struct location {
 
 // Collects failure messages of one check.
 struct report {
+    const score *s; // whose track table the score was validated against
     std::ostringstream text;
     int count = 0;
 
@@ -92,8 +95,8 @@ void check_measure_fields(measure *m, int mi, report *r) {
 void check_element(measure *m, int mi, note *n, report *r) {
     if (n->x < 0 || n->len < 1 || n->x + n->len > m->len)
         r->fail(mi) << describe_element(n) << " not inside the measure of " << m->len;
-    if (n->track < 0 || n->track >= g_score.track_num)
-        r->fail(mi) << describe_element(n) << " of a track beyond track_num " << g_score.track_num;
+    if (n->track < 0 || n->track >= r->s->track_num)
+        r->fail(mi) << describe_element(n) << " of a track beyond track_num " << r->s->track_num;
     if (int(n->triplet) != is_exact_triplet(n->len))
         r->fail(mi) << describe_element(n) << " triplet flag " << n->triplet;
     if (n->rest) {
@@ -193,20 +196,20 @@ void check_voices(const std::vector<measure *> &ms, const where_map &where, repo
                 }
             }
         }
-        for (int t = 0; t < g_score.track_num; t++)
+        for (int t = 0; t < r->s->track_num; t++)
             if (!tracks_met.count(t))
                 r->fail(mi) << "track " << t << " has no voice";
     }
 }
 
-bool shown(const note *n) {
-    return n->track >= 0 && n->track < MAX_TRACKS && g_score.tracks[n->track].active;
+bool shown(const score *s, const note *n) {
+    return n->track >= 0 && n->track < MAX_TRACKS && s->tracks[n->track].active;
 }
 
 void check_columns(measure *m, int mi, report *r) {
     std::vector<int> starts;
     for (note *n = m->notes.head; n; n = n->next)
-        if (shown(n) && (starts.empty() || starts.back() != n->x))
+        if (shown(r->s, n) && (starts.empty() || starts.back() != n->x))
             starts.push_back(n->x);
     int n_pos = std::max<int>(1, starts.size());
     if (m->n_pos != n_pos)
@@ -214,7 +217,7 @@ void check_columns(measure *m, int mi, report *r) {
     if (m->width != m->unit_x * m->n_pos)
         r->fail(mi) << "width " << m->width << " for n_pos " << m->n_pos;
     for (note *n = m->notes.head; n; n = n->next) {
-        if (!shown(n))
+        if (!shown(r->s, n))
             continue;
         int column = int(std::find(starts.begin(), starts.end(), n->x) - starts.begin());
         if (n->pos.x != column)
@@ -365,6 +368,7 @@ void copy_score(score *dst, score *src) {
 
 std::string score_invariant_failures(score *s) {
     report r;
+    r.s = validation_tracks();
     std::vector<measure *> ms;
     if (check_lists(s, &ms, &r)) {
         for (int mi = 0; mi < int(ms.size()); mi++) {

@@ -15,6 +15,28 @@ int track_note_exist[MAX_TRACKS];
 
 namespace {
 
+const score *validated = &g_score; // whose track table validation reads
+
+bool validated_track_shown(int track) {
+    return track >= 0 && track < MAX_TRACKS && validated->tracks[track].active;
+}
+
+} // namespace
+
+tracks_of_score::tracks_of_score(const score *s) : before(validated) {
+    validated = s;
+}
+
+tracks_of_score::~tracks_of_score() {
+    validated = before;
+}
+
+const score *validation_tracks() {
+    return validated;
+}
+
+namespace {
+
 constexpr int NO_PITCH_BOUND = 100000;  // larger than any pitch distance
 constexpr int NO_PREVIOUS_X = -1000000; // before any tick of a measure
 constexpr int NO_REMEMBERED_START = -1;
@@ -172,7 +194,7 @@ void fill_trailing_rests(measure *m) {
 }
 
 void fill_empty_tracks(measure *m) {
-    for (int t = 0; t < g_score.track_num && t < MAX_TRACKS; t++)
+    for (int t = 0; t < validated->track_num && t < MAX_TRACKS; t++)
         if (!track_note_exist[t])
             fill_rests(m, 0, m->len, 0, 0, t, 0);
 }
@@ -271,7 +293,7 @@ int update_measure_order(measure *m, int only_active) {
     int column = -1;
     int previous_x = NO_PREVIOUS_X;
     for (note *n = m->notes.head; n; n = n->next) {
-        if (only_active && !track_shown(n->track))
+        if (only_active && !validated_track_shown(n->track))
             continue;
         if (n->x != previous_x)
             column++;

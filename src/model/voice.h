@@ -26,6 +26,23 @@ extern int n_voice_slot;
 extern int new_slot_allocated; // 1 when the last get_free_voice_slot appended a slot
 extern int track_note_exist[MAX_TRACKS];
 
+// While one lives, validation reads the track table (which tracks exist, which are shown) of s
+// instead of g_score's: a score being read or checked is not g_score yet.
+class tracks_of_score {
+  public:
+    explicit tracks_of_score(const score *s);
+    ~tracks_of_score();
+    tracks_of_score(const tracks_of_score &) = delete;
+    tracks_of_score &operator=(const tracks_of_score &) = delete;
+
+  private:
+    const score *before;
+};
+
+// The score whose track table validation reads now: g_score, or that of the innermost living
+// tracks_of_score.
+const score *validation_tracks();
+
 // _validate_measure(m, -1, 1). Returns 1.
 int validate_measure(measure *m);
 // Rebuilds voices and rests of every track (a track other than -1 is treated as -1: the

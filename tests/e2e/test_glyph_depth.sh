@@ -71,8 +71,16 @@ rm -f "$RUN_DIR/plinkel.cfg"
 start_new_score
 menu_child "$MAIN_OPTION" "$OPTION_CHANGE_GFX"
 wait_for 10 "the mode selector" window_shows "$SELECTOR_OK_AREA" "$SELECTOR_OK_INK"
-mouse_click 1 "$SELECTOR_15_BPP_X" "$SELECTOR_15_BPP_Y"
-mouse_click 1 "$SELECTOR_OK_X" "$SELECTOR_OK_Y"
+# The library's mode selector gives no signs: its clicks wait on the picture instead.
+selector_click() {
+    mouse_move "$1" "$2"
+    hold_still
+    mouse_down 1
+    timeout 5 xdotool mouseup 1 2>/dev/null || fail "mouseup 1"
+    hold_still
+}
+selector_click "$SELECTOR_15_BPP_X" "$SELECTOR_15_BPP_Y"
+selector_click "$SELECTOR_OK_X" "$SELECTOR_OK_Y"
 wait_for 10 "the mode selector to close" window_blank "$SELECTOR_OK_AREA"
 expect_lines_beside_note depth15
 expect_depth_recorded 15

@@ -11,6 +11,7 @@
 #include "editor/state.h"
 #include "base/strutil.h"
 #include "file_test_util.h"
+#include "invariants.h"
 #include "files/backup.h"
 #include "files/fileio.h"
 #include "files/midi_imp.h"
@@ -181,6 +182,8 @@ TEST_F(LoadScore, ASuccessfulReadReplacesTheScoreAndNamesIt) {
     EXPECT_STREQ(filename, file.c_str());
     EXPECT_EQ(edited, 0);
     EXPECT_EQ(n_active_track, 2);
+    // Read while the open score had one track: the second still gets its rests in the 3/4.
+    EXPECT_TRUE(score_invariants(&g_score));
 }
 
 TEST_F(LoadScore, AFileIsReadIntoAFreshScoreNotOverTheOpenOne) {
