@@ -50,6 +50,7 @@ void copy_measure_notes(score *s, measure *m, int cls, int a, measure *target, i
         c->x = a + n->x;
         c->pitch = n->pitch;
         c->volume = n->volume;
+        c->staccato = n->staccato;
         c->len = c->total_len = n->total_len;
         c->track = by_active ? clipboard_track[n->track] : n->track;
         _append_note_list(&target->notes, c);
@@ -145,6 +146,7 @@ int paste_notes(score *s, measure *source, int x, int by_active, measure_cursor 
         p->x = at - f->sum;
         p->pitch = n->pitch;
         p->volume = n->volume;
+        p->staccato = n->staccato;
         p->len = p->total_len = n->total_len;
         p->track = by_active ? clipboard_track[n->track] : n->track;
         get_note_pos_y(f->m, p);

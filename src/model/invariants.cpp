@@ -131,7 +131,8 @@ void check_chain_step(const std::vector<measure *> &ms, const where_map &where, 
     measure *m = ms[at.measure];
     if (nx->l_prev != n)
         r->fail(at.measure) << describe_element(n) << " l_next does not point back";
-    if (nx->rest || nx->pitch != n->pitch || nx->track != n->track || nx->volume != n->volume)
+    if (nx->rest || nx->pitch != n->pitch || nx->track != n->track || nx->volume != n->volume ||
+        nx->staccato != n->staccato)
         r->fail(at.measure) << describe_element(n) << " continues as a different "
                             << describe_element(nx);
     bool same = to.measure == at.measure && nx->x == n->x + n->len;
@@ -228,7 +229,7 @@ void check_columns(measure *m, int mi, report *r) {
 
 // Everything of a note that an edit may change, with its chain links as locations.
 struct note_snapshot {
-    int fields[14];
+    int fields[15];
     location l_next, l_prev;
 };
 
@@ -261,11 +262,11 @@ std::vector<measure_snapshot> snapshot(score *s) {
     for (measure *m = s->measures.head; m; m = m->next) {
         measure_snapshot ms{{m->num, m->bit, m->key, m->len, m->n_pos, m->width}, {}};
         for (note *n = m->notes.head; n; n = n->next)
-            ms.notes.push_back(
-                {{n->x, n->len, n->total_len, n->pitch, n->pitch12, n->pos.x, n->pos.y, n->step,
-                  n->accidental, n->track, n->volume, int(n->rest), int(n->triplet), n->voice},
-                 locate(where, n->l_next),
-                 locate(where, n->l_prev)});
+            ms.notes.push_back({{n->x, n->len, n->total_len, n->pitch, n->pitch12, n->pos.x,
+                                 n->pos.y, n->step, n->accidental, n->track, n->volume,
+                                 int(n->rest), int(n->triplet), int(n->staccato), n->voice},
+                                locate(where, n->l_next),
+                                locate(where, n->l_prev)});
         snap.push_back(ms);
     }
     return snap;

@@ -24,6 +24,7 @@ note *init_note(note *n) {
     n->volume = static_cast<uint8_t>(default_volume);
     n->rest = 0;
     n->triplet = 0;
+    n->staccato = 0;
     n->voice = 0;
     n->next = n->prev = n->l_next = n->l_prev = nullptr;
     return n;

@@ -40,6 +40,9 @@ struct note {
     uint8_t volume;    // velocity
     unsigned rest : 1; // generated rest
     unsigned triplet : 1;
+    // Played detached: the note sounds half its written length (the whole chain's, read from
+    // its first piece; every piece of a chain carries the mark of the first).
+    unsigned staccato : 1;
     int8_t voice;          // voice slot given by validation
     note *next, *prev;     // the measure's note list
     note *l_next, *l_prev; // the tie chain

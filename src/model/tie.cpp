@@ -10,7 +10,7 @@
 
 namespace {
 
-// A new piece continuing n: same pitch, track and volume, spelled in the key of m.
+// A new piece continuing n: same pitch, track, volume and articulation, spelled in the key of m.
 note *new_piece_of(measure *m, const note *n, int x, int len) {
     note *p = new_note();
     p->x = x;
@@ -18,6 +18,7 @@ note *new_piece_of(measure *m, const note *n, int x, int len) {
     p->pitch = n->pitch;
     p->track = n->track;
     p->volume = n->volume;
+    p->staccato = n->staccato;
     get_note_pos_y(m, p);
     return p;
 }

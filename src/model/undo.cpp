@@ -39,6 +39,7 @@ struct undo_note {
 
 constexpr uint8_t FLAG_REST = 1;
 constexpr uint8_t FLAG_TRIPLET = 2;
+constexpr uint8_t FLAG_STACCATO = 4;
 
 struct undo_event {
     int32_t x;
@@ -140,7 +141,8 @@ undo_note compact(note *e) {
     u.track = e->track;
     u.volume = e->volume;
     u.voice = e->voice;
-    u.flags = static_cast<uint8_t>((e->rest ? FLAG_REST : 0) | (e->triplet ? FLAG_TRIPLET : 0));
+    u.flags = static_cast<uint8_t>((e->rest ? FLAG_REST : 0) | (e->triplet ? FLAG_TRIPLET : 0) |
+                                   (e->staccato ? FLAG_STACCATO : 0));
     u.l_next = u.l_prev = 0;
     return u;
 }
@@ -270,6 +272,7 @@ note *expand_note(const undo_note &u) {
     e->voice = u.voice;
     e->rest = (u.flags & FLAG_REST) != 0;
     e->triplet = (u.flags & FLAG_TRIPLET) != 0;
+    e->staccato = (u.flags & FLAG_STACCATO) != 0;
     return e;
 }
 
