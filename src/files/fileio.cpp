@@ -18,13 +18,14 @@
 #include "model/tie.h"
 #include "model/voice.h"
 
-constexpr int SEQ_MAX_NUMBERS = 6;
+constexpr int SEQ_MAX_NUMBERS = 7;
+constexpr int SEQ_STACCATO = 1; // the optional seventh number of a note line
 
 namespace {
 
 // The text of one record: the keyword and its numbers, blank-separated, and the line end.
 // std::to_chars instead of fprintf keeps the text of a large score within a few milliseconds.
-constexpr int RECORD_SIZE = 128; // a keyword and at most six numbers of eleven characters
+constexpr int RECORD_SIZE = 128; // a keyword and at most seven numbers of eleven characters
 
 void append_record(std::string *out, const char *keyword, std::initializer_list<int> numbers) {
     char line[RECORD_SIZE];
@@ -37,6 +38,16 @@ void append_record(std::string *out, const char *keyword, std::initializer_list<
     }
     *p++ = '\n';
     out->append(line, static_cast<size_t>(p - line));
+}
+
+// A staccato note adds a seventh number; any other note line stays as it has always been.
+void append_note(std::string *out, const note *n) {
+    if (n->staccato)
+        append_record(
+            out, "n",
+            {n->x, n->pos.y, n->accidental, n->total_len, n->track, n->volume, SEQ_STACCATO});
+    else
+        append_record(out, "n", {n->x, n->pos.y, n->accidental, n->total_len, n->track, n->volume});
 }
 
 } // namespace
@@ -52,8 +63,7 @@ void seq_text(score *s, std::string *out) {
         append_record(out, "m", {m->key, m->num, m->bit});
         for (note *n = m->notes.head; n; n = n->next)
             if (!n->rest && !n->l_prev)
-                append_record(out, "n",
-                              {n->x, n->pos.y, n->accidental, n->total_len, n->track, n->volume});
+                append_note(out, n);
         for (m_event *e = m->m_events.head; e; e = e->next)
             append_record(out, "t", {e->x, e->value});
     }
@@ -177,6 +187,7 @@ int read_note(seq_reader *r, const int *v, int count) {
         return refuse(r, "note line has too few numbers");
     int x = v[0], pos_y = v[1], acc = v[2], len = v[3], track = v[4];
     int volume = with_volume ? v[5] : 127;
+    int staccato = with_volume && count > 6 ? v[6] : 0;
     measure *m = r->current;
     if (!in_range(x, 0, m->len - 1))
         return refuse(r, "note starts outside its measure");
@@ -187,6 +198,8 @@ int read_note(seq_reader *r, const int *v, int count) {
     if (!in_range(pos_y, -SEQ_MAX_STAFF_POS, SEQ_MAX_STAFF_POS) || !in_range(acc, -2, 2) ||
         !in_range(volume, 0, 127))
         return refuse(r, "note pitch or velocity out of range");
+    if (!in_range(staccato, 0, SEQ_STACCATO))
+        return refuse(r, "note staccato mark is neither 0 nor 1");
     if (++r->notes > SCORE_MAX_PIECES)
         return refuse_limit(r, "notes", SCORE_MAX_PIECES);
     note *n = new_note();
@@ -194,6 +207,7 @@ int read_note(seq_reader *r, const int *v, int count) {
     n->len = n->total_len = static_cast<int16_t>(len);
     n->track = static_cast<int8_t>(track);
     n->volume = static_cast<uint8_t>(volume);
+    n->staccato = staccato;
     set_note_pos(m->key, n, pos_y, acc, 0);
     _append_note_list(&m->notes, n); // sorted once the file has been read
     return 1;

@@ -131,6 +131,16 @@ inline std::vector<std::string> first_pieces(score *s) {
     return out;
 }
 
+// The staccato mark of every piece of every note, in score order: "1" marked, "0" plain.
+inline std::string staccato_marks(score *s) {
+    std::string out;
+    for (measure *m = s->measures.head; m; m = m->next)
+        for (note *n = m->notes.head; n; n = n->next)
+            if (!n->rest)
+                out += n->staccato ? '1' : '0';
+    return out;
+}
+
 inline std::vector<std::string> measures_and_events(score *s) {
     std::vector<std::string> out;
     for (measure *m = s->measures.head; m; m = m->next) {

@@ -81,6 +81,51 @@ TEST_F(SeqFile, Version24ReadsFiveNumbersAndFullVelocity) {
     EXPECT_EQ(first_pieces(&g_score)[0], "0 0 0 0 0 192 0 127");
 }
 
+TEST_F(SeqFile, StaccatoNoteAddsASeventhNumberAndPlainNotesStayAsTheyWere) {
+    measure *m = g_score.measures.head;
+    append_measure(4, 4, 0);
+    add_note(m, 0, 0, 192)->staccato = 1;
+    add_note(m, 192, 2, 192);
+    add_note(m, 384, 4, 768)->staccato = 1; // tied over the bar line: written once
+    expand_and_validate(&g_score);
+    ASSERT_EQ(writefile(path("a.seq").c_str(), &g_score), 1);
+    std::string text = read_all(path("a.seq"));
+    EXPECT_NE(text.find("n 0 0 0 192 0 127 1\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("n 192 1 0 192 0 127\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("n 384 2 0 768 0 127 1\n"), std::string::npos) << text;
+    size_t note_lines = 0;
+    for (size_t at = text.find("\nn "); at != std::string::npos; at = text.find("\nn ", at + 1))
+        note_lines++;
+    EXPECT_EQ(note_lines, 3u); // the tie piece is not written
+}
+
+struct staccato_read_case {
+    const char *name;
+    const char *text;
+    const char *marks; // of every piece read
+};
+
+const staccato_read_case staccato_reads[] = {
+    {"seventh number 1", "vudiz 25\nm 0 4 4\nn 0 0 0 192 0 127 1\n", "1"},
+    {"seventh number 0", "vudiz 25\nm 0 4 4\nn 0 0 0 192 0 127 0\n", "0"},
+    {"six numbers as before", "vudiz 25\nm 0 4 4\nn 0 0 0 192 0 127\n", "0"},
+    {"text after the numbers", "vudiz 25\nm 0 4 4\nn 0 0 0 192 0 127 x 5\n", "0"},
+    {"version 24 knows no mark", "vudiz 24\nm 0 4 4\nn 0 0 0 192 0 1 1\n", "0"},
+    {"every tie piece carries it",
+     "vudiz 25\nm 0 4 4\nn 384 0 0 768 0 127 1\nn 0 2 0 192 0 127\nm 0 4 4\n", "011"},
+};
+
+TEST_F(SeqFile, StaccatoMarkIsReadFromTheSeventhNumber) {
+    for (const staccato_read_case &c : staccato_reads) {
+        SCOPED_TRACE(c.name);
+        write_text(path("a.seq"), c.text);
+        ASSERT_EQ(readfile(path("a.seq").c_str(), &g_score), 1);
+        EXPECT_EQ(staccato_marks(&g_score), c.marks);
+        destroy_score(&g_score);
+        init_g_score();
+    }
+}
+
 TEST_F(SeqFile, Version23IsRefusedWithTheOldVersionMessage) {
     measure *first = g_score.measures.head;
     write_text(path("a.seq"), "tempo 99\nvudiz 23\nm 0 4 4\n");
@@ -153,6 +198,8 @@ const refusal_case refusals[] = {
     {"note track -1", "vudiz 25\nm 0 4 4\nn 0 0 0 192 -1 127\n", 3},
     {"note past the bar line", "vudiz 25\nm 0 4 4\nn 768 0 0 192 0 127\n", 3},
     {"note velocity 128", "vudiz 25\nm 0 4 4\nn 0 0 0 192 0 128\n", 3},
+    {"staccato mark 2", "vudiz 25\nm 0 4 4\nn 0 0 0 192 0 127 2\n", 3},
+    {"staccato mark -1", "vudiz 25\nm 0 4 4\nn 0 0 0 192 0 127 -1\n", 3},
     {"tempo event past the bar line", "vudiz 25\nm 0 4 4\nt 800 120\n", 3},
     {"number of tracks 33", "vudiz 25\nnum_track 33\nm 0 4 4\n", 2},
     {"number of tracks 0", "vudiz 25\nnum_track 0\nm 0 4 4\n", 2},
@@ -211,9 +258,10 @@ void make_random_score(std::mt19937 &rng, int measures, int notes, int tracks) {
     const int lengths[] = {12, 24, 48, 96, 192, 288, 384, 576, 768, 1152, 64, 128, 36, 240};
     for (int i = 0; i < notes; i++) {
         measure *t = get_measure_by_pos(&g_score, static_cast<int>(rng() % measures));
-        add_note(t, static_cast<int>(rng() % (t->len / 12)) * 12, static_cast<int>(rng() % 60) - 30,
-                 lengths[rng() % 14], static_cast<int>(rng() % tracks),
-                 static_cast<int>(rng() % 128));
+        note *n = add_note(t, static_cast<int>(rng() % (t->len / 12)) * 12,
+                           static_cast<int>(rng() % 60) - 30, lengths[rng() % 14],
+                           static_cast<int>(rng() % tracks), static_cast<int>(rng() % 128));
+        n->staccato = rng() % 4 == 0;
     }
     g_score.track_num = tracks;
     for (int i = 0; i < tracks; i++) {
@@ -232,6 +280,7 @@ TEST_F(SeqFile, RandomScoresSurviveARoundTrip) {
         make_random_score(rng, 3 + seed % 5, 40, 1 + seed % 6);
         std::vector<std::string> notes = first_pieces(&g_score);
         std::vector<std::string> layout = measures_and_events(&g_score);
+        std::string marks = staccato_marks(&g_score);
         int tempo = g_score.default_tempo, tracks = g_score.track_num;
         track_info_t written[MAX_TRACKS];
         std::copy(g_score.tracks, g_score.tracks + MAX_TRACKS, written);
@@ -243,6 +292,7 @@ TEST_F(SeqFile, RandomScoresSurviveARoundTrip) {
         ASSERT_EQ(readfile(path("r.seq").c_str(), &g_score), 1);
         EXPECT_EQ(first_pieces(&g_score), notes);
         EXPECT_EQ(measures_and_events(&g_score), layout);
+        EXPECT_EQ(staccato_marks(&g_score), marks);
         EXPECT_EQ(g_score.default_tempo, tempo);
         ASSERT_EQ(g_score.track_num, tracks);
         for (int i = 0; i < tracks; i++) {
