@@ -13,7 +13,8 @@ constexpr int MIDI_MAX_VAR_LEN = 0x0FFFFFFF; // largest value of a four-byte var
 // An empty MIDI object (divisions 384, every slot empty), freed with destroy_midi.
 MIDI *makenew_midi();
 // Renders s from its measure start into midi (mode 0: every track, mode 1: muted tracks left
-// out), with the tempo in force at start as the starting tempo.
+// out), with the tempo in force at start as the starting tempo. Each note sounds its whole
+// written length, a staccato one half of it (at least a tick).
 // Returns 1 when every track was rendered. Returns 0 when something could not be: the 32nd
 // score track (the object has no slot for it; the other tracks are still rendered and mode 0
 // says so through file_message), or a score too long for MIDI times (nothing rendered).

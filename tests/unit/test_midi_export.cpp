@@ -2,6 +2,8 @@
 // 7-bit data, the slot limit, variable lengths, and files read back by independent readers
 // (python3-mido and midicsv).
 #include <allegro.h>
+#include <array>
+#include <map>
 #include <random>
 
 #include "file_test_util.h"
@@ -126,6 +128,70 @@ TEST_F(MidiExport, TiedNoteIsOnePair) {
     EXPECT_EQ(slot(midi, 1), want);
 }
 
+// The notes of a rendered score track, read back from its bytes: "key on off" in MIDI ticks.
+std::vector<std::string> sounded(const bytes &b) {
+    std::vector<std::string> out;
+    std::map<int, int> on_at;
+    long tick = 0;
+    for (size_t i = 0; i < b.size();) {
+        long delta = 0;
+        do
+            delta = (delta << 7) | (b[i] & 0x7F);
+        while (b[i++] & 0x80);
+        tick += delta;
+        int status = b[i] & 0xF0;
+        if (b[i] == 0xFF)
+            break; // the end of the track
+        if (status == 0xC0) {
+            i += 2;
+            continue;
+        }
+        int key = b[i + 1];
+        if (status == 0x90 && b[i + 2] > 0)
+            on_at[key] = static_cast<int>(tick);
+        else
+            out.push_back(std::to_string(key) + " " + std::to_string(on_at[key]) + " " +
+                          std::to_string(tick));
+        i += 3;
+    }
+    return out;
+}
+
+struct staccato_case {
+    const char *name;
+    std::vector<std::array<int, 4>> notes; // x, pitch, length, staccato; in two 4/4 measures
+    std::vector<std::string> want;
+};
+
+const staccato_case staccato_cases[] = {
+    {"plain quarter sounds whole", {{0, 0, 192, 0}}, {"60 0 384"}},
+    {"staccato quarter sounds half", {{0, 0, 192, 1}}, {"60 0 192"}},
+    {"staccato chain over the bar line", {{384, 0, 768, 1}}, {"60 768 1536"}},
+    {"odd length rounds down", {{0, 2, 3, 1}}, {"62 0 2"}},
+    {"shortest note sounds a tick", {{0, 2, 1, 1}}, {"62 0 2"}},
+    {"same key struck where the staccato ends",
+     {{0, 0, 384, 1}, {192, 0, 192, 0}},
+     {"60 0 384", "60 384 768"}},
+    {"chord of staccato and plain notes",
+     {{0, 0, 192, 1}, {0, 4, 192, 0}},
+     {"60 0 192", "64 0 384"}},
+};
+
+TEST_F(MidiExport, StaccatoNotesSoundHalfTheirWholeLength) {
+    for (const staccato_case &c : staccato_cases) {
+        SCOPED_TRACE(c.name);
+        append_measure(4, 4, 0);
+        for (const std::array<int, 4> &n : c.notes)
+            add_note(g_score.measures.head, n[0], n[1], n[2])->staccato = n[3];
+        ASSERT_EQ(render(), 1);
+        EXPECT_EQ(sounded(slot(midi, 1)), c.want);
+        destroy_midi(midi);
+        midi = nullptr;
+        destroy_score(&g_score);
+        init_g_score();
+    }
+}
+
 TEST_F(MidiExport, MutedTracksLeaveTheirSlotEmptyOnlyInMode1) {
     g_score.track_num = 3;
     g_score.tracks[1].mute = 1;
@@ -242,10 +308,11 @@ std::vector<std::string> expected_notes() {
         for (note *n = m->notes.head; n; n = n->next)
             if (!n->rest && !n->l_prev) {
                 int start = 2 * (sum + n->x);
-                out.push_back(std::to_string(g_score.tracks[n->track].channel & 15) + " " +
-                              std::to_string(n->pitch + 60) + " " + std::to_string(start) + " " +
-                              std::to_string(start + 2 * n->total_len) + " " +
-                              std::to_string(n->volume));
+                out.push_back(
+                    std::to_string(g_score.tracks[n->track].channel & 15) + " " +
+                    std::to_string(n->pitch + 60) + " " + std::to_string(start) + " " +
+                    std::to_string(start + (n->staccato ? n->total_len : 2 * n->total_len)) + " " +
+                    std::to_string(n->volume));
             }
         sum += m->len;
     }
@@ -288,7 +355,8 @@ void make_score_without_overlaps(std::mt19937 &rng) {
             measure *at = get_measure_by_x(&g_score, pos, &start);
             if (at->next == nullptr && pos + len > start + at->len)
                 break;
-            add_note(at, pos - start, t * 5 - 10, len, t, 1 + static_cast<int>(rng() % 127));
+            add_note(at, pos - start, t * 5 - 10, len, t, 1 + static_cast<int>(rng() % 127))
+                ->staccato = rng() % 3 == 0;
             pos += len;
         }
     }
