@@ -83,6 +83,7 @@ struct staged_note {
     int velocity;
     int track;
     int tie_start, tie_stop;
+    int staccato;     // a detached articulation: the whole note is marked, at its written length
     int voice, staff; // as written, 0 when not given: a tie is joined within its voice first
     int chord;        // the number of its chord within the part, -1 for a grace note
     int tremolo;      // strokes of a tremolo mark, 0 when none
@@ -503,6 +504,18 @@ int has_tie(pugi::xml_node n, const char *type) {
     return 0;
 }
 
+// Whether a note carries an articulation that plays it detached: staccato, staccatissimo or
+// spiccato, in any of its notations elements.
+int is_detached(pugi::xml_node n) {
+    static const char *const detached[] = {"staccato", "staccatissimo", "spiccato"};
+    for (pugi::xml_node nt : n.children("notations"))
+        for (pugi::xml_node a : nt.children("articulations"))
+            for (const char *name : detached)
+                if (a.child(name))
+                    return 1;
+    return 0;
+}
+
 // The strokes of a note's tremolo mark (0 when it has none, or an unmeasured one) and its
 // kind. Strokes beyond reach are skipped.
 int read_tremolo(mxml_reader *r, pugi::xml_node n, int *kind) {
@@ -586,6 +599,7 @@ void stage_common(part_state *p, pugi::xml_node n, staged_note *s) {
     s->track = p->track;
     s->tie_start = has_tie(n, "start");
     s->tie_stop = has_tie(n, "stop");
+    s->staccato = is_detached(n);
     s->voice = small_number(n.child_value("voice"));
     s->staff = small_number(n.child_value("staff"));
     s->stretch = stretch_of(n);
@@ -1082,6 +1096,7 @@ note *make_note(const staged_note &sn, measure *m, long mstart) {
     n->len = n->total_len = static_cast<int16_t>(len);
     n->track = static_cast<int8_t>(sn.track);
     n->volume = static_cast<uint8_t>(sn.velocity);
+    n->staccato = sn.staccato != 0;
     if (sn.spelled) {
         set_note_pos(m->key, n, sn.pos_y, sn.accidental, 0);
     } else {

@@ -1,6 +1,7 @@
 // MusicXML import: reads a partwise MusicXML score (plain or compressed .mxl) into a fresh
 // score. Parts become tracks, notes keep their written spelling and their ties (a tie chain
-// becomes one whole note), grace notes and tremolos are written out as the notes they sound,
+// becomes one whole note), a staccato, staccatissimo or spiccato marks its note staccato at its
+// written length, grace notes and tremolos are written out as the notes they sound,
 // durations go from divisions to ticks, unknown elements are skipped.
 #pragma once
 

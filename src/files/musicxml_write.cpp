@@ -530,8 +530,9 @@ void write_duration(writer *w, const item &it) {
     std::fprintf(w->fp, "<duration>%d</duration>", it.p.ticks);
 }
 
+// staccato: the value begins a staccato note, which carries its mark there.
 void write_tail(writer *w, const item &it, int voice, int staff, int tie_stop, int tie_start,
-                int first_of_chord) {
+                int first_of_chord, int staccato) {
     std::fprintf(w->fp, "<voice>%d</voice><type>%s</type>", voice, type_name(it.p.denominator));
     if (it.p.dots)
         std::fprintf(w->fp, "<dot/>");
@@ -542,7 +543,7 @@ void write_tail(writer *w, const item &it, int voice, int staff, int tie_stop, i
                      TUPLET_ACTUAL, normal);
     std::fprintf(w->fp, "<staff>%d</staff>", staff);
     int tuplet = first_of_chord && (it.tuplet_start || it.tuplet_stop);
-    if (tie_stop || tie_start || tuplet) {
+    if (tie_stop || tie_start || tuplet || staccato) {
         std::fprintf(w->fp, "<notations>");
         if (tie_stop)
             std::fprintf(w->fp, "<tied type=\"stop\"/>");
@@ -552,6 +553,8 @@ void write_tail(writer *w, const item &it, int voice, int staff, int tie_stop, i
             std::fprintf(w->fp, "<tuplet type=\"start\" bracket=\"yes\"/>");
         if (first_of_chord && it.tuplet_stop)
             std::fprintf(w->fp, "<tuplet type=\"stop\"/>");
+        if (staccato)
+            std::fprintf(w->fp, "<articulations><staccato/></articulations>");
         std::fprintf(w->fp, "</notations>");
     }
     std::fprintf(w->fp, "</note>\n");
@@ -560,7 +563,7 @@ void write_tail(writer *w, const item &it, int voice, int staff, int tie_stop, i
 void write_rest(writer *w, const item &it, int voice, int staff) {
     std::fprintf(w->fp, "      <note><rest/>");
     write_duration(w, it);
-    write_tail(w, it, voice, staff, 0, 0, 1);
+    write_tail(w, it, voice, staff, 0, 0, 1, 0);
 }
 
 void write_chord(writer *w, const item &it, int voice, int staff) {
@@ -579,7 +582,8 @@ void write_chord(writer *w, const item &it, int voice, int staff) {
             std::fprintf(w->fp, "<tie type=\"stop\"/>");
         if (tie_start)
             std::fprintf(w->fp, "<tie type=\"start\"/>");
-        write_tail(w, it, voice, staff, tie_stop, tie_start, i == 0);
+        // A value nothing is tied into begins its note.
+        write_tail(w, it, voice, staff, tie_stop, tie_start, i == 0, n->staccato && !tie_stop);
     }
 }
 

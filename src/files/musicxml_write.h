@@ -1,6 +1,7 @@
 // MusicXML export: writes the score as a MusicXML 3.1 partwise file, one part per shown track
 // on a grand staff, with clefs, key and time signatures, spelled notes in voices, rests,
-// plain, dotted, triplet and tied durations that fill every measure, and tempo marks.
+// plain, dotted, triplet and tied durations that fill every measure, staccato marks and tempo
+// marks.
 #pragma once
 
 #include "model/score.h"

@@ -67,6 +67,21 @@ size_t most_voices_per_staff(const std::string &text) {
     return most;
 }
 
+// The first pieces of the staccato notes, as first_pieces gives them, sorted.
+std::vector<std::string> staccato_notes(score *s) {
+    std::vector<std::string> out;
+    std::vector<std::string> all = first_pieces(s);
+    size_t i = 0;
+    for (measure *m = s->measures.head; m; m = m->next)
+        for (note *n = m->notes.head; n; n = n->next)
+            if (!n->rest && !n->l_prev) {
+                if (n->staccato)
+                    out.push_back(all[i]);
+                i++;
+            }
+    return sorted(out);
+}
+
 // Notes on several tracks of varying signatures and keys, crossing bar lines, in chords, with
 // lengths that need dots, triplets, ties and single ticks, and spellings off the key.
 void make_score(std::mt19937 &rng, int measures, int notes, int tracks) {
@@ -90,6 +105,7 @@ void make_score(std::mt19937 &rng, int measures, int notes, int tracks) {
                            static_cast<int>(rng() % tracks), 1 + static_cast<int>(rng() % 127));
         if (rng() % 5 == 0)
             set_note_pos(t->key, n, n->pos.y, static_cast<int>(rng() % 5) - 2, 0);
+        n->staccato = i % 3 == 0;
     }
     g_score.track_num = tracks;
     for (int i = 0; i < tracks; i++) {
@@ -108,6 +124,7 @@ TEST_F(MusicXml, RandomScoresComeBackWithTheirNotesSpellingAndTies) {
         std::mt19937 rng(seed);
         make_score(rng, 2 + seed % 6, 10 + 4 * seed, 1 + seed % 5);
         std::vector<std::string> notes = sorted(first_pieces(&g_score));
+        std::vector<std::string> marked = staccato_notes(&g_score);
         std::vector<std::string> sigs = signatures(&g_score);
         int tempo = g_score.default_tempo, tracks = g_score.track_num;
         track_info_t written[MAX_TRACKS];
@@ -120,6 +137,7 @@ TEST_F(MusicXml, RandomScoresComeBackWithTheirNotesSpellingAndTies) {
         ASSERT_EQ(read_musicxml(path("r.musicxml").c_str(), &g_score), 1);
         EXPECT_TRUE(score_invariants(&g_score));
         EXPECT_EQ(sorted(first_pieces(&g_score)), notes);
+        EXPECT_EQ(staccato_notes(&g_score), marked);
         EXPECT_EQ(signatures(&g_score), sigs);
         EXPECT_EQ(g_score.default_tempo, tempo);
         ASSERT_EQ(g_score.track_num, tracks);
@@ -221,6 +239,47 @@ TEST_F(MusicXml, PartsTakeTheStavesTheirNotesNeed) {
         EXPECT_EQ(count_of(text, "<staves>"), c.staves);
         EXPECT_EQ(count_of(text, "<staff>2</staff>") > 0, c.staves > 0);
         EXPECT_EQ(count_of(text, "<tie type=\"start\"/>"), 1u); // only at the bar line
+    }
+}
+
+// A staccato note is marked on its first written value only, after its ties and tuplet
+// bracket in the notations that close the note.
+TEST_F(MusicXml, StaccatoIsWrittenOnTheFirstValueOfTheNote) {
+    const std::string mark = "<staff>1</staff><notations><articulations><staccato/>"
+                             "</articulations></notations></note>";
+    const std::string tied = "<staff>1</staff><notations><tied type=\"start\"/><articulations>"
+                             "<staccato/></articulations></notations></note>";
+    const std::string triplet = "<tuplet type=\"start\" bracket=\"yes\"/><articulations>";
+    struct {
+        const char *name;
+        std::vector<std::array<int, 4>> notes; // x, pitch, length, staccato; in two 4/4 measures
+        size_t marks;
+        std::string written; // a text the file must hold, "" for none
+    } cases[] = {
+        {"a staccato quarter", {{0, 0, 192, 1}}, 1, mark},
+        {"a plain quarter", {{0, 0, 192, 0}}, 0, ""},
+        {"tied over the bar line", {{384, 0, 768, 1}}, 1, tied},
+        {"split into a half and an eighth", {{0, 0, 480, 1}}, 1, tied},
+        {"a chord of two staccato notes", {{0, 0, 192, 1}, {0, 4, 192, 1}}, 2, mark},
+        {"a staccato triplet", {{0, 0, 64, 1}, {64, 2, 64, 0}, {128, 4, 64, 0}}, 1, triplet},
+        {"overlapping in two voices", {{0, 0, 384, 1}, {192, 4, 384, 1}}, 2, ""},
+        {"five at once, a voice cut in segments",
+         {{0, 0, 384, 1}, {48, 2, 384, 1}, {96, 4, 384, 1}, {144, 5, 384, 1}, {192, 7, 384, 1}},
+         5,
+         ""},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        destroy_score(&g_score);
+        init_g_score();
+        append_measure(4, 4, 0);
+        for (const std::array<int, 4> &n : c.notes)
+            add_note(g_score.measures.head, n[0], n[1], n[2])->staccato = n[3];
+        expand_and_validate(&g_score);
+        ASSERT_EQ(write_musicxml(path("s.musicxml").c_str(), &g_score), 1);
+        std::string text = read_all(path("s.musicxml"));
+        EXPECT_EQ(count_of(text, "<staccato/>"), c.marks) << text;
+        EXPECT_NE(text.find(c.written), std::string::npos) << text;
     }
 }
 
@@ -338,6 +397,54 @@ TEST_F(MusicXml, ReadsWhatOtherProgramsWrite) {
         EXPECT_EQ(sorted(first_pieces(&g_score)), c.pieces);
         EXPECT_EQ(signatures(&g_score), c.sigs);
         EXPECT_TRUE(captured_messages().empty());
+        destroy_score(&g_score);
+        init_g_score();
+    }
+}
+
+// The detached articulations mark the note, which keeps its written length; a tied chain
+// takes the mark of its first note.
+TEST_F(MusicXml, DetachedArticulationsMarkTheNote) {
+    auto articulated = [](const std::string &a) {
+        return "<notations><articulations>" + a + "</articulations></notations>";
+    };
+    const std::string tie_start = "<tie type=\"start\"/>", tie_stop = "<tie type=\"stop\"/>";
+    struct {
+        const char *name;
+        std::string measures;
+        const char *marks; // of every piece read
+    } cases[] = {
+        {"staccato", note("C", 4, 2, articulated("<staccato/>")) + note("D", 4, 2), "10"},
+        {"staccatissimo and spiccato",
+         note("C", 4, 2, articulated("<staccatissimo/>")) +
+             note("D", 4, 2, articulated("<spiccato placement=\"above\"/>")),
+         "11"},
+        {"accent and tenuto are not detached", note("C", 4, 2, articulated("<accent/><tenuto/>")),
+         "0"},
+        {"in a later notations element",
+         note("C", 4, 2,
+              "<notations><tied type=\"start\"/></notations>" + articulated("<staccato/>")),
+         "1"},
+        {"a chain takes the mark of its first note",
+         "<forward><duration>6</duration></forward>" +
+             note("F", 4, 2, tie_start + articulated("<staccato/>")) + "</measure><measure>" +
+             note("F", 4, 2, tie_stop),
+         "11"},
+        {"a mark on a continuation only is not the chain's",
+         "<forward><duration>6</duration></forward>" + note("F", 4, 2, tie_start) +
+             "</measure><measure>" + note("F", 4, 2, tie_stop + articulated("<staccato/>")),
+         "00"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        write_text(path("c.musicxml"), partwise({"<measure>" + attrs + c.measures + "</measure>"}));
+        ASSERT_EQ(read_musicxml(path("c.musicxml").c_str(), &g_score), 1);
+        EXPECT_TRUE(score_invariants(&g_score));
+        EXPECT_EQ(staccato_marks(&g_score), c.marks);
+        struct note *first = g_score.measures.head->notes.head;
+        while (first->rest)
+            first = first->next;
+        EXPECT_EQ(first->len, 192); // the written quarter, not shortened
         destroy_score(&g_score);
         init_g_score();
     }
