@@ -62,6 +62,7 @@ struct engraver {
     int in_tuplet;
     int staves_written;
     size_t longest_name; // of the instrument names written
+    std::string mark;    // the articulation the next value written carries, then cleared
 };
 
 void put(engraver *e, const std::string &text) {
@@ -103,6 +104,12 @@ void set_tuplet(engraver *e, int on) {
     e->in_tuplet = on;
 }
 
+// Whether a note of the chord begins there and is staccato: its first value carries the dot.
+bool begins_staccato(const ly_chord &c) {
+    return std::any_of(c.notes.begin(), c.notes.end(),
+                       [&c](const note *n) { return n->staccato && !n->l_prev && n->x == c.x; });
+}
+
 // Writes len ticks from x as values tied together (tie_between), and tied on after the last one
 // too when tie_last is set. Every value but the last is written as name, the last as last_name
 // (a chord's final value carries the ties of its own notes).
@@ -114,7 +121,8 @@ void write_values(engraver *e, measure *m, const std::string &name, const std::s
         x += ticks;
         len -= ticks;
         set_tuplet(e, p.tuplet);
-        put(e, (len > 0 ? name : last_name) + piece_duration(&p));
+        put(e, (len > 0 ? name : last_name) + piece_duration(&p) + e->mark);
+        e->mark.clear();
         put(e, (len > 0 ? tie_between : tie_last) ? "~ " : " ");
     }
 }
@@ -227,6 +235,7 @@ bool tied_on(const ly_staff &st, const note *n, int voice) {
 }
 
 void write_chord(engraver *e, measure *m, const ly_staff &st, const ly_chord &c, int voice) {
+    e->mark = begins_staccato(c) ? "-." : "";
     if (c.notes.size() == 1) {
         std::string name = note_name(m, c.notes[0]);
         write_values(e, m, name, name, c.x, c.len, true, tied_on(st, c.notes[0], voice));

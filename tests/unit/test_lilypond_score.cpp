@@ -2,6 +2,7 @@
 // score spells it, chords and ties, staff choice per track, titles and instrument names, the
 // paper size of the environment and the names of the parts. LilyPond itself compiles the
 // source in the end-to-end test.
+#include <array>
 #include <cstdlib>
 #include <sys/stat.h>
 
@@ -95,6 +96,38 @@ TEST_F(LilyPondScore, ChordsAndTiesStayInOneVoice) {
     std::string text = write();
     EXPECT_NE(text.find("\\new Voice { \n<c' e'>4 g'2.~ |\ng'4 c'8 r8 r2 |\n}"), std::string::npos)
         << text;
+}
+
+// A staccato note's dot follows the duration of its first value, before any tie; a chord
+// carries it after the chord.
+TEST_F(LilyPondScore, StaccatoDotOnTheFirstValueOfTheNote) {
+    struct {
+        const char *name;
+        std::vector<std::array<int, 4>> notes; // x, pitch, length, staccato; in two 4/4 measures
+        const char *voice;                     // the voice's measures
+    } cases[] = {
+        {"a staccato quarter", {{0, 0, 192, 1}}, "c'4-. r2. |\nR1 |\n"},
+        {"a plain quarter", {{0, 0, 192, 0}}, "c'4 r2. |\nR1 |\n"},
+        {"split into two values", {{0, 0, 480, 1}}, "c'2-.~ c'8 r4. |\nR1 |\n"},
+        {"tied over the bar line", {{576, 7, 384, 1}}, "r2. g'4-.~ |\ng'4 r2. |\n"},
+        {"a chord, one of its notes staccato",
+         {{0, 0, 192, 1}, {0, 4, 192, 0}},
+         "<c' e'>4-. r2. |\nR1 |\n"},
+        {"a staccato triplet",
+         {{0, 0, 64, 1}, {64, 2, 64, 0}, {128, 4, 64, 0}},
+         "\\tuplet 3/2 { c'8-. d'8 e'8 } r2. |\nR1 |\n"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        destroy_score(&g_score);
+        init_g_score();
+        append_measure(4, 4, 0);
+        for (const std::array<int, 4> &n : c.notes)
+            add_note(first(), n[0], n[1], n[2])->staccato = n[3];
+        std::string text = write();
+        EXPECT_NE(text.find(std::string("\\new Voice { \n") + c.voice + "}"), std::string::npos)
+            << text;
+    }
 }
 
 // A tie over the bar line from the second voice: the continuation opens that voice in the next
