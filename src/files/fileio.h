@@ -1,5 +1,6 @@
 // The editor's own score file, ".seq": a line-oriented text file holding the starting tempo, the
-// track table and every measure with the first piece of each note and its tempo events.
+// track table and every measure with the first piece of each note (a staccato one marked) and
+// its tempo events.
 // writefile stores the open score; readfile loads a file into a freshly initialised score.
 #pragma once
 

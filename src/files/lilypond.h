@@ -1,8 +1,9 @@
 // LilyPond export in two modes. The engraved score (write_lilypond): title, signatures, tempo
-// marks, instrument names, the score's spelling and one staff per track (a piano staff when it
-// needs both clefs). The sketch (write_lilypond_sketch): one treble and one bass staff per
-// track, each voice on the staff of its average pitch, absolute pitches spelled in C. Both write
-// every length as tied notatable values (triplets inside \tuplet 3/2) and a bar check per measure.
+// marks, instrument names, the score's spelling, staccato dots and one staff per track (a piano
+// staff when it needs both clefs). The sketch (write_lilypond_sketch): one treble and one bass
+// staff per track, each voice on the staff of its average pitch, absolute pitches spelled in C.
+// Both write every length as tied notatable values (triplets inside \tuplet 3/2) and a bar check
+// per measure.
 #pragma once
 
 #include <string>
