@@ -37,7 +37,7 @@ TEST(MenuTree, EveryEntryInItsPlace) {
                                 "paste solid Shift+V|delete blend BS|delete solid Shift+BS|"
                                 "insert measures|delete note  Del|set key|transpose|"
                                 "insert new property|delete measure Shift+E|"
-                                "set default volume");
+                                "set default volume|staccato");
     EXPECT_EQ(texts(option_menu), "edit sound setting|change graphic mode");
     EXPECT_EQ(texts(play_menu),
               "play foreground F5|play background|stop F8|pause|resume|play foreground|"
