@@ -1,7 +1,8 @@
 // Note entry with the mouse: a click enters a note of the current length; a press on a note
 // drags it (pitch, column, measure, track, accidental and length follow the pointer and the
 // keys) and puts it back on release, tied at the bar lines; Del deletes the note under the
-// pointer with all its tied pieces.
+// pointer with all its tied pieces; Shift+. switches the staccato mark of the note under the
+// pointer or of the selected notes.
 #include "editor/edit.h"
 
 #include <allegro.h>
@@ -17,6 +18,7 @@
 #include "editor/state.h"
 #include "editor/test_signals.h"
 #include "model/seq.h"
+#include "model/staccato.h"
 #include "model/undo.h"
 #include "playback/sound.h"
 #include "render/draw.h"
@@ -249,6 +251,28 @@ int delete_note(score *s, int x, int y) {
 int menu_delete_note() {
     undo_begin(&g_score, "delete note");
     if (undo_commit(&g_score, delete_note(&g_score, cursor.x, cursor.y)))
+        edited = 1;
+    return 1;
+}
+
+// ---- The staccato mark ----
+
+int toggle_staccato(score *s, int x, int y) {
+    note *n = nullptr;
+    measure *m = screen_score_find_note(s, x, y, &n, 0);
+    undo_begin(s, "staccato");
+    if (m && n) {
+        undo_touch(s, m, m);
+        set_chain_staccato(n, !_l_start_note(n)->staccato);
+        return undo_commit(s, 1);
+    }
+    if (valid_selection(s))
+        undo_touch(s, s->select_start, s->select_end);
+    return undo_commit(s, toggle_selection_staccato(s) > 0);
+}
+
+int menu_staccato() {
+    if (toggle_staccato(&g_score, cursor.x, cursor.y))
         edited = 1;
     return 1;
 }

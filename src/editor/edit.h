@@ -1,6 +1,6 @@
 // Note entry with the mouse: entering a note by a click, dragging a note across columns, staff
-// positions, measures and tracks while changing its accidental and length, and deleting the
-// note under the pointer.
+// positions, measures and tracks while changing its accidental and length, deleting the note
+// under the pointer and switching its staccato mark.
 #pragma once
 
 #include "model/score.h"
@@ -50,3 +50,10 @@ int delete_note(score *s, int x, int y);
 // "delete note" and Del: deletes the note under the pointer of the last event; marks the score
 // edited when a note was deleted. Returns 1.
 int menu_delete_note();
+// Switches the staccato mark of the whole note under the point (any of its pieces), or, with
+// no note there, of the notes starting in the selection (all marked, unless all were: then all
+// cleared); one undo step "staccato". 1 when a mark changed, 0 when there was nothing to mark.
+int toggle_staccato(score *s, int x, int y);
+// "staccato" and Shift+. (through its key command): toggle_staccato at the pointer of the last
+// event; marks the score edited when a mark changed. Returns 1.
+int menu_staccato();

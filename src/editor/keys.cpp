@@ -181,6 +181,11 @@ void left_right() {
     process_left_right_key(&g_score);
 }
 
+// Shift+. (the dot key) switches the staccato dot of the note under the pointer.
+void staccato_at_pointer() {
+    command_then_key_up(CMD_STACCATO);
+}
+
 void delete_note_at_pointer() {
     run_command(CMD_DELETE_NOTE);
     adjust_offset_x();
@@ -213,7 +218,8 @@ struct key_binding {
 
 const key_binding key_bindings[] = {
     {KEY_INSERT, ANY_SHIFT, 0, 0, toggle_edit_mode},
-    {KEY_STOP, ANY_SHIFT, 0, 0, toggle_dot_mode},
+    {KEY_STOP, NO_SHIFT, 0, 0, toggle_dot_mode},
+    {KEY_STOP, WITH_SHIFT, 0, 0, staccato_at_pointer},
     {KEY_F12, ANY_SHIFT, 0, 0, save_screenshot},
     {0, ANY_SHIFT, 0, 0, choose_length},
     {KEY_COLON, ANY_SHIFT, 0, 0, history_back},

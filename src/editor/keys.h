@@ -33,6 +33,7 @@ enum key_command_id {
     CMD_UNDO,
     CMD_REDO,
     CMD_PLAY_FROM_CURSOR,
+    CMD_STACCATO,
     KEY_COMMANDS
 };
 typedef int (*key_command_fn)();

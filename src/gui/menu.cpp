@@ -79,6 +79,7 @@ const entry edit_entries[] = {
     {"insert new property", menu_insert_new_property, nullptr},
     {"delete measure Shift+E", menu_delete_measure, nullptr},
     {"set default volume", do_set_default_volume_dialog, nullptr},
+    {"staccato", menu_staccato, nullptr},
 };
 
 const entry option_entries[] = {
@@ -176,6 +177,7 @@ void fill_key_commands(key_command_fn *key_commands) {
     key_commands[CMD_UNDO] = menu_undo;
     key_commands[CMD_REDO] = menu_redo;
     key_commands[CMD_PLAY_FROM_CURSOR] = menu_play_from_cursor;
+    key_commands[CMD_STACCATO] = menu_staccato;
 }
 
 } // namespace

@@ -7,7 +7,7 @@
 
 constexpr int MAIN_MENU_SIZE = 15;
 constexpr int FILE_MENU_SIZE = 16;
-constexpr int EDIT_MENU_SIZE = 17;
+constexpr int EDIT_MENU_SIZE = 18;
 constexpr int OPTION_MENU_SIZE = 3;
 constexpr int PLAY_MENU_SIZE = 11;
 

@@ -38,6 +38,7 @@ constexpr int DOT_DX = 3;         // dot cell 3 right of the note cell
 constexpr int TRIPLET_RISE = 22;  // triplet mark above the note or rest cell
 constexpr int KEY_GLYPH_DX = 8;   // key-signature accidental corner relative to its place
 constexpr int KEY_GLYPH_DY = 16;
+constexpr int STACCATO_RADIUS = 1; // the staccato dot is 3 x 3 pixels
 
 // Tie shapes: the arc's depth and the outside strokes' slope are capped.
 constexpr int TIE_MAX_DEPTH = 18;
@@ -186,6 +187,20 @@ void draw_length_glyph(BITMAP *bmp, BITMAP **table, note *n, int gx, int head_y,
         put_glyph(bmp, icon_triplet, gx, y - TRIPLET_RISE);
     else if (has_dot(n->len, u))
         put_glyph(bmp, icon_dot, gx + DOT_DX, head_y);
+}
+
+// Staff steps from a head at staff position pos down to its staccato dot. Every stem points
+// up, so the dot goes under the head, in the first space below it: no line's ink covers it.
+int staccato_drop(int pos) {
+    return (pos - 1) % 2 != 0 ? 1 : 2;
+}
+
+// The staccato dot of a marked note, under its first piece's head, in the head's colour.
+void draw_staccato_dot(BITMAP *bmp, score *s, note *n, int ry, int colour) {
+    int x = n->display.x;
+    int y = ry + n->display.y + staccato_drop(n->pos.y) * s->unit.y;
+    rectfill(bmp, x - STACCATO_RADIUS, y - STACCATO_RADIUS, x + STACCATO_RADIUS,
+             y + STACCATO_RADIUS, colour);
 }
 
 void draw_time_change(score *s, int x, measure *m, measure *prev) {
@@ -425,11 +440,14 @@ void _draw_note(BITMAP *bmp, score *s, int key, note *n, int sel) {
         draw_length_glyph(bmp, table, n, gx - REST_DX, head_y, low_y);
         return;
     }
-    BITMAP **table = (selected || n == held_note) ? note_table_s : note_table;
+    int red = selected || n == held_note;
+    BITMAP **table = red ? note_table_s : note_table;
     draw_ledger_lines(bmp, s, n, ry);
     if (BITMAP *acc = shown_accidental(key, n))
         put_glyph(bmp, acc, gx - ACCIDENTAL_DX, low_y);
     draw_length_glyph(bmp, table, n, gx, head_y, low_y);
+    if (n->staccato && !n->l_prev)
+        draw_staccato_dot(bmp, s, n, ry, red ? scol : fcol);
 }
 
 void draw_tie(score *s, measure *m, int x, note *n) {

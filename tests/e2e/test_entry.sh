@@ -3,7 +3,8 @@
 # back in order with the right durations; a half note at the last quarter ties into a new
 # measure; a click right of the score extends it; a drag with Shift raises a note by a step and
 # a sharp; 4 pressed during a drag changes only that note; Del removes a tied note with all its
-# pieces; dot mode enters a dotted quarter.
+# pieces; dot mode enters a dotted quarter, and Shift+. marks it staccato: a dot under its head
+# and half its sound.
 source "$PLINKEL_E2E_LIB"
 source "$(dirname "${BASH_SOURCE[0]}")/midi_notes.sh"
 
@@ -133,6 +134,16 @@ press period
 click_at 0 0
 play_and_collect 1
 expect_durations "750"
+
+step "Shift+. on the note marks it staccato"
+mouse_move "$(col_x 0)" "$(pos_y 0)"
+press shift+period
+screenshot "$WORK/staccato.bmp"
+# Middle C has its ledger line through the head; the 3 x 3 dot lies a step below the head.
+dot=$(count_colour "$WORK/staccato.bmp" "0 0 0" "3x3+$(($(col_x 0) - 1))+$(($(pos_y 0) + 5))")
+[ "$dot" -eq 9 ] || fail "no staccato dot under the head (dark pixels: $dot)"
+play_and_collect 1
+expect_durations "375"
 
 quit_without_saving
 expect_status 0

@@ -493,6 +493,41 @@ TEST_F(DrawTest, TheTouchedNoteIsRed) {
     selected_note = nullptr;
 }
 
+// The staccato dot lies under the head (the stems point up), in the first space below it:
+// one step under a head on a line, two under a head in a space.
+TEST_F(DrawTest, StaccatoDotSitsInTheSpaceUnderTheHead) {
+    const int cases[][2] = {{2, 1}, {1, 2}, {-3, 2}, {-2, 1}, {0, 1}, {13, 2}};
+    for (const auto &c : cases) {
+        note *n = add_note(m0, 0, 192, c[0]);
+        n->staccato = 1;
+        draw_all(current_view());
+        int x = n->display.x, y = staff_y(c[0]) + 6 * c[1];
+        for (int dy = -1; dy <= 1; dy++)
+            for (int dx = -1; dx <= 1; dx++)
+                EXPECT_EQ(px(x + dx, y + dy), fcol) << "pos " << c[0];
+        EXPECT_EQ(ink_in(x - 3, y + 2, x + 3, y + 3), 0) << "pos " << c[0];
+        _delete_note_list(&m0->notes, n, nullptr);
+    }
+}
+
+TEST_F(DrawTest, StaccatoDotIsRedWithTheTouchedNoteAndOnlyAtTheFirstPiece) {
+    note *n = add_note(m0, 576, 192, 2);
+    measure *m1 = add_measure(4, 4, 0);
+    note *piece = add_note(m1, 0, 192, 2);
+    n->total_len = 384;
+    n->l_next = piece;
+    piece->l_prev = n;
+    n->staccato = piece->staccato = 1;
+    note *plain = add_note(m0, 0, 192, 2);
+    selected_note = n;
+    draw_all(current_view());
+    int y = staff_y(2) + 6;
+    EXPECT_EQ(px(n->display.x, y), scol);
+    EXPECT_EQ(ink_in(piece->display.x - 3, y - 2, piece->display.x + 3, y + 2), 0);
+    EXPECT_EQ(ink_in(plain->display.x - 3, y - 2, plain->display.x + 3, y + 2), 0);
+    selected_note = nullptr;
+}
+
 TEST_F(DrawTest, ScrolledOutColumnsOfTheFirstMeasureAreNotDrawn) {
     note *a = add_note(m0, 0, 192, 2);
     note *b = add_note(m0, 192, 192, 2);

@@ -10,6 +10,8 @@
 #include "editor/cursor.h"
 #include "editor/edit.h"
 #include "editor/history.h"
+#include "model/staccato.h"
+#include "model/undo.h"
 #include "model_core_helpers.h"
 #include "playback/sound.h"
 
@@ -399,6 +401,71 @@ TEST_F(EditTest, DeletingTheSelectedNoteForgetsIt) {
     EXPECT_EQ(delete_note(&g_score, px(0), py(0)), 1);
     EXPECT_EQ(selected_note, nullptr);
     EXPECT_EQ(track_layout(nth(0), 0), "r0:768");
+}
+
+// ---- The staccato mark ----
+
+TEST_F(EditTest, StaccatoKeySetsAndClearsTheMarkAsOneUndoStepEach) {
+    undo_reset();
+    screen_insert_note_list(&g_score, px(0), py(2), 0);
+    EXPECT_EQ(first_note(nth(0))->staccato, 0u) << "a new note has no mark";
+    set_coord(&cursor, px(0), py(2));
+    menu_staccato();
+    EXPECT_EQ(edited, 1);
+    EXPECT_EQ(first_note(nth(0))->staccato, 1u);
+    EXPECT_STREQ(undo_name(), "staccato");
+    EXPECT_EQ(toggle_staccato(&g_score, px(0), py(2)), 1);
+    EXPECT_EQ(first_note(nth(0))->staccato, 0u);
+    ASSERT_EQ(undo(&g_score), 1);
+    EXPECT_EQ(first_note(nth(0))->staccato, 1u);
+    ASSERT_EQ(undo(&g_score), 1);
+    EXPECT_EQ(first_note(nth(0))->staccato, 0u);
+    EXPECT_EQ(toggle_staccato(&g_score, px(1), py(-4)), 0) << "no note and no selection there";
+    undo_reset();
+}
+
+TEST_F(EditTest, StaccatoOnAContinuationPieceMarksTheWholeChain) {
+    undo_reset();
+    note_type = 384;
+    add_note(nth(0), 0, 576, 2);
+    validate_measure(nth(0));
+    screen_insert_note_list(&g_score, px(1), py(0), 0);
+    ASSERT_EQ(toggle_staccato(&g_score, ORIGIN_X + nth(0)->width, py(0)), 1);
+    note *tail = first_note(nth(1));
+    ASSERT_NE(tail->l_prev, nullptr);
+    EXPECT_EQ(tail->staccato, 1u);
+    EXPECT_EQ(tail->l_prev->staccato, 1u);
+    EXPECT_EQ(first_note(nth(0))->staccato, 0u) << "the other note keeps none";
+    ASSERT_EQ(undo(&g_score), 1);
+    EXPECT_EQ(first_note(nth(1))->staccato, 0u);
+    EXPECT_EQ(first_note(nth(1))->l_prev->staccato, 0u);
+    expect_chains(&g_score);
+    undo_reset();
+}
+
+TEST_F(EditTest, StaccatoWithoutANoteAtThePointerSwitchesTheSelection) {
+    undo_reset();
+    note_type = 192;
+    screen_insert_note_list(&g_score, px(0), py(2), 0);
+    screen_insert_note_list(&g_score, px(1), py(4), 0);
+    set_chain_staccato(first_note(nth(0)), 1);
+    g_score.select_start = g_score.select_end = nth(0);
+    g_score.select_start_x = 0;
+    g_score.select_end_x = 384;
+    auto marks = [] {
+        std::vector<int> out;
+        for (note *n = nth(0)->notes.head; n; n = n->next)
+            if (!n->rest)
+                out.push_back(n->staccato);
+        return out;
+    };
+    EXPECT_EQ(toggle_staccato(&g_score, px(3), py(-4)), 1);
+    EXPECT_EQ(marks(), (std::vector<int>{1, 1})) << "one unmarked: all get the mark";
+    EXPECT_EQ(toggle_staccato(&g_score, px(3), py(-4)), 1);
+    EXPECT_EQ(marks(), (std::vector<int>{0, 0})) << "all marked: all lose it";
+    ASSERT_EQ(undo(&g_score), 1);
+    EXPECT_EQ(marks(), (std::vector<int>{1, 1}));
+    undo_reset();
 }
 
 } // namespace

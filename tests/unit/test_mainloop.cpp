@@ -245,6 +245,10 @@ int log_delete_note() {
     command_log.push_back(CMD_DELETE_NOTE);
     return 1;
 }
+int log_staccato() {
+    command_log.push_back(CMD_STACCATO);
+    return 1;
+}
 
 class KeysTest : public ScoreFixture {
   protected:
@@ -265,6 +269,7 @@ class KeysTest : public ScoreFixture {
         hooks.key_commands[CMD_SELECT_END] = log_select_end;
         hooks.key_commands[CMD_DELETE_SOLID] = log_delete_solid;
         hooks.key_commands[CMD_DELETE_BLEND] = log_delete_blend;
+        hooks.key_commands[CMD_STACCATO] = log_staccato;
         install_editor_hooks(hooks);
         command_log.clear();
         edit_mode = 1;
@@ -320,6 +325,17 @@ TEST_F(KeysTest, InsertAndStopToggleTheModesInOneTurn) {
     EXPECT_NE(dot_mode, 0);
     press({KEY_INSERT});
     EXPECT_EQ(edit_mode, 1);
+    EXPECT_NE(dot_mode, 0);
+}
+
+// The dot key switches dot mode; with Shift it marks staccato instead.
+TEST_F(KeysTest, ShiftStopMarksStaccatoAndLeavesDotMode) {
+    press({KEY_STOP, KEY_LSHIFT});
+    EXPECT_EQ(command_log, std::vector<int>{CMD_STACCATO});
+    EXPECT_EQ(dot_mode, 0);
+    command_log.clear();
+    press({KEY_STOP});
+    EXPECT_TRUE(command_log.empty());
     EXPECT_NE(dot_mode, 0);
 }
 

@@ -13,6 +13,7 @@
 #include "gui/menu.h"
 #include "gui/play_commands.h"
 #include "model/clipboard.h"
+#include "playback/sound.h"
 
 namespace {
 
@@ -36,7 +37,7 @@ TEST(MenuTree, EveryEntryInItsPlace) {
                                 "paste solid Shift+V|delete blend BS|delete solid Shift+BS|"
                                 "insert measures|delete note  Del|set key|transpose|"
                                 "insert new property|delete measure Shift+E|"
-                                "set default volume");
+                                "set default volume|staccato");
     EXPECT_EQ(texts(option_menu), "edit sound setting|change graphic mode");
     EXPECT_EQ(texts(play_menu),
               "play foreground F5|play background|stop F8|pause|resume|play foreground|"
@@ -52,9 +53,11 @@ TEST(MenuTree, EveryEntryInItsPlace) {
 }
 
 // The command layer reaches the editor through the one record it installs: every key command
-// bound, the menu with its refresh, and the exit command seen once by the main loop.
+// bound, the menu with its refresh, and the exit command seen once by the main loop. The
+// player's frame hook it sets is given back too, so later tests play without a screen.
 TEST(MenuTree, InstalledHooksBindEveryKeyAndReportTheExitOnce) {
     editor_hooks saved = installed_editor_hooks();
+    void (*saved_frame)() = play_frame;
     install_command_layer();
     const editor_hooks &hooks = installed_editor_hooks();
     for (int id = 0; id < KEY_COMMANDS; id++)
@@ -67,6 +70,7 @@ TEST(MenuTree, InstalledHooksBindEveryKeyAndReportTheExitOnce) {
     EXPECT_EQ(hooks.exit_chosen(), 1);
     EXPECT_EQ(hooks.exit_chosen(), 0);
     install_editor_hooks(saved);
+    play_frame = saved_frame;
 }
 
 // A score of n empty 4/4 measures with one quarter note at the start of each, the cursor in

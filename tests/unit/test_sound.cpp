@@ -364,6 +364,35 @@ TEST_F(PlayerTest, TiedNoteSoundsOnceForItsWholeLength) {
     EXPECT_NEAR(offs[0].at - ons[0].at, 1000, 2);
 }
 
+// A staccato note sounds half its chain's length, a tied one counted over both measures.
+TEST_F(PlayerTest, StaccatoNotesSoundHalfTheirChain) {
+    struct {
+        int len, staccato, tied, sounds_ms;
+    } cases[] = {{192, 0, 0, 500}, {192, 1, 0, 250}, {384, 1, 1, 500}, {288, 1, 0, 375}};
+    for (const auto &c : cases) {
+        destroy_score(&s);
+        init_score(&s);
+        sent.clear();
+        measure *m1 = add_measure();
+        measure *m2 = add_measure();
+        note *first = add_note(m1, c.tied ? 576 : 0, c.tied ? 192 : c.len, 7);
+        first->total_len = static_cast<int16_t>(c.len);
+        first->staccato = c.staccato;
+        if (c.tied) {
+            note *second = add_note(m2, 0, 192, 7);
+            second->staccato = c.staccato;
+            first->l_next = second;
+            second->l_prev = first;
+        }
+        play(m1);
+        auto ons = sent_of_kind(0x90);
+        auto offs = sent_of_kind(0x80);
+        ASSERT_EQ(ons.size(), 1u) << c.len;
+        ASSERT_GE(offs.size(), 1u) << c.len;
+        EXPECT_NEAR(offs[0].at - ons[0].at, c.sounds_ms, 2) << c.len << " staccato " << c.staccato;
+    }
+}
+
 TEST_F(PlayerTest, MutedTracksAndRestsAreSilent) {
     g_score.track_num = 2;
     g_score.tracks[1].mute = 1;
