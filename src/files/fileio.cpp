@@ -13,7 +13,6 @@
 #include <initializer_list>
 #include <string>
 
-#include "model/invariants.h"
 #include "model/note_order.h"
 #include "model/pitch.h"
 #include "model/tie.h"
@@ -330,9 +329,6 @@ int readfile(const char *path, score *s) {
     }
     cover_note_tracks(&r);
     commit_read_score(s, r.measures, r.tempo, r.track_count, r.tracks);
-    {
-        tracks_of_score validating(s); // s is not g_score yet
-        check_score(s, "reading a .seq file");
-    }
+    check_read_score(s, "reading a .seq file");
     return 1;
 }
