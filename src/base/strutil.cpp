@@ -1,5 +1,5 @@
 // Bounded string copies and heap duplicates, and the fatal out-of-memory path they share with
-// the score model.
+// the score model; the extension of a file name.
 #include "base/strutil.h"
 
 #include <cstdio>
@@ -45,4 +45,10 @@ char *str_n_dup(const char *src, size_t n) {
     std::memcpy(dst, src, len);
     dst[len] = '\0';
     return dst;
+}
+
+const char *path_extension(const char *path) {
+    const char *dot = std::strrchr(path, '.');
+    const char *slash = std::strrchr(path, '/');
+    return dot && !(slash && dot < slash) ? dot : nullptr;
 }

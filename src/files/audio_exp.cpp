@@ -15,6 +15,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "base/strutil.h"
 #include "files/audio_level.h"
 #include "files/file_support.h"
 #include "files/midi_exp.h"
@@ -280,9 +281,8 @@ int render_and_encode(const std::vector<unsigned char> &image, output_file *out,
 } // namespace
 
 int audio_format_of(const char *path) {
-    const char *dot = std::strrchr(path, '.');
-    const char *slash = std::strrchr(path, '/');
-    if (!dot || (slash && dot < slash))
+    const char *dot = path_extension(path);
+    if (!dot)
         return 0;
     for (const extension_format &f : FORMATS)
         if (!strcasecmp(dot, f.ext))

@@ -19,6 +19,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "base/strutil.h"
 #include "files/file_support.h"
 #include "files/gm_names.h"
 #include "files/lilypond.h"
@@ -208,9 +209,8 @@ std::string scratch_directory() {
 } // namespace
 
 engrave_format engrave_format_of(const char *path) {
-    const char *dot = std::strrchr(path, '.');
-    const char *slash = std::strrchr(path, '/');
-    if (!dot || (slash && dot < slash))
+    const char *dot = path_extension(path);
+    if (!dot)
         return ENGRAVE_NONE;
     for (int f = ENGRAVE_PDF; f <= ENGRAVE_SVG; f++)
         if (!strcasecmp(dot, FORMATS[f].ext))
@@ -295,14 +295,10 @@ int write_pdf(const char *path, score *s) {
 }
 
 std::string part_path(const char *score_path, int number, int track) {
-    std::string base = score_path;
-    size_t slash = base.rfind('/');
-    size_t dot = base.rfind('.');
-    std::string ext = ".pdf";
-    if (dot != std::string::npos && (slash == std::string::npos || dot > slash)) {
-        ext = base.substr(dot);
-        base.erase(dot);
-    }
+    const char *dot = path_extension(score_path);
+    std::string ext = dot ? dot : ".pdf";
+    std::string base(score_path,
+                     dot ? static_cast<size_t>(dot - score_path) : std::strlen(score_path));
     std::string name =
         gm_instrument_name(track >= 0 && track < MAX_TRACKS ? g_score.tracks[track].patch : -1);
     for (char &c : name)

@@ -1,9 +1,9 @@
 // File name extensions and the kinds of score file they stand for, and the reader of each kind.
 #include "files/file_kind.h"
 
-#include <cstring>
 #include <strings.h>
 
+#include "base/strutil.h"
 #include "files/audio_exp.h"
 #include "files/engrave.h"
 #include "files/fileio.h"
@@ -27,9 +27,8 @@ const extension_kind extension_kinds[] = {
 } // namespace
 
 file_kind file_kind_of(const char *path) {
-    const char *dot = std::strrchr(path, '.');
-    const char *slash = std::strrchr(path, '/');
-    if (!dot || (slash && dot < slash))
+    const char *dot = path_extension(path);
+    if (!dot)
         return KIND_NONE;
     for (const extension_kind &e : extension_kinds)
         if (!strcasecmp(dot, e.ext))

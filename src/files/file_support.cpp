@@ -10,6 +10,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "model/invariants.h"
 #include "model/tie.h"
 #include "model/voice.h"
 
@@ -66,6 +67,11 @@ void commit_read_score(score *s, measure_list staged, int tempo, int track_count
     score_expand_by_measure(s);
     for (measure *m = s->measures.head; m; m = m->next)
         validate_measure(m);
+}
+
+void check_read_score(score *s, const char *what) {
+    tracks_of_score validating(s);
+    check_score(s, what);
 }
 
 int score_size_acceptable(const char *path, measure *first) {

@@ -44,6 +44,9 @@ int score_size_acceptable(const char *path, measure *first);
 // set (the others as staged), the notes are split at bar lines and every measure is validated.
 void commit_read_score(score *s, measure_list staged, int tempo, int track_count,
                        const track_info_t *tracks);
+// Checks the invariants of a score just read (not g_score yet, so against its own track table);
+// what names the reading in the failure message, as check_score takes it.
+void check_read_score(score *s, const char *what);
 
 // An output file in the making: written at tmp_path beside final_path, then renamed over it.
 constexpr int OUTPUT_PATH_SIZE = 4096;

@@ -4,6 +4,7 @@
 // and each measure sorted once, and the size of the split score is checked before it is made.
 #include "files/fileio.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <climits>
@@ -12,7 +13,6 @@
 #include <initializer_list>
 #include <string>
 
-#include "model/invariants.h"
 #include "model/note_order.h"
 #include "model/pitch.h"
 #include "model/tie.h"
@@ -89,6 +89,7 @@ struct seq_reader {
     int tempo;
     int track_count;
     track_info_t tracks[MAX_TRACKS];
+    bool track_named[MAX_TRACKS]; // set by a track line of the file
     measure_list measures;
     measure *current;
     int64_t notes; // notes and tempo events read so far, each checked against its limit
@@ -155,6 +156,7 @@ int read_track(seq_reader *r, const int *v, int count) {
     ti.channel = static_cast<int16_t>(v[1]);
     ti.patch = static_cast<int16_t>(v[2]);
     ti.active = v[3] & 1;
+    r->track_named[v[0]] = true;
     return 1;
 }
 
@@ -292,6 +294,24 @@ int read_lines(seq_reader *r, FILE *fp) {
     return score_size_acceptable(r->path, r->measures.head);
 }
 
+// A file whose notes name tracks beyond its track count (a misspelt or missing num_track line)
+// is read with as many tracks as its notes need, so that no note is lost; the added tracks keep
+// what track lines of the file say and otherwise start as new tracks.
+void cover_note_tracks(seq_reader *r) {
+    int highest = -1;
+    for (measure *m = r->measures.head; m; m = m->next)
+        for (note *n = m->notes.head; n; n = n->next)
+            highest = std::max(highest, static_cast<int>(n->track));
+    if (highest < r->track_count)
+        return;
+    file_message("%s: notes name track %d beyond the %d tracks counted; read with %d tracks",
+                 r->path, highest, r->track_count, highest + 1);
+    for (int t = r->track_count; t <= highest; t++)
+        if (!r->track_named[t])
+            r->tracks[t] = new_track(t);
+    r->track_count = highest + 1;
+}
+
 } // namespace
 
 int readfile(const char *path, score *s) {
@@ -308,8 +328,10 @@ int readfile(const char *path, score *s) {
     r.version = SEQ_VERSION; // a file without a version line is read as the current one
     r.tempo = s->default_tempo;
     r.track_count = s->track_num;
-    for (int i = 0; i < MAX_TRACKS; i++)
+    for (int i = 0; i < MAX_TRACKS; i++) {
         r.tracks[i] = s->tracks[i];
+        r.track_named[i] = false;
+    }
     init_measure_list(&r.measures);
     r.current = nullptr;
     r.notes = r.events = 0;
@@ -319,10 +341,8 @@ int readfile(const char *path, score *s) {
         _destroy_measure_list(&r.measures, destroy_measure);
         return 0;
     }
+    cover_note_tracks(&r);
     commit_read_score(s, r.measures, r.tempo, r.track_count, r.tracks);
-    {
-        tracks_of_score validating(s); // s is not g_score yet
-        check_score(s, "reading a .seq file");
-    }
+    check_read_score(s, "reading a .seq file");
     return 1;
 }

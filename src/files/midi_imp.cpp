@@ -12,7 +12,6 @@
 
 #include "files/file_support.h"
 #include "files/midi_quantise.h"
-#include "model/invariants.h"
 #include "model/midi_wire.h"
 #include "model/note_order.h"
 #include "model/pitch.h"
@@ -804,9 +803,6 @@ int midi_import(const char *path, score *s) {
     }
     file_trace("read succeeded.\n");
     show_sounding_tracks(s, midi_grid != MIDI_GRID_EXACT);
-    {
-        tracks_of_score validating(s); // s is not g_score yet
-        check_score(s, "reading a MIDI file");
-    }
+    check_read_score(s, "reading a MIDI file");
     return 1;
 }

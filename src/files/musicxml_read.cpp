@@ -19,7 +19,6 @@
 
 #include "files/file_support.h"
 #include "files/musicxml_source.h"
-#include "model/invariants.h"
 #include "model/note_order.h"
 #include "model/pitch.h"
 #include "model/tie.h"
@@ -1266,10 +1265,7 @@ int read_musicxml(const char *path, score *s) {
         return 0;
     }
     commit_read_score(s, r.staged, r.start_tempo, r.parts, r.tracks);
-    {
-        tracks_of_score validating(s); // s is not g_score yet
-        check_score(s, "reading a MusicXML file");
-    }
+    check_read_score(s, "reading a MusicXML file");
     tell_adjustments(&r);
     return 1;
 }

@@ -4,6 +4,7 @@
 
 #include "file_test_util.h"
 #include "files/fileio.h"
+#include "invariants.h"
 
 namespace {
 
@@ -169,6 +170,60 @@ TEST_F(SeqFile, TrackLinesSetChannelPatchAndActiveFlag) {
     EXPECT_EQ(g_score.tracks[1].active, 1u);
     EXPECT_EQ(g_score.tracks[2].active, 0u);
     EXPECT_EQ(g_score.tracks[1].volume, 77); // volumes are not in the file
+}
+
+struct track_cover_case {
+    const char *name;
+    const char *text;
+    int notes;
+    int track_num;
+};
+
+// Notes of tracks beyond the track count (before, the score broke its invariants): every note
+// is kept and the count raised to cover them, which the user is told.
+const track_cover_case track_covers[] = {
+    {"count line misspelt", "num_tracks 2\nm 0 4 4\nn 0 0 0 192 0 127\nn 0 2 0 192 1 127\n", 2, 2},
+    {"count line missing", "m 0 4 4\nn 0 0 0 192 0 127\nn 0 2 0 192 3 127\n", 2, 4},
+    {"note of track 7 in a 2-track file",
+     "num_track 2\ntrack 5 9 40 -1\nm 0 4 4\nn 0 0 0 192 1 127\nm 0 4 4\nn 0 4 0 768 7 90\n", 2, 8},
+    {"count line after the notes", "m 0 4 4\nn 0 0 0 192 2 127\nnum_track 2\n", 1, 3},
+};
+
+TEST_F(SeqFile, NotesBeyondTheTrackCountRaiseItAndKeepEveryNote) {
+    for (const track_cover_case &c : track_covers) {
+        SCOPED_TRACE(c.name);
+        captured_messages().clear();
+        write_text(path("a.seq"), std::string("vudiz 25\n") + c.text);
+        ASSERT_EQ(readfile(path("a.seq").c_str(), &g_score), 1);
+        EXPECT_TRUE(score_invariants(&g_score));
+        EXPECT_EQ(first_pieces(&g_score).size(), static_cast<size_t>(c.notes));
+        EXPECT_EQ(g_score.track_num, c.track_num);
+        ASSERT_EQ(captured_messages().size(), 1u);
+        std::string want = path("a.seq") + ": notes name track " + std::to_string(c.track_num - 1);
+        EXPECT_EQ(captured_messages()[0].rfind(want, 0), 0u) << captured_messages()[0];
+    }
+}
+
+TEST_F(SeqFile, AddedTracksKeepTheirTrackLinesOrStartAsNewTracks) {
+    g_score.tracks[6].patch = 33; // left over from the score open before
+    write_text(path("a.seq"), "vudiz 25\nnum_track 2\ntrack 5 9 40 -1\nm 0 4 4\n"
+                              "n 0 0 0 192 7 127\n");
+    ASSERT_EQ(readfile(path("a.seq").c_str(), &g_score), 1);
+    EXPECT_EQ(g_score.tracks[5].channel, 9);
+    EXPECT_EQ(g_score.tracks[5].patch, 40);
+    for (int t : {2, 3, 4, 6, 7}) {
+        SCOPED_TRACE(t);
+        EXPECT_EQ(g_score.tracks[t].patch, new_track(t).patch);
+        EXPECT_EQ(g_score.tracks[t].channel, new_track(t).channel);
+        EXPECT_EQ(g_score.tracks[t].active, new_track(t).active);
+    }
+}
+
+TEST_F(SeqFile, NotesWithinTheTrackCountAreReadWithoutAMessage) {
+    write_text(path("a.seq"), "vudiz 25\nnum_track 3\nm 0 4 4\nn 0 0 0 192 2 127\n");
+    ASSERT_EQ(readfile(path("a.seq").c_str(), &g_score), 1);
+    EXPECT_EQ(g_score.track_num, 3);
+    EXPECT_TRUE(captured_messages().empty());
 }
 
 struct refusal_case {

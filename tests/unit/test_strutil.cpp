@@ -1,5 +1,5 @@
 // Bounded string copies and heap duplicates: truncation at the size, termination, and the
-// destination left alone when it is already full.
+// destination left alone when it is already full; the extension of a path.
 #include <cstdlib>
 #include <cstring>
 #include <gtest/gtest.h>
@@ -107,6 +107,31 @@ TEST(StrNDup, DoesNotReadPastNWhenUnterminated) {
     char *copy = str_n_dup(raw, 3);
     EXPECT_STREQ(copy, "xyz");
     std::free(copy);
+}
+
+struct extension_case {
+    const char *path;
+    const char *ext; // null: none
+};
+
+const extension_case extension_cases[] = {
+    {"a/b.seq", ".seq"}, {"b.tar.GZ", ".GZ"},     {"b.", "."},
+    {".seq", ".seq"},    {"dir.d/file", nullptr}, {"file", nullptr},
+    {"", nullptr},       {"x.mid/", nullptr},     {"/a.b/c.Ly", ".Ly"},
+};
+
+TEST(PathExtension, IsTheLastDotOfTheLastComponentOn) {
+    for (const extension_case &c : extension_cases) {
+        SCOPED_TRACE(c.path);
+        const char *ext = path_extension(c.path);
+        if (!c.ext) {
+            EXPECT_EQ(ext, nullptr);
+            continue;
+        }
+        ASSERT_NE(ext, nullptr);
+        EXPECT_STREQ(ext, c.ext);
+        EXPECT_EQ(ext, c.path + std::strlen(c.path) - std::strlen(c.ext)); // points into path
+    }
 }
 
 } // namespace
