@@ -43,11 +43,13 @@ const char *const VOICE_STYLES[NAMED_VOICES] = {"\\voiceOne", "\\voiceTwo", "\\v
 
 // Pieces of one staff sounding together: equal start and length, ascending pitch. A held note
 // sounds on past the chord in the same voice: the chord lasts only as long as its shortest tied-in
-// note, and the held ones go on, tied, in the voice's next chord.
+// note, and the held ones go on, tied, in the voice's next chord. Doubled notes sound a pitch
+// the chord has already: they are written as that one note, which carries their ties.
 struct ly_chord {
     int x, len;
     std::vector<const note *> notes;
     std::vector<const note *> held;
+    std::vector<const note *> doubled;
 };
 
 // What is left of a note to deal from x on, and the voice it must keep (-1: any).
@@ -195,11 +197,10 @@ int lowest_free_voice(const std::vector<int> &ends, int x) {
 ly_chord make_chord(int x, int len, std::vector<ly_piece> members) {
     std::stable_sort(members.begin(), members.end(),
                      [](const ly_piece &a, const ly_piece &b) { return a.n->pitch < b.n->pitch; });
-    ly_chord c{x, len, {}, {}};
+    ly_chord c{x, len, {}, {}, {}};
     for (const ly_piece &p : members) {
-        if (!c.notes.empty() && c.notes.back()->pitch == p.n->pitch)
-            continue;
-        c.notes.push_back(p.n);
+        bool doubled = !c.notes.empty() && c.notes.back()->pitch == p.n->pitch;
+        (doubled ? c.doubled : c.notes).push_back(p.n);
         if (p.len > len)
             c.held.push_back(p.n);
     }
@@ -220,6 +221,8 @@ void place(voice_dealer *d, int v, ly_chord c) {
     }
     d->ends[v] = c.x + c.len;
     for (const note *n : c.notes)
+        d->st->voice_of[n] = v;
+    for (const note *n : c.doubled)
         d->st->voice_of[n] = v;
     d->voices[v].push_back(std::move(c));
 }
@@ -298,13 +301,23 @@ ly_staff lay_out_staff(const engraver *e, int track, int filter) {
 
 // --- writing the voices ---
 
-bool tied_on(const ly_staff &st, const ly_chord &c, const note *n, int voice) {
+bool note_tied_on(const ly_staff &st, const ly_chord &c, const note *n, int voice) {
     if (std::find(c.held.begin(), c.held.end(), n) != c.held.end())
         return true;
     if (!n->l_next)
         return false;
     auto it = st.voice_of.find(n->l_next);
     return it != st.voice_of.end() && it->second == voice;
+}
+
+// Whether the chord's note n, or a note doubling it, is tied on in the voice.
+bool tied_on(const ly_staff &st, const ly_chord &c, const note *n, int voice) {
+    if (note_tied_on(st, c, n, voice))
+        return true;
+    for (const note *d : c.doubled)
+        if (d->pitch == n->pitch && note_tied_on(st, c, d, voice))
+            return true;
+    return false;
 }
 
 void write_chord(engraver *e, measure *m, const ly_staff &st, const ly_chord &c, int voice) {

@@ -141,6 +141,25 @@ TEST_F(LilyPondScore, TiedChordGoingOnForDifferentLengthsKeepsEveryTie) {
     }
 }
 
+// Two notes of one pitch sounding together are written once, and that note carries the tie of
+// either, whichever of them the measure lists first.
+TEST_F(LilyPondScore, DoubledNoteCarriesTheTieOfEither) {
+    for (bool tied_first : {false, true}) {
+        destroy_score(&g_score);
+        init_g_score();
+        append_measure(4, 4, 0);
+        if (tied_first)
+            add_note(first(), 576, 0, 384);
+        add_note(first(), 576, 0, 192);
+        if (!tied_first)
+            add_note(first(), 576, 0, 384);
+        std::string text = write();
+        EXPECT_NE(text.find("\\new Voice { \nr2. c'4~ |\nc'4 r2. |\n}\n"), std::string::npos)
+            << tied_first << "\n"
+            << text;
+    }
+}
+
 TEST_F(LilyPondScore, StaffPerTrackByTheClefsItNeeds) {
     g_score.track_num = 4;
     init_track_info(&g_score);
