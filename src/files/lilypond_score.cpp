@@ -4,9 +4,11 @@
 // spelled as the score spells them. A \midi block lets LilyPond play what it engraves.
 #include <algorithm>
 #include <cstdio>
+#include <limits>
 #include <numeric>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "files/file_support.h"
@@ -62,6 +64,7 @@ struct ly_piece {
 struct ly_staff {
     std::vector<std::vector<std::vector<ly_chord>>> measures;
     std::unordered_map<const note *, int> voice_of;
+    std::unordered_set<const note *> restruck; // tied in, but struck again by a doubling note
     int voices = 0;
 };
 
@@ -214,6 +217,28 @@ struct voice_dealer {
     std::vector<ly_piece> todo; // by start
 };
 
+bool starts_fresh(const note *n, const ly_chord &c) {
+    return n->x == c.x && !n->l_prev;
+}
+
+// A tied-in note doubled by a note of its pitch that starts there is struck again, as the score
+// sounds it: the tie into it is not written.
+void mark_restruck(ly_staff *st, const ly_chord &c) {
+    for (const note *d : c.doubled) {
+        std::vector<const note *> group{d};
+        for (const std::vector<const note *> *list : {&c.notes, &c.doubled})
+            for (const note *n : *list)
+                if (n != d && n->pitch == d->pitch)
+                    group.push_back(n);
+        if (std::none_of(group.begin(), group.end(),
+                         [&](const note *n) { return starts_fresh(n, c); }))
+            continue;
+        for (const note *n : group)
+            if (n->x == c.x && n->l_prev)
+                st->restruck.insert(n);
+    }
+}
+
 void place(voice_dealer *d, int v, ly_chord c) {
     if (v >= static_cast<int>(d->ends.size())) {
         d->ends.resize(v + 1, 0);
@@ -224,6 +249,7 @@ void place(voice_dealer *d, int v, ly_chord c) {
         d->st->voice_of[n] = v;
     for (const note *n : c.doubled)
         d->st->voice_of[n] = v;
+    mark_restruck(d->st, c);
     d->voices[v].push_back(std::move(c));
 }
 
@@ -235,33 +261,35 @@ void hold_on(voice_dealer *d, const ly_piece &p, int len, int v) {
     d->todo.insert(at, rest);
 }
 
-// Deals the pieces starting at one time. Tied-in pieces go first to the voice they continue,
-// all of one voice into one chord as long as the shortest of them (with the free pieces of that
-// length); the rest of the free pieces make chords by length in the lowest free voices.
-void deal_at(voice_dealer *d, std::vector<ly_piece> now) {
-    int x = now.front().x;
+// The pieces of now that continue voice v (kept), as one chord as long as the shortest of them,
+// with the free pieces of that length; the longer ones are held on in v.
+void deal_tied_in(voice_dealer *d, const std::vector<ly_piece> &now, const std::vector<int> &kept,
+                  std::vector<bool> *used, int v) {
+    int len = std::numeric_limits<int>::max();
+    for (size_t j = 0; j < now.size(); j++)
+        if (kept[j] == v)
+            len = std::min(len, now[j].len);
+    std::vector<ly_piece> members;
+    for (size_t j = 0; j < now.size(); j++)
+        if (!(*used)[j] && (kept[j] == v || (kept[j] < 0 && now[j].len == len))) {
+            (*used)[j] = true;
+            members.push_back(now[j]);
+            if (now[j].len > len)
+                hold_on(d, now[j], len, v);
+        }
+    place(d, v, make_chord(now.front().x, len, members));
+}
+
+// Deals the pieces starting at one time. Tied-in pieces go first to the voice they continue;
+// the free pieces left make chords by length in the lowest free voices.
+void deal_at(voice_dealer *d, const std::vector<ly_piece> &now) {
     std::vector<int> kept;
     for (const ly_piece &p : now)
         kept.push_back(kept_voice(*d->st, d->ends, p));
     std::vector<bool> used(now.size(), false);
-    for (size_t i = 0; i < now.size(); i++) {
-        int v = kept[i];
-        if (v < 0 || used[i])
-            continue;
-        int len = now[i].len;
-        for (size_t j = i; j < now.size(); j++)
-            if (kept[j] == v)
-                len = std::min(len, now[j].len);
-        std::vector<ly_piece> members;
-        for (size_t j = 0; j < now.size(); j++)
-            if (!used[j] && (kept[j] == v || (kept[j] < 0 && now[j].len == len))) {
-                used[j] = true;
-                members.push_back(now[j]);
-                if (now[j].len > len)
-                    hold_on(d, now[j], len, v);
-            }
-        place(d, v, make_chord(x, len, members));
-    }
+    for (size_t i = 0; i < now.size(); i++)
+        if (kept[i] >= 0 && !used[i])
+            deal_tied_in(d, now, kept, &used, kept[i]);
     for (size_t i = 0; i < now.size(); i++) {
         if (used[i])
             continue;
@@ -271,7 +299,7 @@ void deal_at(voice_dealer *d, std::vector<ly_piece> now) {
                 used[j] = true;
                 members.push_back(now[j]);
             }
-        place(d, lowest_free_voice(d->ends, x), make_chord(x, now[i].len, members));
+        place(d, lowest_free_voice(d->ends, now[i].x), make_chord(now[i].x, now[i].len, members));
     }
 }
 
@@ -283,7 +311,7 @@ std::vector<std::vector<ly_chord>> deal_measure(ly_staff *st, const measure *m, 
                                 [&](const ly_piece &p) { return p.x != d.todo.front().x; });
         std::vector<ly_piece> now(d.todo.begin(), end);
         d.todo.erase(d.todo.begin(), end);
-        deal_at(&d, std::move(now));
+        deal_at(&d, now);
     }
     return std::move(d.voices);
 }
@@ -304,7 +332,7 @@ ly_staff lay_out_staff(const engraver *e, int track, int filter) {
 bool note_tied_on(const ly_staff &st, const ly_chord &c, const note *n, int voice) {
     if (std::find(c.held.begin(), c.held.end(), n) != c.held.end())
         return true;
-    if (!n->l_next)
+    if (!n->l_next || st.restruck.count(n->l_next))
         return false;
     auto it = st.voice_of.find(n->l_next);
     return it != st.voice_of.end() && it->second == voice;
