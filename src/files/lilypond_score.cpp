@@ -4,9 +4,11 @@
 // spelled as the score spells them. A \midi block lets LilyPond play what it engraves.
 #include <algorithm>
 #include <cstdio>
+#include <limits>
 #include <numeric>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "files/file_support.h"
@@ -41,16 +43,28 @@ const char *const ALTERATIONS[2 * MAX_ALTERATION + 1] = {"eses", "es", "", "is",
 const char *const VOICE_STYLES[NAMED_VOICES] = {"\\voiceOne", "\\voiceTwo", "\\voiceThree",
                                                 "\\voiceFour"};
 
-// Pieces of one staff sounding together: equal start and length, ascending pitch.
+// Pieces of one staff sounding together: equal start and length, ascending pitch. A held note
+// sounds on past the chord in the same voice: the chord lasts only as long as its shortest tied-in
+// note, and the held ones go on, tied, in the voice's next chord. Doubled notes sound a pitch
+// the chord has already: they are written as that one note, which carries their ties.
 struct ly_chord {
     int x, len;
     std::vector<const note *> notes;
+    std::vector<const note *> held;
+    std::vector<const note *> doubled;
+};
+
+// What is left of a note to deal from x on, and the voice it must keep (-1: any).
+struct ly_piece {
+    const note *n;
+    int x, len, voice;
 };
 
 // One staff of a track laid out for print: per measure, per voice, its chords in time order.
 struct ly_staff {
     std::vector<std::vector<std::vector<ly_chord>>> measures;
     std::unordered_map<const note *, int> voice_of;
+    std::unordered_set<const note *> restruck; // tied in, but struck again by a doubling note
     int voices = 0;
 };
 
@@ -155,69 +169,165 @@ bool on_staff(const note *n, int track, int filter) {
            (filter == STAFF_BOTH || pitch_staff(n->pitch) == filter);
 }
 
-bool continues_tie(const ly_chord &c) {
-    for (const note *n : c.notes)
-        if (n->l_prev)
-            return true;
-    return false;
-}
-
-std::vector<ly_chord> measure_chords(const measure *m, int track, int filter) {
-    std::vector<const note *> own;
+// The measure's notes of the staff as pieces, by start, length and pitch.
+std::vector<ly_piece> measure_pieces(const measure *m, int track, int filter) {
+    std::vector<ly_piece> own;
     for (const note *n = m->notes.head; n; n = n->next)
         if (on_staff(n, track, filter))
-            own.push_back(n);
-    std::stable_sort(own.begin(), own.end(), [](const note *a, const note *b) {
-        return a->x != b->x       ? a->x < b->x
-               : a->len != b->len ? a->len < b->len
-                                  : a->pitch < b->pitch;
+            own.push_back({n, n->x, n->len, -1});
+    std::stable_sort(own.begin(), own.end(), [](const ly_piece &a, const ly_piece &b) {
+        return a.x != b.x ? a.x < b.x : a.len != b.len ? a.len < b.len : a.n->pitch < b.n->pitch;
     });
-    std::vector<ly_chord> chords;
-    for (const note *n : own) {
-        if (chords.empty() || chords.back().x != n->x || chords.back().len != n->len)
-            chords.push_back({n->x, n->len, {}});
-        if (chords.back().notes.empty() || chords.back().notes.back()->pitch != n->pitch)
-            chords.back().notes.push_back(n);
-    }
-    // Among chords starting together, those continuing a tie choose their voice first, so that
-    // the voice they continue is still free.
-    std::stable_sort(chords.begin(), chords.end(), [](const ly_chord &a, const ly_chord &b) {
-        return a.x != b.x ? a.x < b.x : continues_tie(a) && !continues_tie(b);
-    });
-    return chords;
+    return own;
 }
 
-// The voice a chord goes to: the one its tied-in note sounded in when that voice is free (also
-// one the measure has not opened yet), else the lowest free voice, else a new one.
-int choose_voice(const ly_staff &st, const std::vector<int> &ends, const ly_chord &c) {
-    for (const note *n : c.notes) {
-        auto it = n->l_prev ? st.voice_of.find(n->l_prev) : st.voice_of.end();
-        if (it != st.voice_of.end() &&
-            (it->second >= static_cast<int>(ends.size()) || ends[it->second] <= c.x))
-            return it->second;
+bool voice_free(const std::vector<int> &ends, int v, int x) {
+    return v >= static_cast<int>(ends.size()) || ends[v] <= x;
+}
+
+// The voice a piece must go to: the one it was dealt to before a split, else the one its
+// tied-in note sounded in when that voice is free at x (also one the measure has not opened
+// yet), else none.
+int kept_voice(const ly_staff &st, const std::vector<int> &ends, const ly_piece &p) {
+    int v = p.voice;
+    if (v < 0 && p.n->l_prev) {
+        auto it = st.voice_of.find(p.n->l_prev);
+        v = it == st.voice_of.end() ? -1 : it->second;
     }
-    for (size_t v = 0; v < ends.size(); v++)
-        if (ends[v] <= c.x)
-            return static_cast<int>(v);
-    return static_cast<int>(ends.size());
+    return v >= 0 && voice_free(ends, v, p.x) ? v : -1;
+}
+
+int lowest_free_voice(const std::vector<int> &ends, int x) {
+    int v = 0;
+    while (!voice_free(ends, v, x))
+        v++;
+    return v;
+}
+
+// Sounding pieces starting together (x, len) as one chord: ascending pitch, one note per pitch.
+ly_chord make_chord(int x, int len, std::vector<ly_piece> members) {
+    std::stable_sort(members.begin(), members.end(),
+                     [](const ly_piece &a, const ly_piece &b) { return a.n->pitch < b.n->pitch; });
+    ly_chord c{x, len, {}, {}, {}};
+    for (const ly_piece &p : members) {
+        bool doubled = !c.notes.empty() && c.notes.back()->pitch == p.n->pitch;
+        (doubled ? c.doubled : c.notes).push_back(p.n);
+        if (p.len > len)
+            c.held.push_back(p.n);
+    }
+    return c;
+}
+
+struct voice_dealer {
+    ly_staff *st;
+    std::vector<int> ends;
+    std::vector<std::vector<ly_chord>> voices;
+    std::vector<ly_piece> todo; // by start
+};
+
+bool starts_fresh(const note *n, const ly_chord &c) {
+    return n->x == c.x && !n->l_prev;
+}
+
+// A tied-in note doubled by a note of its pitch that starts there is struck again, as the score
+// sounds it: the tie into it is not written.
+void mark_restruck(ly_staff *st, const ly_chord &c) {
+    for (const note *d : c.doubled) {
+        std::vector<const note *> group{d};
+        for (const std::vector<const note *> *list : {&c.notes, &c.doubled})
+            for (const note *n : *list)
+                if (n != d && n->pitch == d->pitch)
+                    group.push_back(n);
+        if (std::none_of(group.begin(), group.end(),
+                         [&](const note *n) { return starts_fresh(n, c); }))
+            continue;
+        for (const note *n : group)
+            if (n->x == c.x && n->l_prev)
+                st->restruck.insert(n);
+    }
+}
+
+void place(voice_dealer *d, int v, ly_chord c) {
+    if (v >= static_cast<int>(d->ends.size())) {
+        d->ends.resize(v + 1, 0);
+        d->voices.resize(v + 1);
+    }
+    d->ends[v] = c.x + c.len;
+    for (const note *n : c.notes)
+        d->st->voice_of[n] = v;
+    for (const note *n : c.doubled)
+        d->st->voice_of[n] = v;
+    mark_restruck(d->st, c);
+    d->voices[v].push_back(std::move(c));
+}
+
+// The rest of a held note, to be dealt again to the same voice when its chord ends.
+void hold_on(voice_dealer *d, const ly_piece &p, int len, int v) {
+    ly_piece rest{p.n, p.x + len, p.len - len, v};
+    auto at = std::upper_bound(d->todo.begin(), d->todo.end(), rest,
+                               [](const ly_piece &a, const ly_piece &b) { return a.x < b.x; });
+    d->todo.insert(at, rest);
+}
+
+// The pieces of now that continue voice v (kept), as one chord as long as the shortest of them,
+// with the free pieces of that length; the longer ones are held on in v.
+void deal_tied_in(voice_dealer *d, const std::vector<ly_piece> &now, const std::vector<int> &kept,
+                  std::vector<bool> *used, int v) {
+    int len = std::numeric_limits<int>::max();
+    for (size_t j = 0; j < now.size(); j++)
+        if (kept[j] == v)
+            len = std::min(len, now[j].len);
+    std::vector<ly_piece> members;
+    for (size_t j = 0; j < now.size(); j++)
+        if (!(*used)[j] && (kept[j] == v || (kept[j] < 0 && now[j].len == len))) {
+            (*used)[j] = true;
+            members.push_back(now[j]);
+            if (now[j].len > len)
+                hold_on(d, now[j], len, v);
+        }
+    place(d, v, make_chord(now.front().x, len, members));
+}
+
+// Deals the pieces starting at one time. Tied-in pieces go first to the voice they continue;
+// the free pieces left make chords by length in the lowest free voices.
+void deal_at(voice_dealer *d, const std::vector<ly_piece> &now) {
+    std::vector<int> kept;
+    for (const ly_piece &p : now)
+        kept.push_back(kept_voice(*d->st, d->ends, p));
+    std::vector<bool> used(now.size(), false);
+    for (size_t i = 0; i < now.size(); i++)
+        if (kept[i] >= 0 && !used[i])
+            deal_tied_in(d, now, kept, &used, kept[i]);
+    for (size_t i = 0; i < now.size(); i++) {
+        if (used[i])
+            continue;
+        std::vector<ly_piece> members;
+        for (size_t j = i; j < now.size(); j++)
+            if (!used[j] && now[j].len == now[i].len) {
+                used[j] = true;
+                members.push_back(now[j]);
+            }
+        place(d, lowest_free_voice(d->ends, now[i].x), make_chord(now[i].x, now[i].len, members));
+    }
+}
+
+std::vector<std::vector<ly_chord>> deal_measure(ly_staff *st, const measure *m, int track,
+                                                int filter) {
+    voice_dealer d{st, {}, {}, measure_pieces(m, track, filter)};
+    while (!d.todo.empty()) {
+        auto end = std::find_if(d.todo.begin(), d.todo.end(),
+                                [&](const ly_piece &p) { return p.x != d.todo.front().x; });
+        std::vector<ly_piece> now(d.todo.begin(), end);
+        d.todo.erase(d.todo.begin(), end);
+        deal_at(&d, now);
+    }
+    return std::move(d.voices);
 }
 
 ly_staff lay_out_staff(const engraver *e, int track, int filter) {
     ly_staff st;
     for (const measure *m : e->measures) {
-        std::vector<int> ends;
-        std::vector<std::vector<ly_chord>> voices;
-        for (ly_chord &c : measure_chords(m, track, filter)) {
-            int v = choose_voice(st, ends, c);
-            if (v >= static_cast<int>(ends.size())) {
-                ends.resize(v + 1, 0);
-                voices.resize(v + 1);
-            }
-            ends[v] = c.x + c.len;
-            for (const note *n : c.notes)
-                st.voice_of[n] = v;
-            voices[v].push_back(std::move(c));
-        }
+        std::vector<std::vector<ly_chord>> voices = deal_measure(&st, m, track, filter);
         st.voices = std::max(st.voices, static_cast<int>(voices.size()));
         st.measures.push_back(std::move(voices));
     }
@@ -227,25 +337,37 @@ ly_staff lay_out_staff(const engraver *e, int track, int filter) {
 
 // --- writing the voices ---
 
-bool tied_on(const ly_staff &st, const note *n, int voice) {
-    if (!n->l_next)
+bool note_tied_on(const ly_staff &st, const ly_chord &c, const note *n, int voice) {
+    if (std::find(c.held.begin(), c.held.end(), n) != c.held.end())
+        return true;
+    if (!n->l_next || st.restruck.count(n->l_next))
         return false;
     auto it = st.voice_of.find(n->l_next);
     return it != st.voice_of.end() && it->second == voice;
+}
+
+// Whether the chord's note n, or a note doubling it, is tied on in the voice.
+bool tied_on(const ly_staff &st, const ly_chord &c, const note *n, int voice) {
+    if (note_tied_on(st, c, n, voice))
+        return true;
+    for (const note *d : c.doubled)
+        if (d->pitch == n->pitch && note_tied_on(st, c, d, voice))
+            return true;
+    return false;
 }
 
 void write_chord(engraver *e, measure *m, const ly_staff &st, const ly_chord &c, int voice) {
     e->mark = begins_staccato(c) ? "-." : "";
     if (c.notes.size() == 1) {
         std::string name = note_name(m, c.notes[0]);
-        write_values(e, m, name, name, c.x, c.len, true, tied_on(st, c.notes[0], voice));
+        write_values(e, m, name, name, c.x, c.len, true, tied_on(st, c, c.notes[0], voice));
         return;
     }
     std::string plain, last;
     for (const note *n : c.notes) {
         std::string name = note_name(m, n);
         plain += (plain.empty() ? "" : " ") + name;
-        last += (last.empty() ? "" : " ") + name + (tied_on(st, n, voice) ? "~" : "");
+        last += (last.empty() ? "" : " ") + name + (tied_on(st, c, n, voice) ? "~" : "");
     }
     write_values(e, m, "<" + plain + ">", "<" + last + ">", c.x, c.len, true, false);
 }

@@ -143,6 +143,66 @@ TEST_F(LilyPondScore, TieKeepsItsVoiceOverTheBarLine) {
     EXPECT_NE(text.find("\\voiceTwo \ne'2. f'4~ |\nf'4 r2. |\n}\n"), std::string::npos) << text;
 }
 
+// Tied notes that go on for different lengths after the bar line stay in the voice they came
+// from: the chord there lasts as long as its shortest note, and the longer ones go on tied in
+// that voice. Every tie of the score is written.
+TEST_F(LilyPondScore, TiedChordGoingOnForDifferentLengthsKeepsEveryTie) {
+    struct {
+        int lower_len, upper_len; // how long the two notes go on after the first bar line
+        int other_x, other_len;   // an untied note starting in the second measure (len 0: none)
+        const char *voice_one;
+    } cases[] = {
+        {192, 768, 0, 0, "<c'~ e'~>1 |\n<c' e'~>4 e'2. |\n"},
+        {768, 384, 0, 0, "<c'~ e'~>1 |\n<c'~ e'>2 c'2 |\n"},
+        {384, 384, 0, 0, "<c'~ e'~>1 |\n<c' e'>2 r2 |\n"},
+        {192, 768, 192, 576, "<c'~ e'~>1 |\n<c' e'~>4 <e' g'>2. |\n"},
+        {192, 768, 0, 192, "<c'~ e'~>1 |\n<c' e'~ g'>4 e'2. |\n"},
+    };
+    for (const auto &c : cases) {
+        destroy_score(&g_score);
+        init_g_score();
+        append_measure(4, 4, 0);
+        add_note(first(), 0, 0, 768 + c.lower_len);
+        add_note(first(), 0, 4, 768 + c.upper_len);
+        if (c.other_len)
+            add_note(first()->next, c.other_x, 7, c.other_len);
+        std::string text = write();
+        EXPECT_NE(text.find(std::string("\\new Voice { \n") + c.voice_one + "}\n"),
+                  std::string::npos)
+            << c.lower_len << " " << c.upper_len << "\n"
+            << text;
+    }
+}
+
+// Two notes of one pitch sounding together are written once, and that note carries the tie of
+// either, whichever of them the measure lists first; but a note tied in that a note of its pitch
+// starting there doubles is struck again, so the tie into it is not written.
+TEST_F(LilyPondScore, DoubledNoteCarriesTheTieOfEither) {
+    struct {
+        int first_len, second_len; // from the last quarter of the first measure
+        bool second_in_next_measure;
+        const char *voice;
+    } cases[] = {
+        {384, 192, false, "r2. c'4~ |\nc'4 r2. |\n"},
+        {192, 384, false, "r2. c'4~ |\nc'4 r2. |\n"},
+        {384, 192, true, "r2. c'4 |\nc'4 r2. |\n"},
+    };
+    for (const auto &c : cases) {
+        destroy_score(&g_score);
+        init_g_score();
+        measure *second = append_measure(4, 4, 0);
+        add_note(first(), 576, 0, c.first_len);
+        if (c.second_in_next_measure)
+            add_note(second, 0, 0, c.second_len);
+        else
+            add_note(first(), 576, 0, c.second_len);
+        std::string text = write();
+        EXPECT_NE(text.find(std::string("\\new Voice { \n") + c.voice + "}\n"), std::string::npos)
+            << c.first_len << " " << c.second_len << "\n"
+            << text;
+    }
+}
+
 TEST_F(LilyPondScore, StaffPerTrackByTheClefsItNeeds) {
     g_score.track_num = 4;
     init_track_info(&g_score);
