@@ -133,7 +133,10 @@ done
 check nice mscore3 -j job2.json > job2.log 2>&1
 for s in $songs; do
     echo "== $s: we play MuseScore's MusicXML"
-    check "$conv" "$s.ms.musicxml" "$s.back.mid"
+    # MuseScore's MIDI sounds its staccato marks at full length, we sound them half: the
+    # comparison is of everything else.
+    sed 's#<staccato/>##g' "$s.ms.musicxml" > "$s.plain.musicxml"
+    check "$conv" "$s.plain.musicxml" "$s.back.mid"
     # A rounded note starts and ends within half a tick of its place, so its onset lies within
     # a tick and its length within one tick, plus the early end of MuseScore's own MIDI.
     check /usr/bin/python3 "$tools/compare_midi.py" --onset-ticks 1 --length-ticks 1.5 \
