@@ -37,8 +37,13 @@ grab_window "$WORK/after.png"
 
 step "the menu entry opens it again; OK closes it"
 menu_main "$MAIN_HELP"
-grab_window "$WORK/menu_help.png"
-[ "$(border_ink "$WORK/menu_help.png")" -ge "$BORDER_MIN" ] || fail "no help window from the menu"
+wait_signal 'dialog open'
+# The box is drawn just after the sign: look until it shows.
+help_shown() {
+    grab_window "$WORK/menu_help.png"
+    [ "$(border_ink "$WORK/menu_help.png")" -ge "$BORDER_MIN" ]
+}
+wait_until 10 help_shown || fail "no help window from the menu"
 mouse_click 1 "$HELP_OK_X" "$HELP_OK_Y"
 plinkel_running || fail "OK in the help window ended the editor"
 hold_key Escape

@@ -7,7 +7,7 @@ source "$PLINKEL_E2E_LIB"
 source "$(dirname "${BASH_SOURCE[0]}")/menu_lib.sh"
 source "$(dirname "${BASH_SOURCE[0]}")/midi_notes.sh"
 
-MEASURES=8
+MEASURES=12
 TEMPO=480 # a quarter lasts 125 ms, a 4/4 measure half a second
 PLAY_COUNT_IN=10
 LINE_LEFT=60
@@ -62,13 +62,13 @@ play_some() {
 step "F5: the line moves and the page turns"
 mark=$(wc -l <"$WORK/midi.log")
 hold_f5
-for i in 1 2 3 4 5 6 7; do
+for i in 1 2 3 4 5 6 7 8 9 10; do
     grab_window "$WORK/shot_$i.png"
     sleep 0.3 # the music moves on meanwhile
 done
 tap_key F8
 xs=""
-for i in 1 2 3 4 5 6 7; do xs="$xs $(line_x "$WORK/shot_$i.png")"; done
+for i in 1 2 3 4 5 6 7 8 9 10; do xs="$xs $(line_x "$WORK/shot_$i.png")"; done
 echo "line at:$xs"
 # The line moves right, then jumps back to the left when the view turns to the next measures.
 echo "$xs" | awk '{ for (i = 2; i <= NF; i++) { if ($i > $(i - 1)) up++; else if ($i < $(i - 1)) turn++ }
