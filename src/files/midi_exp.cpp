@@ -193,14 +193,6 @@ void flush_pending(byte_sink *s, midi_note_list *pending, int tick, int channel)
     }
 }
 
-// How long a note sounds: its whole written length, or half of it (at least a tick) when it is
-// played staccato.
-int sounding_len(const note *n) {
-    if (!n->staccato)
-        return n->total_len;
-    return n->total_len / 2 > 0 ? n->total_len / 2 : 1;
-}
-
 // One note: a fresh key sounds; a key still sounding from earlier is ended and struck again,
 // lasting to the later end; a key struck at the same tick is merged into one note.
 void render_note(byte_sink *s, midi_note_list *pending, note *n, int start, int channel) {

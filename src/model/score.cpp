@@ -11,6 +11,12 @@ int default_key = 0;
 int default_volume = 127;
 int default_patch = 0;
 
+int sounding_len(const note *n) {
+    if (!n->staccato)
+        return n->total_len;
+    return n->total_len / 2 > 0 ? n->total_len / 2 : 1;
+}
+
 note *init_note(note *n) {
     set_coord(&n->display, 0, 0);
     set_coord(&n->pos, 0, 0);

@@ -130,6 +130,9 @@ extern int default_volume;
 extern int default_patch;
 
 note *init_note(note *n);
+// How long a note sounds from its first piece: its whole chain, or half of it (at least a tick)
+// when it is played staccato.
+int sounding_len(const note *n);
 m_event *init_m_event(m_event *e);
 measure *init_measure(measure *m);
 

@@ -295,16 +295,11 @@ static int is_silent(note *n) {
     return n->l_prev || n->rest || g_score.tracks[n->track].mute;
 }
 
-// Ticks the note sounds: its whole chain, or half of it (at least a tick) when staccato.
-static int sounding_ticks(const note *n) {
-    return n->staccato ? std::max(n->total_len / 2, 1) : n->total_len;
-}
-
 static void start_note(note *n) {
     playing_item *item = new_playing_item();
     if (!item)
         return; // no memory for this note: it is left out and the piece goes on
-    item->end = get_midi_tick() + ticks_to_play_units(sounding_ticks(n));
+    item->end = get_midi_tick() + ticks_to_play_units(sounding_len(n));
     item->key = midi_data(note_key(n));
     item->channel = note_channel(n);
     item->velocity = n->volume;
