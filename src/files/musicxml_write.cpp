@@ -638,9 +638,6 @@ void write_part(writer *w, size_t index) {
     std::fprintf(w->fp, "  <part id=\"P%zu\">\n", index + 1);
     w->voice_of.clear();
     w->staff_use = track_staff_use(w->s, w->tracks[index]);
-    // A drum kit's keys name instruments, not a range: one staff, however far apart they lie.
-    if (w->staff_use == STAFF_BOTH && w->s->tracks[w->tracks[index]].patch == PERCUSSION_PATCH)
-        w->staff_use = STAFF_BASS;
     int bass_first = w->staff_use == STAFF_BOTH ? most_treble_voices(w, w->tracks[index]) + 1 : 1;
     int number = 1;
     const measure *prev = nullptr;

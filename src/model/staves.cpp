@@ -1,6 +1,6 @@
 // Staff use of a track, read from the pitches of its notes alone, so every writer agrees on
-// where a note belongs: the pitch range decides between one clef and the grand staff, and the
-// average pitch between the two clefs when the range fits either.
+// where a note belongs: the pitch range and the instrument decide between one clef and the grand
+// staff, and the average pitch between the two clefs when one clef is to hold every note.
 #include "model/staves.h"
 
 namespace {
@@ -32,6 +32,16 @@ pitch_range track_range(const score *s, int track) {
     return r;
 }
 
+// The General MIDI programs written on a grand staff: pianos, celesta, marimba, organs,
+// accordions and the harp.
+bool grand_staff_instrument(int patch) {
+    constexpr int CELESTA = 8, MARIMBA = 12, FIRST_ORGAN = 16, ACCORDION = 21, TANGO_ACCORDION = 23,
+                  HARP = 46;
+    return (patch >= 0 && patch <= CELESTA) || patch == MARIMBA ||
+           (patch >= FIRST_ORGAN && patch <= ACCORDION) || patch == TANGO_ACCORDION ||
+           patch == HARP;
+}
+
 } // namespace
 
 staff_use pitch_staff(int pitch) {
@@ -44,7 +54,11 @@ int track_staff_use(const score *s, int track) {
         return STAFF_NONE;
     bool treble_fits = r.lowest >= TREBLE_CLEF_LOWEST;
     bool bass_fits = r.highest <= BASS_CLEF_HIGHEST;
-    if (treble_fits && bass_fits)
+    int patch = track >= 0 && track < MAX_TRACKS ? s->tracks[track].patch : 0;
+    if (!treble_fits && !bass_fits && patch == PERCUSSION_PATCH)
+        return STAFF_BASS;
+    if ((treble_fits && bass_fits) ||
+        (!treble_fits && !bass_fits && !grand_staff_instrument(patch)))
         return pitch_staff(r.sum >= 0 ? 0 : -1);
     if (treble_fits)
         return STAFF_TREBLE;

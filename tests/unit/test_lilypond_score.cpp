@@ -207,10 +207,10 @@ TEST_F(LilyPondScore, StaffPerTrackByTheClefsItNeeds) {
     g_score.track_num = 4;
     init_track_info(&g_score);
     g_score.tracks[1].patch = 40;
-    g_score.tracks[2].patch = 32;
+    g_score.tracks[2].patch = 46;
     add_note(first(), 0, 12, 768, 0);  // treble only
     add_note(first(), 0, -15, 768, 1); // bass only
-    add_note(first(), 0, 20, 384, 2);  // both
+    add_note(first(), 0, 20, 384, 2);  // both: a harp takes the piano staff
     add_note(first(), 384, -20, 384, 2);
     // track 3 has no notes and gets no staff
     std::string text = write();
@@ -218,7 +218,7 @@ TEST_F(LilyPondScore, StaffPerTrackByTheClefsItNeeds) {
                         "\\clef treble \\global\n\\tempi\n\\new Voice { \nc''1 |\n}\n>>\n"
                         "\\new Staff \\with { instrumentName = \"Violin\" } << \\clef bass "
                         "\\global\n\\new Voice { \na,1 |\n}\n>>\n"
-                        "\\new PianoStaff \\with { instrumentName = \"Acoustic Bass\" } <<\n"
+                        "\\new PianoStaff \\with { instrumentName = \"Orchestral Harp\" } <<\n"
                         "\\new Staff << \\clef treble \\global\n\\new Voice { \ngis''2 r2 |\n}\n"
                         ">>\n\\new Staff << \\clef bass \\global\n\\new Voice { \nr2 e,2 |\n}\n"
                         ">>\n>>\n>>\n"),
