@@ -12,6 +12,7 @@
 
 #include "files/file_support.h"
 #include "files/midi_quantise.h"
+#include "files/notation_length.h"
 #include "model/midi_wire.h"
 #include "model/note_order.h"
 #include "model/pitch.h"
@@ -311,7 +312,7 @@ int clamp_note_len(int d) {
 // Puts a note of len ticks at score tick start_tick; snap_x applies the grid rule to its place
 // in the measure, as the exact rule does.
 void place_note(score *s, int start_tick, int len, int triplet, int key, int velocity, int track,
-                int snap_x) {
+                int snap_x, int staccato) {
     int start = 0;
     measure *m = get_measure_by_x_fast(s, start_tick, &start);
     int unused = 0;
@@ -335,17 +336,19 @@ void place_note(score *s, int start_tick, int len, int triplet, int key, int vel
     n->len = n->total_len = static_cast<int16_t>(len ? len : midi_atom);
     n->x = x;
     n->track = static_cast<int8_t>(track);
+    n->staccato = staccato;
     _append_note_list(&m->notes, n); // every list is sorted once the file has been read
     get_note_pos_y(m, n);
 }
 
 // The exact rule for a note from file time on to file time off.
-void place_exactly(score *s, int64_t on, int64_t off, int key, int velocity, int track) {
+void place_exactly(score *s, int64_t on, int64_t off, int key, int velocity, int track,
+                   int staccato) {
     int triplet = 0;
     int start_tick = midi_grid_rule(to_score_ticks(on), &triplet);
     int d = clamp_note_len(midi_grid_rule(to_score_ticks(off - on), &triplet));
     if (!read_refused)
-        place_note(s, start_tick, d, triplet, key, velocity, track, 1);
+        place_note(s, start_tick, d, triplet, key, velocity, track, 1, staccato);
 }
 
 int converts_exactly(int64_t t) {
@@ -360,7 +363,7 @@ void keep_played(int64_t on, int64_t off, int key, int velocity, int track) {
     n.track = track;
     n.velocity = velocity;
     n.exact = converts_exactly(on) && converts_exactly(off);
-    n.q_start = n.q_len = 0;
+    n.q_start = n.q_len = n.staccato = 0;
     played.push_back(n);
 }
 
@@ -377,29 +380,62 @@ void note_off_process(score *s, int64_t time, int key, int track) {
     if (read_refused)
         return;
     if (midi_grid == MIDI_GRID_EXACT)
-        place_exactly(s, on, time, key, velocity, track);
+        place_exactly(s, on, time, key, velocity, track, 0);
     else
         keep_played(on, time, key, velocity, track);
 }
 
+// The written values that a note or a rest of len ticks from score tick start takes over the
+// measures it crosses; more than any split gives where the score cannot hold it.
+int written_values_in(score *s, int start, int len, int is_rest) {
+    int count = 0;
+    while (len > 0) {
+        int ms = 0;
+        measure *m = get_measure_by_x_fast(s, start, &ms);
+        if (!m)
+            return count + NOTATION_MAX_PIECES;
+        int piece = std::min(len, m->len - (start - ms));
+        notation_piece values[NOTATION_MAX_PIECES];
+        int n = split_metric_length(m, start - ms, piece, is_rest, values, NOTATION_MAX_PIECES);
+        count += n < 0 ? NOTATION_MAX_PIECES : n;
+        start += piece;
+        len -= piece;
+    }
+    return count;
+}
+
+int64_t to_file_ticks(int64_t score_ticks) {
+    return score_ticks * midi_divisions / TICKS_PER_QUARTER;
+}
+
 // Places the notes kept for the automatic grid: by the exact rule when the track was written
-// exactly, as notation programs write, else quantised for notation.
+// exactly, as notation programs write, else quantised for notation. Either way short notes
+// before a rest may be written as staccato notes; on exactly written tracks they then sound
+// exactly as the file has them.
 void place_played(score *s) {
+    written_values_counter values = [s](int start, int len, int is_rest) {
+        return written_values_in(s, start, len, is_rest);
+    };
     if (played_notes_are_notated(played)) {
+        for (midi_played_note &n : played) {
+            n.q_start = n.start;
+            n.q_len = n.end - n.start;
+        }
+        mark_detached_notes(played, 0, values);
         for (const midi_played_note &n : played)
             if (!read_refused)
-                place_exactly(s, n.start * static_cast<int64_t>(midi_divisions) / TICKS_PER_QUARTER,
-                              n.end * static_cast<int64_t>(midi_divisions) / TICKS_PER_QUARTER,
-                              n.pitch + KEY_OF_MIDDLE_C, n.velocity, n.track);
+                place_exactly(s, to_file_ticks(n.q_start), to_file_ticks(n.q_start + n.q_len),
+                              n.pitch + KEY_OF_MIDDLE_C, n.velocity, n.track, n.staccato);
     } else {
         std::stable_sort(
             tempo_map.begin(), tempo_map.end(),
             [](const midi_tempo_point &a, const midi_tempo_point &b) { return a.tick < b.tick; });
         quantise_played_notes(played, tempo_map);
+        mark_detached_notes(played, 1, values);
         for (const midi_played_note &n : played)
             if (!read_refused)
                 place_note(s, n.q_start, clamp_note_len(n.q_len), 0, n.pitch + KEY_OF_MIDDLE_C,
-                           n.velocity, n.track, 0);
+                           n.velocity, n.track, 0, n.staccato);
     }
     played.clear();
 }

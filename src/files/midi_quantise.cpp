@@ -310,7 +310,103 @@ void end_track_notes(std::vector<midi_played_note> &notes, const std::vector<int
     end_overlaps_of_a_key(notes, idx);
 }
 
+// ---- Detached notes ----
+
+// Written lengths of staccato notes go up to a dotted quarter: longer values before a rest are
+// meant as written.
+constexpr int LONGEST_STACCATO = 3 * BEAT / 2;
+// A track whose chords run into the next onset this often is played legato.
+constexpr int LEGATO_TRACK_PERCENT = 70;
+
+// The chords of one track, in time order: notes with one start.
+struct chord_span {
+    int start, len; // len: 0 when its notes differ in length
+    int64_t next;   // the next onset, -1 at the end
+    int alone;      // nothing else of the track sounds from the start to the next onset
+    std::vector<int> notes;
+};
+
+std::vector<chord_span> chords_of(const std::vector<midi_played_note> &notes,
+                                  const std::vector<int> &idx) {
+    std::vector<chord_span> out;
+    int64_t sounding_until = 0; // the end of the notes of the chords so far
+    for (size_t k = 0; k < idx.size();) {
+        const midi_played_note &first = notes[idx[k]];
+        chord_span c{first.q_start, first.q_len, -1, sounding_until <= first.q_start, {}};
+        int64_t end = 0;
+        for (; k < idx.size() && notes[idx[k]].q_start == first.q_start; k++) {
+            const midi_played_note &n = notes[idx[k]];
+            if (n.q_len != c.len)
+                c.len = 0;
+            end = std::max<int64_t>(end, static_cast<int64_t>(n.q_start) + n.q_len);
+            c.notes.push_back(idx[k]);
+        }
+        sounding_until = std::max(sounding_until, end);
+        if (!out.empty())
+            out.back().next = c.start;
+        out.push_back(c);
+    }
+    return out;
+}
+
+int legato_track(const std::vector<chord_span> &chords) {
+    int64_t followed = 0, legato = 0;
+    for (const chord_span &c : chords)
+        if (c.next >= 0 && c.len) {
+            followed++;
+            legato += c.start + c.len == c.next;
+        }
+    return followed && legato * 100 >= followed * LEGATO_TRACK_PERCENT;
+}
+
+// The written length that a detached chord takes with the mark, or 0 to keep it as it is.
+int staccato_length(const chord_span &c, int may_shorten, const written_values_counter &values) {
+    if (!c.alone || !c.len || c.next < 0 || c.start + c.len >= c.next)
+        return 0;
+    int span = static_cast<int>(c.next - c.start); // the note and its rest
+    int best = 0;
+    int fewest = values(c.start, c.len, 0) + values(c.start + c.len, span - c.len, 1);
+    for (int written : {2 * c.len, may_shorten && c.len % 2 == 0 ? c.len * 3 / 2 : 0}) {
+        if (!written || written > span || written > LONGEST_STACCATO)
+            continue;
+        int n = values(c.start, written, 0) +
+                (written < span ? values(c.start + written, span - written, 1) : 0);
+        if (n < fewest) {
+            fewest = n;
+            best = written;
+        }
+    }
+    return best;
+}
+
 } // namespace
+
+void mark_detached_notes(std::vector<midi_played_note> &notes, int may_shorten,
+                         const written_values_counter &values) {
+    std::vector<int> order(notes.size());
+    for (size_t i = 0; i < order.size(); i++)
+        order[i] = static_cast<int>(i);
+    std::sort(order.begin(), order.end(), [&](int a, int b) {
+        return notes[a].track != notes[b].track ? notes[a].track < notes[b].track
+                                                : notes[a].q_start < notes[b].q_start;
+    });
+    for (size_t i = 0; i < order.size();) {
+        size_t j = i;
+        std::vector<int> idx;
+        while (j < order.size() && notes[order[j]].track == notes[order[i]].track)
+            idx.push_back(order[j++]);
+        i = j;
+        std::vector<chord_span> chords = chords_of(notes, idx);
+        if (legato_track(chords))
+            continue;
+        for (const chord_span &c : chords)
+            if (int written = staccato_length(c, may_shorten, values))
+                for (int n : c.notes) {
+                    notes[n].q_len = written;
+                    notes[n].staccato = 1;
+                }
+    }
+}
 
 int played_notes_are_notated(const std::vector<midi_played_note> &notes) {
     auto on_unit = [](int v) { return v % NOTATION_UNIT == 0 || v % NOTATION_TRIPLET_UNIT == 0; };

@@ -4,6 +4,7 @@
 // little apart, snaps starts, and decides every end by legato, the grid and played shortening.
 #pragma once
 
+#include <functional>
 #include <vector>
 
 // A note as the file has it, in score ticks, with the quantiser's result.
@@ -14,6 +15,7 @@ struct midi_played_note {
     int velocity;       //
     int exact;          // 1 when both times converted to score ticks without a remainder
     int q_start, q_len; // the notated start and length, set by quantise_played_notes
+    int staccato;       // written at q_len with the staccato mark: it sounds half of that
 };
 
 // The tempo from a tick on, in quarter notes per minute (the file's tempo map).
@@ -44,6 +46,20 @@ int played_notes_are_notated(const std::vector<midi_played_note> &notes);
 // chord window and the onset tolerance from milliseconds into ticks. Returns the grids it chose.
 quantised_grids quantise_played_notes(std::vector<midi_played_note> &notes,
                                       const std::vector<midi_tempo_point> &tempi);
+
+// The written values (notes or rests, tied pieces included) that a note (is_rest 0) or a rest
+// of len ticks from score tick start takes in the measures of the score being read.
+typedef std::function<int(int start, int len, int is_rest)> written_values_counter;
+
+// Writes short notes followed by a rest as a musician writes detached notes: a chord after which
+// its track is silent until its next onset is written twice as long with the staccato mark (it
+// sounds as long as before), when that takes fewer written values than the note and its rest
+// (an eighth and an eighth rest become a staccato quarter). With may_shorten, a note may also be
+// written half as long again (it then sounds a quarter shorter than played). Tracks played
+// mostly legato keep their rests: there a short note before a rest is meant as written.
+// Works on q_start and q_len and sets staccato.
+void mark_detached_notes(std::vector<midi_played_note> &notes, int may_shorten,
+                         const written_values_counter &values);
 
 // The grid of grids for the beat of score tick t on track (0 when that beat holds no onset):
 // for tests and traces.

@@ -117,8 +117,9 @@ inline void expand_and_validate(score *s) {
         validate_measure(m);
 }
 
-// The first piece of every note of the score, as "measure x pitch pos_y acc total track vol".
-inline std::vector<std::string> first_pieces(score *s) {
+// The first piece of every note of the score, as "measure x pitch pos_y acc total track vol";
+// with sounding, the length is how long the note sounds (a staccato note half of total).
+inline std::vector<std::string> first_pieces(score *s, bool sounding = false) {
     std::vector<std::string> out;
     int i = 0;
     for (measure *m = s->measures.head; m; m = m->next, i++)
@@ -126,8 +127,9 @@ inline std::vector<std::string> first_pieces(score *s) {
             if (!n->rest && !n->l_prev)
                 out.push_back(std::to_string(i) + " " + std::to_string(n->x) + " " +
                               std::to_string(n->pitch) + " " + std::to_string(n->pos.y) + " " +
-                              std::to_string(n->accidental) + " " + std::to_string(n->total_len) +
-                              " " + std::to_string(n->track) + " " + std::to_string(n->volume));
+                              std::to_string(n->accidental) + " " +
+                              std::to_string(sounding ? sounding_len(n) : n->total_len) + " " +
+                              std::to_string(n->track) + " " + std::to_string(n->volume));
     return out;
 }
 
