@@ -35,6 +35,7 @@ start_with_song < <(printf 'vudiz 25\ntempo 120\nnum_track 1\ntrack 0 0 0 -1\nm 
 step "Percussions, the last instrument, moves track 0 to channel 9"
 open_track_setting
 mouse_move "$INST_X" "$INST_LAST_ROW_Y"
+hold_still # the list takes the keys once the dialog has seen the pointer over it
 hold_key End
 mouse_click 1 "$INST_X" "$INST_LAST_ROW_Y"
 mouse_click 1 "$OK_X" "$OK_Y"
