@@ -21,7 +21,8 @@ constexpr int64_t ERROR_CAP = 48;      // an onset far off a grid counts no wors
 constexpr int64_t GRID_POINT_COST = 8; // per grid point in a beat: finer grids must earn it
 constexpr int RARE_GRID_SHARE = 100;   // a grid chosen by under 1 % of beats is not the track's
 constexpr int RARE_GRID_BEATS = 2;     // nor one that a single beat chose
-constexpr int NOTATION_UNIT = 12;      // a 64th
+constexpr int64_t MAX_ONSET_SHIFT = BEAT / 8; // a 32nd: no onset moves further
+constexpr int NOTATION_UNIT = 12;             // a 64th
 constexpr int NOTATION_TRIPLET_UNIT = 8;
 constexpr double TYPICAL_GATE = 0.83; // played notes sound about this share of their value
 constexpr double MIN_GATE = 0.65;     // shorter: the note is followed by a rest
@@ -128,8 +129,19 @@ int beat_of(int64_t t) {
     return static_cast<int>(t / BEAT);
 }
 
-// Chooses a grid for every beat holding onsets (onsets sorted by track and time).
+int64_t largest_shift(const std::vector<onset> &ons, size_t from, size_t to, int g) {
+    int64_t most = 0;
+    for (size_t k = from; k < to; k++)
+        most = std::max<int64_t>(most, std::llabs(ons[k].time - nearest(ons[k].time, g)));
+    return most;
+}
+
+// Chooses a grid for every beat holding onsets (onsets sorted by track and time) among the
+// allowed ones; a beat that these would move an onset of by more than a 32nd takes the best of
+// every grid instead (the one off-beat eighth of a track in quarters stays where it was played).
 void choose_grids(const std::vector<onset> &ons, const int *allowed, quantised_grids &chosen) {
+    int every_grid[QUANT_GRID_COUNT];
+    std::fill(every_grid, every_grid + QUANT_GRID_COUNT, 1);
     chosen.clear();
     size_t i = 0;
     while (i < ons.size()) {
@@ -137,7 +149,10 @@ void choose_grids(const std::vector<onset> &ons, const int *allowed, quantised_g
         while (j < ons.size() && ons[j].track == ons[i].track &&
                beat_of(ons[j].time) == beat_of(ons[i].time))
             j++;
-        chosen.push_back({ons[i].track, beat_of(ons[i].time), best_grid(ons, i, j, allowed)});
+        int g = best_grid(ons, i, j, allowed);
+        if (largest_shift(ons, i, j, g) > MAX_ONSET_SHIFT)
+            g = best_grid(ons, i, j, every_grid);
+        chosen.push_back({ons[i].track, beat_of(ons[i].time), g});
         i = j;
     }
 }
