@@ -181,9 +181,15 @@ void left_right() {
     process_left_right_key(&g_score);
 }
 
-// Shift+. (the dot key) switches the staccato dot of the note under the pointer.
+// Shift+. (the dot key) switches the staccato dot of the note under the pointer; in note input
+// mode, of the chord just entered.
 void staccato_at_pointer() {
-    command_then_key_up(CMD_STACCATO);
+    if (!note_input_active()) {
+        command_then_key_up(CMD_STACCATO);
+        return;
+    }
+    note_input_staccato(&g_score);
+    waite_key_up();
 }
 
 void delete_note_at_pointer() {

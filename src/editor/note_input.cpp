@@ -525,6 +525,22 @@ int note_input_extend(score *s) {
     return done;
 }
 
+int note_input_staccato(score *s) {
+    entry *e = active ? last_entry() : nullptr;
+    if (!e)
+        return 0;
+    measure *m;
+    note *notes[MAX_CHORD];
+    if (!last_chord_notes(s, e, &m, notes))
+        return 0;
+    unsigned mark = 0;
+    for (int i = 0; i < e->count; i++)
+        if (notes[i] && !notes[i]->staccato)
+            mark = 1;
+    return change_last_chord(s, "staccato", 0,
+                             [&](measure *, note *n, int *) { n->staccato = mark; });
+}
+
 int note_input_backspace(score *s) {
     entry *e = active ? last_entry() : nullptr;
     if (!e)

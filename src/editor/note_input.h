@@ -1,6 +1,7 @@
 // Note input mode: a caret on one staff of one track where typed notes go. Letters enter
 // pitches in the measure's key at the octave nearest the previous note, the arrows transpose
-// the last chord or move the caret, Backspace takes the last chord back; MIDI chords enter here.
+// the last chord or move the caret, Backspace takes the last chord back, Shift+. marks it
+// staccato; MIDI chords enter here.
 #pragma once
 
 #include "model/score.h"
@@ -30,6 +31,8 @@ int note_input_change_track(score *s, int direction);
 int note_input_backspace(score *s);
 // Extends the last entered chord by the current length, tied on across bar lines.
 int note_input_extend(score *s);
+// Marks the last entered chord staccato, or clears the mark when all its notes have it.
+int note_input_staccato(score *s);
 // Enters the given pitches (0 = middle C) as one chord at the caret with the current length.
 int note_input_pitches(score *s, const int *pitches, int count);
 

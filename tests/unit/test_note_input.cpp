@@ -72,8 +72,8 @@ class NoteInputTest : public ::testing::Test {
             note_input_letter(&g_score, step, upper);
         }
     }
-    // "pitch@x" of the notes (first pieces and continuations alike) of every measure, measures
-    // separated by '|'.
+    // "pitch@x" ("pitch.@x" when staccato) of the notes (first pieces and continuations alike) of
+    // every measure, measures separated by '|'.
     static std::string notes() {
         std::string s;
         for (measure *m = g_score.measures.head; m; m = m->next) {
@@ -82,7 +82,7 @@ class NoteInputTest : public ::testing::Test {
             for (note *n = m->notes.head; n; n = n->next)
                 if (!n->rest)
                     s += (s.empty() || s.back() == '|' ? "" : " ") + std::to_string(n->pitch) +
-                         "@" + std::to_string(n->x);
+                         (n->staccato ? "." : "") + "@" + std::to_string(n->x);
         }
         return s;
     }
@@ -176,6 +176,15 @@ TEST_F(NoteInputTest, PlusTiesTheLastChordAcrossTheBarLine) {
     expect_caret(1, 384);
 }
 
+TEST_F(NoteInputTest, ShiftDotMarksTheLastChordAndAgainClearsIt) {
+    type("ccccE");
+    note_input_extend(&g_score); // the last chord, tied over the bar line
+    note_input_staccato(&g_score);
+    EXPECT_EQ(notes(), "0@0 0@192 0@384 0.@576 4.@576|0.@0 4.@0");
+    note_input_staccato(&g_score);
+    EXPECT_EQ(notes(), "0@0 0@192 0@384 0@576 4@576|0@0 4@0");
+}
+
 TEST_F(NoteInputTest, CaretCrossesMeasuresOfDifferentSignatures) {
     start({{3, 4}, {2, 4}, {6, 8}});
     struct {
@@ -244,6 +253,7 @@ TEST_F(NoteInputTest, EveryActionIsOneUndoStep) {
         {"backspace", "ccc", [] { return note_input_backspace(&g_score); }},
         {"plus", "ccc", [] { return note_input_extend(&g_score); }},
         {"plus over the bar line", "cccc", [] { return note_input_extend(&g_score); }},
+        {"staccato", "ccE", [] { return note_input_staccato(&g_score); }},
         {"midi chord", "ccc",
          [] {
              const int keys[] = {62, 65};
