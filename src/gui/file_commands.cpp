@@ -240,8 +240,10 @@ score_reader reader_for_name(const char *file) {
     return read ? read : readfile;
 }
 
+// The next audio export proposes the format of this one; a name without an extension (a dot
+// in a folder's name is none) changes nothing.
 void remember_audio_ext(const char *file) {
-    const char *dot = std::strrchr(file, '.');
+    const char *dot = path_extension(file);
     if (dot && std::strlen(dot) < sizeof audio_ext)
         str_n_cpy(audio_ext, dot, sizeof audio_ext);
 }
