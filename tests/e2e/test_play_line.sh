@@ -70,12 +70,19 @@ tap_key F8
 xs=""
 for i in 1 2 3 4 5 6 7 8 9 10; do xs="$xs $(line_x "$WORK/shot_$i.png")"; done
 echo "line at:$xs"
-# The line moves right, then jumps back to the left when the view turns to the next measures.
+# The line moves right, then jumps back to the left when the view turns to the next measures
+# (a slow machine may see a second turn too).
 echo "$xs" | awk '{ for (i = 2; i <= NF; i++) { if ($i > $(i - 1)) up++; else if ($i < $(i - 1)) turn++ }
-    exit !(NF >= 4 && up >= 2 && turn == 1) }' || fail "the line did not move and turn the page: $xs"
-# After the turn the fifth measure (key 67) opens the view.
-[ "$(count_colour "$WORK/shot_7.png" "0 0 0" "9x6+$(($(col_x 0) - 4))+$(($(pos_y 4) - 3))")" -gt 10 ] ||
+    exit !(NF >= 4 && up >= 2 && turn >= 1 && turn <= 2) }' ||
+    fail "the line did not move and turn the page: $xs"
+# After the first turn the fifth measure (key 67) opens the view.
+turned=$(echo "$xs" | awk '{ for (i = 2; i <= NF; i++) if ($i < $(i - 1)) { print i; exit } }')
+[ "$(count_colour "$WORK/shot_$turned.png" "0 0 0" "9x6+$(($(col_x 0) - 4))+$(($(pos_y 4) - 3))")" -gt 10 ] ||
     fail "the view shows no note of the fifth measure at its start after the page turn"
+# On a slow machine the looks outlast a second page; the steps below start from the view after
+# the first turn, which opens at the fifth measure.
+for ((i = 0; i < MEASURES; i++)); do hold_key shift+Left; done
+for i in 1 2 3 4; do hold_key shift+Right; done
 
 step "F6 plays from the score cursor"
 mouse_move "$(col_x 4)" "$(pos_y 5)"
