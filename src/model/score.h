@@ -43,7 +43,7 @@ struct note {
     // Played detached: the note sounds half its written length (the whole chain's, read from
     // its first piece; every piece of a chain carries the mark of the first).
     unsigned staccato : 1;
-    int8_t voice;          // voice slot given by validation
+    int16_t voice;         // voice slot given by validation (up to MAX_VOICE_SLOTS)
     note *next, *prev;     // the measure's note list
     note *l_next, *l_prev; // the tie chain
 };

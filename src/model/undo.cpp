@@ -32,7 +32,7 @@ struct undo_note {
     coord pos;
     int8_t pitch12, accidental, step, track;
     uint8_t volume;
-    int8_t voice;
+    int16_t voice;
     uint8_t flags;
     int32_t l_next, l_prev;
 };

@@ -103,7 +103,7 @@ void fill_rests(measure *m, int from, int to, int pitch, int pos_y, int track, i
         r->pos.y = static_cast<int16_t>(pos_y);
         r->len = r->total_len = static_cast<int16_t>(piece);
         r->triplet = triplet ? 1 : 0;
-        r->voice = static_cast<int8_t>(voice);
+        r->voice = static_cast<int16_t>(voice);
         r->track = static_cast<int8_t>(track);
         new_rests.push_back(r);
         from += piece;
@@ -155,7 +155,7 @@ void place_note(measure *m, note *n) {
     } else {
         gap_start = v.x + v.len;
     }
-    n->voice = static_cast<int8_t>(slot);
+    n->voice = static_cast<int16_t>(slot);
     int rest_pitch = v.pitch;
     int rest_pos_y = v.pos_y;
     v.busy = 1;

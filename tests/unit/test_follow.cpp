@@ -114,8 +114,9 @@ TEST_F(FollowTest, LinePlaceAndPageTurn) {
             << c.spot_m << ":" << c.spot_x;
         measure *page = page_for_spot(m[c.ref], c.ref_px, spot, c.span);
         EXPECT_EQ(page, c.x >= 0 ? m[c.ref] : m[c.spot_m]);
-        if (c.x >= 0)
+        if (c.x >= 0) {
             EXPECT_EQ(page, m[c.page]);
+        }
     }
 }
 

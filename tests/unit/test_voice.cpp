@@ -1,5 +1,8 @@
 // Measure validation: voices of chords and ties, the rest fill of gaps, trailing stretches
 // and silent tracks, the 512-slot limit and the numbering of columns.
+#include <set>
+
+#include "invariants.h"
 #include "model_core_helpers.h"
 
 namespace {
@@ -194,6 +197,20 @@ TEST_F(Validation, MoreThan512VoicesLeavesTheRestWithoutVoice) {
             EXPECT_EQ(e->voice, untouched) << "the notes after the 512th get no voice";
         }
     }
+}
+
+// Voice numbers beyond a byte stay apart: a chord of 300 notes has 300 voices.
+TEST_F(Validation, EveryOneOfManyVoicesKeepsItsOwnNumber) {
+    measure *m = nth(0);
+    for (int i = 0; i < 300; i++)
+        add_note(m, 0, 192, i % 100);
+    validate_measure(m);
+    std::set<int> voices;
+    for (note *e = m->notes.head; e; e = e->next)
+        if (!e->rest)
+            voices.insert(e->voice);
+    EXPECT_EQ(voices.size(), 300u);
+    EXPECT_TRUE(score_invariants(&g_score));
 }
 
 TEST_F(Validation, ByNoteNeedsANote) {
