@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstdlib>
 #include <dirent.h>
 #include <fstream>
@@ -109,6 +110,16 @@ inline measure *append_measure(int num, int bit, int key) {
     _append_measure_list(&g_score.measures, m);
     set_measure(m, num, bit, key);
     return m;
+}
+
+// g_score afresh, a 4/4 measure in C appended to its first, and notes {x, pitch, len,
+// staccato} in the first.
+inline void score_of_marked_notes(const std::vector<std::array<int, 4>> &notes) {
+    destroy_score(&g_score);
+    init_g_score();
+    append_measure(4, 4, 0);
+    for (const std::array<int, 4> &n : notes)
+        add_note(g_score.measures.head, n[0], n[1], n[2])->staccato = n[3];
 }
 
 inline void expand_and_validate(score *s) {

@@ -119,11 +119,7 @@ TEST_F(LilyPondScore, StaccatoDotOnTheFirstValueOfTheNote) {
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
-        destroy_score(&g_score);
-        init_g_score();
-        append_measure(4, 4, 0);
-        for (const std::array<int, 4> &n : c.notes)
-            add_note(first(), n[0], n[1], n[2])->staccato = n[3];
+        score_of_marked_notes(c.notes);
         std::string text = write();
         EXPECT_NE(text.find(std::string("\\new Voice { \n") + c.voice + "}"), std::string::npos)
             << text;

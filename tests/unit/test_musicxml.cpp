@@ -270,11 +270,7 @@ TEST_F(MusicXml, StaccatoIsWrittenOnTheFirstValueOfTheNote) {
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
-        destroy_score(&g_score);
-        init_g_score();
-        append_measure(4, 4, 0);
-        for (const std::array<int, 4> &n : c.notes)
-            add_note(g_score.measures.head, n[0], n[1], n[2])->staccato = n[3];
+        score_of_marked_notes(c.notes);
         expand_and_validate(&g_score);
         ASSERT_EQ(write_musicxml(path("s.musicxml").c_str(), &g_score), 1);
         std::string text = read_all(path("s.musicxml"));
