@@ -527,16 +527,13 @@ int note_input_extend(score *s) {
 
 int note_input_staccato(score *s) {
     entry *e = active ? last_entry() : nullptr;
-    if (!e)
-        return 0;
     measure *m;
     note *notes[MAX_CHORD];
-    if (!last_chord_notes(s, e, &m, notes))
+    if (!e || !last_chord_notes(s, e, &m, notes))
         return 0;
-    unsigned mark = 0;
-    for (int i = 0; i < e->count; i++)
-        if (notes[i] && !notes[i]->staccato)
-            mark = 1;
+    // Marked when any of its notes is not, else cleared.
+    unsigned mark =
+        std::any_of(notes, notes + e->count, [](const note *n) { return n && !n->staccato; });
     return change_last_chord(s, "staccato", 0,
                              [&](measure *, note *n, int *) { n->staccato = mark; });
 }

@@ -65,6 +65,35 @@ int is_triplet_grid(int g) {
     return g % 3 != 0;
 }
 
+// ---- Notes by track ----
+
+// The indices of notes sorted by track, then by the time that time_of reads from a note.
+template <typename Time>
+std::vector<int> order_by_track(const std::vector<midi_played_note> &notes, Time time_of) {
+    std::vector<int> order(notes.size());
+    for (size_t i = 0; i < order.size(); i++)
+        order[i] = static_cast<int>(i);
+    std::sort(order.begin(), order.end(), [&](int a, int b) {
+        return notes[a].track != notes[b].track ? notes[a].track < notes[b].track
+                                                : time_of(notes[a]) < time_of(notes[b]);
+    });
+    return order;
+}
+
+// Calls each with the indices of every track's notes, in the order of order (by track).
+template <typename Each>
+void for_each_track(const std::vector<midi_played_note> &notes, const std::vector<int> &order,
+                    Each each) {
+    for (size_t i = 0; i < order.size();) {
+        size_t j = i;
+        std::vector<int> idx;
+        while (j < order.size() && notes[order[j]].track == notes[order[i]].track)
+            idx.push_back(order[j++]);
+        i = j;
+        each(idx);
+    }
+}
+
 // ---- Chords and onsets ----
 
 // One onset of a track: the notes that start together.
@@ -398,29 +427,19 @@ int staccato_length(const chord_span &c, int may_shorten, const written_values_c
 
 void mark_detached_notes(std::vector<midi_played_note> &notes, int may_shorten,
                          const written_values_counter &values) {
-    std::vector<int> order(notes.size());
-    for (size_t i = 0; i < order.size(); i++)
-        order[i] = static_cast<int>(i);
-    std::sort(order.begin(), order.end(), [&](int a, int b) {
-        return notes[a].track != notes[b].track ? notes[a].track < notes[b].track
-                                                : notes[a].q_start < notes[b].q_start;
-    });
-    for (size_t i = 0; i < order.size();) {
-        size_t j = i;
-        std::vector<int> idx;
-        while (j < order.size() && notes[order[j]].track == notes[order[i]].track)
-            idx.push_back(order[j++]);
-        i = j;
+    std::vector<int> order =
+        order_by_track(notes, [](const midi_played_note &n) { return n.q_start; });
+    for_each_track(notes, order, [&](const std::vector<int> &idx) {
         std::vector<chord_span> chords = chords_of(notes, idx);
         if (legato_track(chords))
-            continue;
+            return;
         for (const chord_span &c : chords)
             if (int written = staccato_length(c, may_shorten, values))
                 for (int n : c.notes) {
                     notes[n].q_len = written;
                     notes[n].staccato = 1;
                 }
-    }
+    });
 }
 
 int played_notes_are_notated(const std::vector<midi_played_note> &notes) {
@@ -433,13 +452,8 @@ int played_notes_are_notated(const std::vector<midi_played_note> &notes) {
 
 quantised_grids quantise_played_notes(std::vector<midi_played_note> &notes,
                                       const std::vector<midi_tempo_point> &tempi) {
-    std::vector<int> order(notes.size());
-    for (size_t i = 0; i < order.size(); i++)
-        order[i] = static_cast<int>(i);
-    std::sort(order.begin(), order.end(), [&](int a, int b) {
-        return notes[a].track != notes[b].track ? notes[a].track < notes[b].track
-                                                : notes[a].start < notes[b].start;
-    });
+    std::vector<int> order =
+        order_by_track(notes, [](const midi_played_note &n) { return n.start; });
     std::vector<int> of(notes.size());
     std::vector<onset> ons = gather_onsets(notes, order, tempi, of);
     int allowed[QUANT_GRID_COUNT];
@@ -452,15 +466,9 @@ quantised_grids quantise_played_notes(std::vector<midi_played_note> &notes,
         o.q = static_cast<int>(nearest(o.time, grid_of(chosen, o.track, beat_of(o.time))));
     for (size_t i = 0; i < notes.size(); i++)
         notes[i].q_start = ons[of[i]].q;
-    size_t i = 0;
-    while (i < order.size()) {
-        size_t j = i;
-        std::vector<int> idx;
-        while (j < order.size() && notes[order[j]].track == notes[order[i]].track)
-            idx.push_back(order[j++]);
+    for_each_track(notes, order, [&](const std::vector<int> &idx) {
         end_track_notes(notes, idx, allowed, chosen);
-        i = j;
-    }
+    });
     return chosen;
 }
 
